@@ -1,0 +1,44 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-asan test-tsan bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD_DIR)/CMakeCache.txt:
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Starts the program. Without a display or a sound card it runs the scripted demonstration on a
+# virtual display with file-backed audio instead.
+run: build
+	@scripts/run-program $(BUILD_DIR)
+
+test: build
+	scripts/run-tests $(BUILD_DIR)
+
+# The whole suite under AddressSanitizer or ThreadSanitizer, in a build folder of its own.
+test-asan: deps
+	cmake -S . -B build-asan -DSANITIZE=address $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	scripts/run-tests build-asan
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DSANITIZE=thread $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS)
+	scripts/run-tests build-tsan
+
+bench: deps
+	cmake -S . -B build-bench -DDR_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build build-bench -j $(JOBS)
+	scripts/run-bench build-bench
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench

@@ -1,0 +1,17 @@
+# Warnings are errors on our own code; third-party headers come in as system includes.
+function(dr_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-unused-parameter)
+endfunction()
+
+# dr_layer(name dir DEPS ...): a static library from every .cpp in src/<dir>.
+function(dr_layer name dir)
+  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.cpp)
+  if(NOT srcs)
+    set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${L_DEPS})
+  dr_warnings(${name})
+endfunction()

@@ -1,0 +1,112 @@
+#include "app/MainFrame.h"
+
+#include <wx/menu.h>
+
+#include "panel/MainPanel.h"
+#include "panel/WindowTitle.h"
+#include "platform/MenuAccelerators.h"
+#include "platform/ProfileKeys.h"
+#include "res/MainMenu.h"
+#include "res/ProgramIcon.h"
+#include "res/ResourceIds.h"
+
+wxBEGIN_EVENT_TABLE(CMainFrame, wxFrame)
+    EVT_SET_FOCUS(CMainFrame::OnSetFocus)
+    EVT_ACTIVATE(CMainFrame::OnActivate)
+    EVT_CLOSE(CMainFrame::OnClose)
+    EVT_MENU(res::ID_APP_EXIT, CMainFrame::OnExit)
+wxEND_EVENT_TABLE()
+
+CMainFrame::CMainFrame() : m_pendingPanel(std::make_unique<CMainPanel>()), m_panel(m_pendingPanel.get()) {}
+
+CMainFrame::~CMainFrame() = default;
+
+long CMainFrame::PreCreateWindow() const
+{
+    // A caption, a system menu and a minimise box; no sizing border and no maximise box.
+    return wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX;
+}
+
+bool CMainFrame::LoadFrame(int resourceId)
+{
+    if (resourceId != res::IDR_MAINFRAME)
+        return false;
+    if (!Create(nullptr, wxID_ANY, WindowTitleText(), wxDefaultPosition, wxDefaultSize,
+                PreCreateWindow()))
+        return false;
+    SetIcons(res::ProgramIconBundle());
+    SetMenuBar(res::CreateMainMenuBar());
+    platform::DetachMenuAccelerators(this);
+    SetAcceleratorTable(res::CreateMainAccelerators());
+    if (OnCreate() != 0) {
+        Destroy();
+        return false;
+    }
+    return true;
+}
+
+int CMainFrame::OnCreate()
+{
+    SetClientSize(kClientWidth, kClientHeight);
+    const wxSize size = GetSize();
+    SetSizeHints(size, size);
+
+    // The panel's own creation builds its controls, applies "AlwaysOnTop" and carries out the
+    // start-up action, which may load a file and set the title text.
+    if (!m_panel->Create(this))
+        return -1;
+    m_pendingPanel.release();
+
+    const int x = platform::ReadSetting(platform::kXScreen);
+    const int y = platform::ReadSetting(platform::kYScreen);
+    const int minimized = platform::ReadSetting(platform::kMinimized);
+
+    // Exactly the stored position, with no adjustment to the screen.
+    Move(x, y, wxSIZE_ALLOW_MINUS_ONE);
+    Raise();
+    if (minimized != 0)
+        Iconize(true);
+    Show(true);
+    SetTitle(wxString::FromUTF8(WindowTitleText()));
+    return 0;
+}
+
+void CMainFrame::OnSetFocus(wxFocusEvent&)
+{
+    if (m_panel != nullptr && m_pendingPanel == nullptr)
+        m_panel->SetFocus();
+}
+
+void CMainFrame::OnActivate(wxActivateEvent& event)
+{
+    if (event.GetActive() && m_panel != nullptr && m_pendingPanel == nullptr)
+        m_panel->SetFocus();
+    event.Skip();
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event)
+{
+    // The position is saved only when the window is not minimised, so the next start uses the
+    // place it had before it was minimised.
+    if (!IsIconized()) {
+        const wxPoint position = GetPosition();
+        platform::WriteSetting(platform::kXScreen, position.x);
+        platform::WriteSetting(platform::kYScreen, position.y);
+    }
+    event.Skip();  // the default handling destroys the window
+}
+
+void CMainFrame::OnExit(wxCommandEvent&) { Close(); }
+
+bool CMainFrame::TryBefore(wxEvent& event)
+{
+    if (!m_routing && m_panel != nullptr && m_pendingPanel == nullptr &&
+        event.GetEventType() == wxEVT_MENU) {
+        m_routing = true;
+        const bool handled = m_panel->GetEventHandler()->ProcessEventLocally(event);
+        m_routing = false;
+        if (handled)
+            return true;
+    }
+    return wxFrame::TryBefore(event);
+}

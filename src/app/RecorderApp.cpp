@@ -1,0 +1,37 @@
+#include "app/RecorderApp.h"
+
+#include "app/AboutDlg.h"
+#include "app/MainFrame.h"
+#include "platform/Profile.h"
+#include "res/ResourceIds.h"
+
+wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
+    EVT_MENU(res::ID_APP_ABOUT, CRecorderApp::OnAppAbout)
+wxEND_EVENT_TABLE()
+
+bool CRecorderApp::OnInit() { return InitInstance(); }
+
+bool CRecorderApp::InitInstance()
+{
+    // Settings come from the per-user store under the company key. This must happen before the
+    // frame is constructed: its panel constructs the settings pages, which read their keys at once.
+    platform::SetRegistryKey("Dravellin Software");
+
+    auto* frame = new CMainFrame;
+    // The frame is the main window before its window exists, so code that runs during its
+    // creation can find it and its menu.
+    SetTopWindow(frame);
+    if (!frame->LoadFrame(res::IDR_MAINFRAME)) {
+        // Nothing to show: end the event loop as soon as it starts.
+        SetTopWindow(nullptr);
+        delete frame;
+        CallAfter([this] { ExitMainLoop(); });
+    }
+    return true;
+}
+
+void CRecorderApp::OnAppAbout(wxCommandEvent&)
+{
+    CAboutDlg about(GetTopWindow());
+    about.ShowModal();
+}

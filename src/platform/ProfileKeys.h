@@ -1,0 +1,67 @@
+#pragma once
+// The one table of every persisted setting: section, key, type and default. No other key is
+// read or written anywhere in the program; code names a setting through these constants.
+
+#include <array>
+#include <string>
+
+#include "platform/Profile.h"
+
+namespace platform {
+
+struct IntSetting {
+    const char* section;
+    const char* key;
+    int defaultValue;
+};
+
+struct StringSetting {
+    const char* section;
+    const char* key;
+    const char* defaultValue;
+};
+
+inline constexpr const char* kSectionCommon = "Common";
+inline constexpr const char* kSectionRecord = "Record";
+
+// Left and top edge of the main window in screen pixels.
+inline constexpr IntSetting kXScreen{kSectionCommon, "x_screen", 300};
+inline constexpr IntSetting kYScreen{kSectionCommon, "y_screen", 200};
+// 1: the main window starts minimised.
+inline constexpr IntSetting kMinimized{kSectionCommon, "Minimized", 0};
+// Non-zero: the main window stays above all other windows.
+inline constexpr IntSetting kAlwaysOnTop{kSectionCommon, "AlwaysOnTop", 0};
+// Start-up action: 0 nothing, 1 new file with the standard name, 2 the last file.
+inline constexpr IntSetting kLoader{kSectionCommon, "Loader", 0};
+// 1: the program starts when the user logs on.
+inline constexpr IntSetting kAutorun{kSectionCommon, "Autorun", 0};
+// Full path of the file most recently created or chosen.
+inline constexpr StringSetting kLastFile{kSectionCommon, "LastFile", ""};
+// Bitrate step 0..10 (8 .. 256 kbps); 3 = 32 kbps.
+inline constexpr IntSetting kBitrate{kSectionRecord, "Bitrate", 3};
+// 0 mono, 1 stereo.
+inline constexpr IntSetting kStereoMode{kSectionRecord, "Stereo mode", 0};
+// Sampling-rate index 0..3 (8000, 11025, 22050, 44100 Hz); 1 = 11025 Hz.
+inline constexpr IntSetting kSampleFreq{kSectionRecord, "SampleFreq", 1};
+// 1: the sampling rate follows the bitrate.
+inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
+
+inline constexpr std::array<IntSetting, 10> kAllIntSettings{
+    kXScreen, kYScreen, kMinimized, kAlwaysOnTop, kLoader,
+    kAutorun, kBitrate, kStereoMode, kSampleFreq, kAutoFreq};
+
+inline int ReadSetting(const IntSetting& s)
+{
+    return GetProfileInt(s.section, s.key, s.defaultValue);
+}
+inline void WriteSetting(const IntSetting& s, int value) { WriteProfileInt(s.section, s.key, value); }
+inline std::string ReadSetting(const StringSetting& s)
+{
+    return GetProfileString(s.section, s.key, s.defaultValue);
+}
+inline void WriteSetting(const StringSetting& s, const std::string& value)
+{
+    WriteProfileString(s.section, s.key, value);
+}
+
+}  // namespace platform

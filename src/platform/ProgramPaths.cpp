@@ -1,0 +1,94 @@
+#include "platform/ProgramPaths.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <limits.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace {
+
+std::mutex g_nameMutex;
+std::string g_programName;
+
+std::string BaseNameWithoutExtension(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return name;
+}
+
+}  // namespace
+
+std::string ExecutablePath()
+{
+#ifdef _WIN32
+    char buffer[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return std::string(buffer, n);
+#else
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+#endif
+}
+
+std::string ExecutableDir()
+{
+    const std::string path = ExecutablePath();
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos)
+        return {};
+    return path.substr(0, slash);
+}
+
+std::string ProgramName()
+{
+    {
+        std::lock_guard<std::mutex> lock(g_nameMutex);
+        if (!g_programName.empty())
+            return g_programName;
+    }
+    return BaseNameWithoutExtension(ExecutablePath());
+}
+
+void SetProgramName(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(g_nameMutex);
+    g_programName = name;
+}
+
+std::string UserConfigDir()
+{
+#ifdef _WIN32
+    const char* appData = std::getenv("APPDATA");
+    return appData ? appData : "";
+#else
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.config";
+#endif
+}
+
+char PathSeparator()
+{
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+// Where the program is and where its per-user files go.
+
+#include <string>
+
+namespace platform {
+
+// Full path of the running executable ("" when it cannot be found).
+std::string ExecutablePath();
+
+// Folder of the running executable, without a trailing separator.
+std::string ExecutableDir();
+
+// The program's name: the executable's file name without folder and extension, unless
+// SetProgramName chose another one (tests do, so their files do not carry the test's name).
+std::string ProgramName();
+void SetProgramName(const std::string& name);
+
+// ${XDG_CONFIG_HOME:-$HOME/.config} on Linux; %APPDATA% on Windows.
+std::string UserConfigDir();
+
+// The platform's separator between folders in a path.
+char PathSeparator();
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+// ProfileStore over the Windows registry: HKEY_CURRENT_USER\Software\<company>\<program>\<section>,
+// integers as REG_DWORD and strings as REG_SZ. Built on Windows only.
+
+#ifdef _WIN32
+
+#include <string>
+
+#include "platform/ProfileStore.h"
+
+namespace platform {
+
+class RegistryProfileStore : public ProfileStore {
+public:
+    RegistryProfileStore(std::string company, std::string program);
+
+    int ReadInt(const std::string& section, const std::string& key, int def) override;
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) override;
+    bool WriteInt(const std::string& section, const std::string& key, int value) override;
+    bool WriteString(const std::string& section, const std::string& key,
+                     const std::string& value) override;
+
+private:
+    std::string SectionKey(const std::string& section) const;
+
+    std::string m_company;
+    std::string m_program;
+};
+
+}  // namespace platform
+
+#endif

@@ -1,0 +1,13 @@
+#pragma once
+// The program icon (resource 128): a microphone in front of a green level trace, drawn from our
+// own vector source so it is crisp at any size.
+
+#include <wx/bitmap.h>
+#include <wx/iconbndl.h>
+
+namespace res {
+
+wxIconBundle ProgramIconBundle();
+wxBitmap ProgramIconBitmap(int size);
+
+}  // namespace res
