@@ -68,18 +68,28 @@ int CMainFrame::OnCreate()
         Iconize(true);
     Show(true);
     SetTitle(wxString::FromUTF8(WindowTitleText()));
+    if (minimized == 0)
+        m_panel->SetFocus();
     return 0;
+}
+
+void CMainFrame::SetFocus()
+{
+    if (PanelReady())
+        m_panel->SetFocus();
+    else
+        wxFrame::SetFocus();
 }
 
 void CMainFrame::OnSetFocus(wxFocusEvent&)
 {
-    if (m_panel != nullptr && m_pendingPanel == nullptr)
+    if (PanelReady())
         m_panel->SetFocus();
 }
 
 void CMainFrame::OnActivate(wxActivateEvent& event)
 {
-    if (event.GetActive() && m_panel != nullptr && m_pendingPanel == nullptr)
+    if (event.GetActive() && PanelReady() && !IsIconized())
         m_panel->SetFocus();
     event.Skip();
 }
@@ -100,7 +110,7 @@ void CMainFrame::OnExit(wxCommandEvent&) { Close(); }
 
 bool CMainFrame::TryBefore(wxEvent& event)
 {
-    if (!m_routing && m_panel != nullptr && m_pendingPanel == nullptr &&
+    if (!m_routing && PanelReady() &&
         event.GetEventType() == wxEVT_MENU) {
         m_routing = true;
         const bool handled = m_panel->GetEventHandler()->ProcessEventLocally(event);

@@ -22,6 +22,9 @@ public:
 
     CMainPanel* Panel() const { return m_panel; }
 
+    // The frame never keeps the keyboard focus: typing always goes to the panel.
+    void SetFocus() override;
+
     // The client size the panel's controls need.
     static constexpr int kClientWidth = 314;
     static constexpr int kClientHeight = 115;
@@ -29,6 +32,7 @@ public:
 private:
     long PreCreateWindow() const;
     int OnCreate();
+    bool PanelReady() const { return m_panel != nullptr && m_pendingPanel == nullptr; }
     void OnSetFocus(wxFocusEvent& event);
     void OnActivate(wxActivateEvent& event);
     void OnClose(wxCloseEvent& event);
