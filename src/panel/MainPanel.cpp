@@ -1,13 +1,63 @@
+// The main panel's window, its controls and the command table.
+
 #include "panel/MainPanel.h"
 
+#include <wx/frame.h>
+#include <wx/menu.h>
 #include <wx/settings.h>
+#include <wx/slider.h>
+#include <wx/statbox.h>
+
+#include "controls/InfoPanel.h"
+#include "controls/LevelMeter.h"
+#include "controls/PanelButton.h"
+#include "controls/SeekSlider.h"
+#include "controls/StatusLamp.h"
+#include "controls/TimePanel.h"
+#include "engine/play/Mp3Player.h"
+#include "engine/record/WaveRecorder.h"
+#include "panel/VendorLinks.h"
+#include "platform/DesktopLauncher.h"
+#include "platform/ProfileKeys.h"
+#include "res/ResourceIds.h"
 
 wxBEGIN_EVENT_TABLE(CMainPanel, wxWindow)
+    EVT_BUTTON(wxID_ANY, CMainPanel::OnCommand)
+    EVT_MENU(wxID_ANY, CMainPanel::OnCommand)
+    EVT_TIMER(wxID_ANY, CMainPanel::OnTimerEvent)
+    EVT_COMMAND_SCROLL(res::IDC_SLIDER, CMainPanel::OnScroll)
 wxEND_EVENT_TABLE()
 
-CMainPanel::CMainPanel() = default;
+namespace {
 
-CMainPanel::~CMainPanel() = default;
+// Rectangles are (left, top, right, bottom) in panel pixels.
+wxRect Rect(int left, int top, int right, int bottom)
+{
+    return wxRect(left, top, right - left, bottom - top);
+}
+
+}  // namespace
+
+CMainPanel::CMainPanel()
+    : m_settings(wxString::FromUTF8("Свойства"), nullptr, 0),
+      m_recordTimer(this, kRecordTimerId),
+      m_playTimer(this, kPlayTimerId),
+      m_meterTimer(this, kMeterTimerId)
+{
+}
+
+CMainPanel::~CMainPanel()
+{
+    m_recordTimer.Stop();
+    m_playTimer.Stop();
+    m_meterTimer.Stop();
+    // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
+    // closes the file.
+    if (m_mp3Player)
+        m_mp3Player.reset();
+    else
+        m_recorder.reset();
+}
 
 bool CMainPanel::Create(wxWindow* parent)
 {
@@ -17,4 +67,237 @@ bool CMainPanel::Create(wxWindow* parent)
     return OnCreate() == 0;
 }
 
-int CMainPanel::OnCreate() { return 0; }
+void CMainPanel::CreateControls()
+{
+    using namespace res;
+    m_buttonFrame = new wxStaticBox(this, wxID_ANY, wxString(), wxPoint(2, 72), wxSize(310, 41));
+    m_newButton = new CPanelButton(this, IDC_NEW_BUTTON, Rect(7, 85, 55, 108));
+    m_recordButton = new CPanelButton(this, IDC_RECORD_BUTTON, Rect(58, 85, 106, 108));
+    m_playButton = new CPanelButton(this, IDC_PLAY_BUTTON, Rect(109, 85, 157, 108));
+    m_openButton = new CPanelButton(this, IDC_OPEN_BUTTON, Rect(160, 85, 208, 108));
+    m_recLevelButton = new CPanelButton(this, IDC_RECORD_LEVEL_BUTTON, Rect(254, 85, 279, 108));
+    m_volumeButton = new CPanelButton(this, IDC_VOLUME_BUTTON, Rect(282, 85, 307, 108));
+    m_sliderFrame = new wxStaticBox(this, wxID_ANY, wxString(), wxPoint(118, 45), wxSize(194, 37));
+    m_slider = new CSeekSlider(this, IDC_SLIDER, Rect(120, 55, 310, 78));
+
+    m_newButton->SetIconId(IDI_NEW);
+    m_recordButton->SetIconId(IDI_RECORD);
+    m_playButton->SetIconId(IDI_PLAY);
+    m_openButton->SetIconId(IDI_OPEN);
+    m_recLevelButton->SetIconId(IDI_RECORD_LEVEL);
+    m_volumeButton->SetIconId(IDI_VOLUME);
+
+    m_lamp = new CStatusLamp(this, IDC_STATUS_LAMP, Rect(2, 0, 26, 28));
+    m_timePanel = new CTimePanel(this, IDC_TIME_PANEL, Rect(26, 0, 115, 26));
+    m_levelMeter = new CLevelMeter(this, IDC_LEVEL_METER, Rect(2, 26, 115, 77));
+    m_infoPanel = new CInfoPanel(this, IDC_INFO_PANEL, Rect(115, 0, 311, 50));
+    for (wxWindow* w : std::initializer_list<wxWindow*>{m_lamp, m_timePanel, m_levelMeter, m_infoPanel})
+        w->Show();
+    // The black boxes are drawn over the slider's group box where they overlap.
+    m_infoPanel->Raise();
+    m_levelMeter->Raise();
+}
+
+int CMainPanel::OnCreate()
+{
+    CreateControls();
+
+    // Mark the menu item opposite to the stored value, then toggle: mark, z-order and the stored
+    // value end up agreeing with what was stored.
+    const bool stored = platform::ReadSetting(platform::kAlwaysOnTop) != 0;
+    m_alwaysOnTop = !stored;
+    if (wxMenuBar* bar = MenuBar())
+        bar->Check(res::ID_ALWAYS_ON_TOP, m_alwaysOnTop);
+    ToggleAlwaysOnTop();
+
+    switch (m_settings.GeneralPage().m_nLoader) {
+    case 0:
+        ShowSettingsFormat();
+        break;
+    case 1:
+        if (m_recordFile.NewFile(true) && m_recordFile.CreateEmpty())
+            LoadCurrentFile();
+        break;
+    case 2:
+        if (m_recordFile.OpenExisting(true))
+            LoadCurrentFile();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+wxWindow* CMainPanel::MainWindow() const { return GetParent(); }
+
+wxMenuBar* CMainPanel::MenuBar() const
+{
+    auto* frame = wxDynamicCast(GetParent(), wxFrame);
+    return frame ? frame->GetMenuBar() : nullptr;
+}
+
+void CMainPanel::SetMainWindowTitle(const std::string& utf8Title)
+{
+    if (wxWindow* main = MainWindow())
+        main->SetLabel(wxString::FromUTF8(utf8Title));
+}
+
+void CMainPanel::SetMenuText(int id, const char* utf8Text)
+{
+    if (wxMenuBar* bar = MenuBar())
+        bar->SetLabel(id, wxString::FromUTF8(utf8Text));
+}
+
+void CMainPanel::EnableMenuItem(int id, bool enable)
+{
+    if (wxMenuBar* bar = MenuBar())
+        bar->Enable(id, enable);
+}
+
+bool CMainPanel::IsTimerRunning(int timerId) const
+{
+    switch (timerId) {
+    case kPlayTimerId: return m_playTimer.IsRunning();
+    case kRecordTimerId: return m_recordTimer.IsRunning();
+    case kMeterTimerId: return m_meterTimer.IsRunning();
+    default: return false;
+    }
+}
+
+void CMainPanel::OnCommand(wxCommandEvent& event)
+{
+    using namespace res;
+    switch (event.GetId()) {
+    case IDC_RECORD_BUTTON: OnRecord(); break;
+    case IDC_PLAY_BUTTON: OnPlay(); break;
+    case IDC_NEW_BUTTON: SetFocus(); OnNewFile(); break;
+    case IDC_OPEN_BUTTON: SetFocus(); OnOpenFile(); break;
+    case IDC_RECORD_LEVEL_BUTTON: OnRecordLevel(); break;
+    case IDC_VOLUME_BUTTON: OnVolume(); break;
+    case ID_SOUND_RECORD: OnRecord(); break;
+    case ID_SOUND_PLAY: OnPlay(); break;
+    case ID_SOUND_START: JumpToStart(); break;
+    case ID_SOUND_BACK: StepBack(); break;
+    case ID_SOUND_FORWARD: StepForward(); break;
+    case ID_SOUND_END: JumpToEnd(); break;
+    case ID_FILE_NEW: OnNewFile(); break;
+    case ID_FILE_OPEN: OnOpenFile(); break;
+    case ID_SETTINGS: OnSettings(); break;
+    case ID_ALWAYS_ON_TOP: ToggleAlwaysOnTop(); break;
+    case ID_VOLUME: OnVolume(); break;
+    case ID_RECORD_LEVEL: OnRecordLevel(); break;
+    case ID_WEB_SITE: OnWebSite(); break;
+    case ID_SEND_EMAIL: OnEmail(); break;
+    case ID_ACCEL_NEW: m_newButton->Flash(); OnNewFile(); break;
+    case ID_ACCEL_OPEN: m_openButton->Flash(); OnOpenFile(); break;
+    case ID_ACCEL_SETTINGS: OnSettings(); break;
+    case ID_ACCEL_ON_TOP: ToggleAlwaysOnTop(); break;
+    case ID_ACCEL_RECORD_LEVEL: m_recLevelButton->Flash(); OnRecordLevel(); break;
+    case ID_ACCEL_VOLUME: m_volumeButton->Flash(); OnVolume(); break;
+    case ID_ACCEL_ENTER: OnEnterKey(); break;
+    case ID_ACCEL_SPACE: OnSpaceKey(); break;
+    case ID_ACCEL_HOME: JumpToStart(); break;
+    case ID_ACCEL_END: JumpToEnd(); break;
+    case ID_ACCEL_LEFT: StepBack(); break;
+    case ID_ACCEL_RIGHT: StepForward(); break;
+    default:
+        // Not a command of the panel: the frame and the application get it next.
+        event.Skip();
+        break;
+    }
+}
+
+void CMainPanel::OnEnterKey()
+{
+    // The record button is disabled while playback runs: Enter does nothing then.
+    if (!m_recordButton->IsEnabled())
+        return;
+    m_recordButton->Flash();
+    OnRecord();
+}
+
+void CMainPanel::OnSpaceKey()
+{
+    // The play button is disabled while recording: Space stops the recording then.
+    if (!m_playButton->IsEnabled()) {
+        OnEnterKey();
+        return;
+    }
+    m_playButton->Flash();
+    OnPlay();
+}
+
+void CMainPanel::OnRecordLevel()
+{
+    SetFocus();
+    platform::StartMixer(platform::MixerView::Input);
+}
+
+void CMainPanel::OnVolume()
+{
+    SetFocus();
+    platform::StartMixer(platform::MixerView::Output);
+}
+
+void CMainPanel::OnWebSite() { platform::OpenUrl(vendor::kWebSite); }
+
+void CMainPanel::OnEmail()
+{
+    platform::OpenUrl(std::string("mailto:") + vendor::kSupportMailbox + vendor::kMailSubject);
+}
+
+void CMainPanel::OnSettings()
+{
+    if (m_settings.DoModal() != wxID_OK)
+        return;
+    if (!m_mp3Player)
+        ShowSettingsFormat();
+    else if (m_mp3Player->GetLength() == 0.0f)
+        LoadCurrentFile();  // an empty file takes the new format for its next recording
+}
+
+void CMainPanel::ToggleAlwaysOnTop()
+{
+    // The panel's own flag is the item's state: GTK flips a check item by itself before the
+    // command arrives, so the menu cannot be asked afterwards.
+    m_alwaysOnTop = !m_alwaysOnTop;
+    if (wxMenuBar* bar = MenuBar())
+        bar->Check(res::ID_ALWAYS_ON_TOP, m_alwaysOnTop);
+    ApplyAlwaysOnTop(m_alwaysOnTop);
+    platform::WriteSetting(platform::kAlwaysOnTop, m_alwaysOnTop ? 1 : 0);
+}
+
+void CMainPanel::ApplyAlwaysOnTop(bool onTop)
+{
+    wxWindow* main = MainWindow();
+    if (main == nullptr)
+        return;
+    const long style = main->GetWindowStyleFlag();
+    main->SetWindowStyleFlag(onTop ? (style | wxSTAY_ON_TOP) : (style & ~wxSTAY_ON_TOP));
+}
+
+void CMainPanel::OnTimerEvent(wxTimerEvent& event)
+{
+    switch (event.GetId()) {
+    case kPlayTimerId: OnPlayTick(); break;
+    case kRecordTimerId: OnRecordTick(); break;
+    case kMeterTimerId: OnMeterTick(); break;
+    default: event.Skip(); break;
+    }
+}
+
+void CMainPanel::OnScroll(wxScrollEvent& event)
+{
+    SetFocus();
+    const wxEventType type = event.GetEventType();
+    int code = -1;
+    if (type == wxEVT_SCROLL_PAGEUP)
+        code = SB_PAGELEFT;
+    else if (type == wxEVT_SCROLL_PAGEDOWN)
+        code = SB_PAGERIGHT;
+    else if (type == wxEVT_SCROLL_THUMBRELEASE)
+        code = SB_THUMBPOSITION;
+    else if (type == wxEVT_SCROLL_THUMBTRACK)
+        code = SB_THUMBTRACK;
+    OnSliderScroll(code, event.GetPosition());
+}

@@ -1,9 +1,35 @@
 #pragma once
-// The main panel: the frame's only child window, where every command of the program ends up.
+// The main panel: the frame's only child window and the place where every command ends up.
+//
+// It owns the current-file object, at most one player and at most one recorder (never both),
+// every control and the settings sheet, and keeps buttons, lamp, time display, format and size
+// line, level meter, slider, the "Звук" menu and the window title in step with what the program
+// is doing: nothing, playing the current file or recording into it.
+//
 // Constructing the object constructs the settings pages, which read their settings; the window
-// itself is made by Create, which builds the controls and carries out the start-up action.
+// itself is made by Create, which builds the controls, applies "AlwaysOnTop" and carries out the
+// start-up action. Everything here runs on the user-interface thread.
 
+#include <memory>
+
+#include <wx/timer.h>
 #include <wx/window.h>
+
+#include "engine/TrackInfo.h"
+#include "files/RecordFile.h"
+#include "settings/MySheet.h"
+
+class CMp3Player;
+class CWaveRecorder;
+class CStatusLamp;
+class CTimePanel;
+class CInfoPanel;
+class CLevelMeter;
+class CPanelButton;
+class CSeekSlider;
+class wxStaticBox;
+class wxScrollEvent;
+class wxMenuBar;
 
 class CMainPanel : public wxWindow {
 public:
@@ -11,11 +37,106 @@ public:
     ~CMainPanel() override;
 
     // Creates the panel window at (0, 0, 314, 152) of parent and runs its creation steps.
-    // False when the window could not be created. User-interface thread.
+    // False when the window could not be created.
     bool Create(wxWindow* parent);
+
+    // The transport commands (also reached through the command table).
+    void OnRecord();
+    void OnPlay();
+    void StopRecording();
+    void StopPlaying();
+    void OnNewFile();
+    void OnOpenFile();
+    void LoadCurrentFile();
+    void ShowSettingsFormat();
+    void OnSettings();
+    void ToggleAlwaysOnTop();
+    void OnEnterKey();
+    void OnSpaceKey();
+    void OnRecordLevel();
+    void OnVolume();
+    void OnWebSite();
+    void OnEmail();
+
+    // Position commands; each does nothing while no player exists.
+    void JumpToStart();
+    void JumpToEnd();
+    void StepBack();
+    void StepForward();
+
+    // Slider messages, with the scroll codes of a horizontal trackbar.
+    enum ScrollCode { SB_PAGELEFT = 2, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5 };
+    void OnSliderScroll(int code, int thumbPosition);
+
+    // Read-only views for tests and the frame.
+    const TrackInfo& Track() const { return m_trackInfo; }
+    CMp3Player* Player() const { return m_mp3Player.get(); }
+    CWaveRecorder* Recorder() const { return m_recorder.get(); }
+    CRecordFile& RecordFile() { return m_recordFile; }
+    CMySheet& Settings() { return m_settings; }
+    CStatusLamp* Lamp() const { return m_lamp; }
+    CTimePanel* TimePanel() const { return m_timePanel; }
+    CInfoPanel* InfoPanel() const { return m_infoPanel; }
+    CLevelMeter* LevelMeter() const { return m_levelMeter; }
+    CSeekSlider* Slider() const { return m_slider; }
+    CPanelButton* NewButton() const { return m_newButton; }
+    CPanelButton* RecordButton() const { return m_recordButton; }
+    CPanelButton* PlayButton() const { return m_playButton; }
+    CPanelButton* OpenButton() const { return m_openButton; }
+    CPanelButton* RecLevelButton() const { return m_recLevelButton; }
+    CPanelButton* VolumeButton() const { return m_volumeButton; }
+    bool IsTimerRunning(int timerId) const;
 
 private:
     int OnCreate();
+    void CreateControls();
+    wxMenuBar* MenuBar() const;
+    wxWindow* MainWindow() const;
+    void SetMainWindowTitle(const std::string& utf8Title);
+    void SetMenuText(int id, const char* utf8Text);
+    void EnableMenuItem(int id, bool enable);
+    void ApplyAlwaysOnTop(bool onTop);
+    void DestroyPlayer();
+    void ShowWriteFailure();
+
+    // Timer ticks.
+    void OnPlayTick();
+    void OnRecordTick();
+    void OnMeterTick();
+
+    // Event handlers of the command table.
+    void OnTimerEvent(wxTimerEvent& event);
+    void OnCommand(wxCommandEvent& event);
+    void OnScroll(wxScrollEvent& event);
+
+    TrackInfo m_trackInfo;
+    CRecordFile m_recordFile;
+    std::unique_ptr<CMp3Player> m_mp3Player;
+    std::unique_ptr<CWaveRecorder> m_recorder;
+    // The controls are child windows, owned and destroyed by this window.
+    CStatusLamp* m_lamp = nullptr;
+    CTimePanel* m_timePanel = nullptr;
+    CInfoPanel* m_infoPanel = nullptr;
+    CLevelMeter* m_levelMeter = nullptr;
+    wxStaticBox* m_buttonFrame = nullptr;
+    CPanelButton* m_newButton = nullptr;
+    CPanelButton* m_recordButton = nullptr;
+    CPanelButton* m_playButton = nullptr;
+    CPanelButton* m_openButton = nullptr;
+    CPanelButton* m_recLevelButton = nullptr;
+    CPanelButton* m_volumeButton = nullptr;
+    wxStaticBox* m_sliderFrame = nullptr;
+    CSeekSlider* m_slider = nullptr;
+    CMySheet m_settings;
+    wxTimer m_recordTimer;
+    wxTimer m_playTimer;
+    wxTimer m_meterTimer;
+    bool m_alwaysOnTop = false;
 
     wxDECLARE_EVENT_TABLE();
 };
+
+// Timer ids of the panel's three ticks.
+inline constexpr int kPlayTimerId = 3;
+inline constexpr int kRecordTimerId = 4;
+inline constexpr int kMeterTimerId = 5;

@@ -1,0 +1,249 @@
+// The transport controller: what the program is doing (nothing, playing, recording) and the
+// displays, menu items and timers that follow it.
+
+#include <cmath>
+
+#include <wx/menu.h>
+
+#include "controls/FormatTime.h"
+#include "controls/InfoPanel.h"
+#include "controls/LevelMeter.h"
+#include "controls/PanelButton.h"
+#include "controls/SeekSlider.h"
+#include "controls/StatusLamp.h"
+#include "controls/TimePanel.h"
+#include "engine/play/Mp3Player.h"
+#include "engine/record/WaveRecorder.h"
+#include "panel/MainPanel.h"
+#include "panel/WindowTitle.h"
+#include "platform/MessageBox.h"
+#include "res/ResourceIds.h"
+
+namespace {
+
+// Truncation toward zero of a non-negative float quotient, as the slider's scale needs it.
+int Truncate(double value) { return static_cast<int>(value); }
+
+constexpr const char* kWriteFailedSentence =
+    "Не удалось записать файл, запись остановлена.\n";
+
+}  // namespace
+
+void CMainPanel::DestroyPlayer() { m_mp3Player.reset(); }
+
+void CMainPanel::ShowSettingsFormat()
+{
+    const CPageRec& page = m_settings.RecordPage();
+    m_infoPanel->ShowFormat(static_cast<float>(page.GetSampleRate()) * 0.001f, page.GetBitrate() / 1000,
+                            page.GetStereoMode());
+    m_infoPanel->ShowSize(0, FormatTime(0));
+}
+
+void CMainPanel::LoadCurrentFile()
+{
+    const CPageRec& page = m_settings.RecordPage();
+    m_trackInfo.bitrate = page.GetBitrate();
+    m_trackInfo.sampleRate = page.GetSampleRate();
+    m_trackInfo.channels = page.GetStereoMode() + 1;
+    m_trackInfo.path = m_recordFile.GetPath();
+    m_trackInfo.bitsPerSample = 16;
+
+    if (m_recorder)
+        StopRecording();  // ends with a load of its own
+    if (m_mp3Player) {
+        StopPlaying();
+        DestroyPlayer();
+    }
+
+    m_mp3Player = std::make_unique<CMp3Player>(m_trackInfo);
+    if (!m_mp3Player->Load(m_trackInfo)) {
+        DestroyPlayer();
+        m_timePanel->Reset();
+        ShowSettingsFormat();
+        return;
+    }
+
+    SetWindowTitleText(MakeWindowTitle(m_recordFile.GetName()));
+    SetMainWindowTitle(WindowTitleText());
+
+    const float length = m_mp3Player->GetLength();
+    m_slider->ShowThumb();
+    m_slider->SetRange(0, 1000);
+    if (length > 0.0f) {
+        m_slider->SetPageSize(Truncate(5000.0 / length));
+        m_slider->SetLineSize(Truncate(1000.0 / length));
+        m_slider->SetPos(Truncate(m_trackInfo.startSeconds * 1000.0 / length));
+    } else {
+        // An empty file: no division by its zero length.
+        m_slider->SetPageSize(1);
+        m_slider->SetLineSize(1);
+        m_slider->SetPos(0);
+    }
+    m_timePanel->SetSeconds(static_cast<int>(m_trackInfo.startSeconds));
+    m_infoPanel->ShowFormat(static_cast<float>(m_trackInfo.sampleRate) * 0.001f, m_trackInfo.bitrate / 1000,
+                            m_trackInfo.channels - 1);
+    m_infoPanel->ShowSize(m_recordFile.GetSizeKB(), FormatTime(static_cast<int>(length)));
+}
+
+void CMainPanel::OnNewFile()
+{
+    if (m_recordFile.NewFile(false) && m_recordFile.CreateEmpty()) {
+        m_trackInfo.startSeconds = 0;
+        LoadCurrentFile();
+    }
+}
+
+void CMainPanel::OnOpenFile()
+{
+    if (m_recordFile.OpenExisting(false)) {
+        m_trackInfo.startSeconds = 0;
+        LoadCurrentFile();
+    }
+}
+
+void CMainPanel::OnRecord()
+{
+    SetFocus();
+    if (m_recorder) {
+        StopRecording();
+        return;
+    }
+    if (!m_mp3Player) {
+        OnNewFile();
+        if (!m_mp3Player)
+            return;
+    }
+    m_trackInfo.startSeconds = static_cast<std::uint32_t>(std::max(0.0f, m_mp3Player->GetLength()));
+    DestroyPlayer();
+
+    m_recorder = std::make_unique<CWaveRecorder>();
+    if (!m_recorder->Prepare(m_trackInfo)) {
+        m_recorder.reset();
+        return;
+    }
+    // A start that fails leaves the recorder in place until the next record or stop command.
+    if (!m_recorder->Start())
+        return;
+
+    m_recordButton->SetIconId(res::IDI_STOP);
+    m_playButton->Disable();
+    m_playButton->Refresh(false);
+    m_slider->Disable();
+    m_slider->GoToEnd();
+    m_lamp->SetState(LAMP_RECORD);
+    m_timePanel->Reset();
+    m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
+    SetMenuText(res::ID_SOUND_RECORD, "Стоп\tSpace");
+    for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
+        EnableMenuItem(id, false);
+    m_recordTimer.Start(1000);
+    m_meterTimer.Start(100);
+}
+
+void CMainPanel::StopRecording()
+{
+    m_recorder.reset();  // capture stops after its wait; the file is closed
+
+    m_recordButton->SetIconId(res::IDI_RECORD);
+    m_playButton->Enable();
+    m_playButton->Refresh(false);
+    m_slider->Enable();
+    m_lamp->SetState(LAMP_STOP);
+    m_levelMeter->Clear();
+    SetMenuText(res::ID_SOUND_RECORD, "Запись\tEnter");
+    for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
+        EnableMenuItem(id, true);
+    m_recordTimer.Stop();
+    m_meterTimer.Stop();
+
+    LoadCurrentFile();
+}
+
+void CMainPanel::OnPlay()
+{
+    SetFocus();
+    if (!m_mp3Player) {
+        OnOpenFile();
+        if (!m_mp3Player)
+            return;
+    } else if (m_mp3Player->IsPlaying()) {
+        StopPlaying();
+        return;
+    }
+    if (m_mp3Player->GetLength() - m_mp3Player->GetPosition() < 0.5f)
+        JumpToStart();
+    m_mp3Player->Play();
+
+    m_playButton->SetIconId(res::IDI_STOP);
+    m_recordButton->Disable();
+    m_recordButton->Refresh(false);
+    m_lamp->SetState(LAMP_PLAY);
+    EnableMenuItem(res::ID_SOUND_RECORD, false);
+    SetMenuText(res::ID_SOUND_PLAY, "Стоп\tSpace");
+    m_playTimer.Start(1000);
+}
+
+void CMainPanel::StopPlaying()
+{
+    m_mp3Player->Pause();
+
+    m_recordButton->Enable();
+    m_recordButton->Refresh(false);
+    m_playButton->SetIconId(res::IDI_PLAY);
+    m_lamp->SetState(LAMP_STOP);
+    EnableMenuItem(res::ID_SOUND_RECORD, true);
+    SetMenuText(res::ID_SOUND_PLAY, "Воспроизведение\tSpace");
+    m_playTimer.Stop();
+}
+
+void CMainPanel::OnPlayTick()
+{
+    if (!m_mp3Player)
+        return;
+    const float position = m_mp3Player->GetPosition();
+    const float length = m_mp3Player->GetLength();
+    if (!m_slider->IsDragging())
+        m_slider->SetPos(length > 0.0f ? Truncate(position * 1000.0 / length) : 0);
+    m_timePanel->SetSeconds(static_cast<int>(position));
+    if (length - position < 0.5f) {
+        JumpToStart();
+        m_timePanel->Reset();
+        StopPlaying();
+    }
+}
+
+void CMainPanel::OnRecordTick()
+{
+    if (!m_recorder)
+        return;
+    if (m_recorder->WriteFailed()) {
+        ShowWriteFailure();
+        return;
+    }
+    m_timePanel->Tick();
+    const int total = m_timePanel->GetSeconds() + static_cast<int>(m_trackInfo.startSeconds);
+    m_infoPanel->ShowSize(m_recordFile.GetSizeKB(), FormatTime(total));
+    m_slider->SetPos(total > 0 ? Truncate(m_trackInfo.startSeconds * 1000.0 / total) : 0);
+}
+
+void CMainPanel::OnMeterTick()
+{
+    if (!m_recorder)
+        return;
+    if (m_recorder->WriteFailed()) {
+        ShowWriteFailure();
+        return;
+    }
+    if (const std::int16_t* samples = m_recorder->LastBuffer())
+        m_levelMeter->DrawSamples(samples);
+}
+
+void CMainPanel::ShowWriteFailure()
+{
+    // The file could not take more audio (full disk, file removed, I/O error): stop as the stop
+    // command does, so what was written stays playable, and say so.
+    const std::string path = m_trackInfo.path;
+    StopRecording();
+    platform::ShowMessage(platform::FormatFileMessage(path, kWriteFailedSentence),
+                          platform::MessageIcon::Stop);
+}
