@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Starts the real program on the test display with an empty settings folder and checks where its
+# window appears, its title, that closing it stores the position, and that a second start reopens
+# there. Needs DISPLAY (the test runner provides a virtual one with a window manager).
+set -euo pipefail
+program=$1
+config=$(mktemp -d)
+trap 'rm -rf "$config"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true' EXIT
+export XDG_CONFIG_HOME=$config
+conf="$config/Dravellin Software/dravellin-recorder.conf"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start() {
+  "$program" 2>/dev/null &
+  pid=$!
+  win=
+  for _ in $(seq 1 100); do
+    win=$(xdotool search --onlyvisible --name '^<No file> - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || fail "no window titled '<No file> - Dravellin Recorder'"
+  sleep 0.5
+}
+
+# Outer top-left corner: the client's absolute position less the window manager's frame.
+outer_position() {
+  local ax ay extents left top
+  ax=$(xwininfo -id "$win" | awk '/Absolute upper-left X/ {print $4}')
+  ay=$(xwininfo -id "$win" | awk '/Absolute upper-left Y/ {print $4}')
+  extents=$(xprop -id "$win" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ' ')
+  left=$(echo "${extents:-0,0,0,0}" | cut -d, -f1)
+  top=$(echo "${extents:-0,0,0,0}" | cut -d, -f3)
+  echo "$((ax - left)),$((ay - top))"
+}
+
+close() {
+  xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+  xdotool key --window "$win" alt+F4
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end when its window closed"
+  pid=
+}
+
+start
+[ "$(outer_position)" = "300,200" ] || fail "first start at $(outer_position), expected 300,200"
+close
+grep -qx 'x_screen=300' "$conf" || fail "x_screen not stored: $(cat "$conf")"
+grep -qx 'y_screen=200' "$conf" || fail "y_screen not stored"
+grep -qx 'AlwaysOnTop=0' "$conf" || fail "AlwaysOnTop not written back at start"
+
+sed -i 's/^x_screen=.*/x_screen=40/; s/^y_screen=.*/y_screen=60/' "$conf"
+start
+[ "$(outer_position)" = "40,60" ] || fail "second start at $(outer_position), expected 40,60"
+close
+echo "startup_test: 1 passed, 0 failed"
