@@ -37,7 +37,7 @@ outer_position() {
 
 close() {
   xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
-  xdotool key --window "$win" alt+F4
+  xdotool key alt+F4
   for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && fail "the program did not end when its window closed"
   pid=
