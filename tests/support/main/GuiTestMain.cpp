@@ -14,6 +14,16 @@
 
 namespace {
 
+// wxWidgets assertions, including the modal-dialog expectations of wx/testing.h, fail the test
+// that is running instead of stopping everything with a dialog.
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg)
+{
+    ADD_FAILURE_AT(file.utf8_string().c_str(), line)
+        << "wxWidgets assertion in " << func.utf8_string() << ": " << cond.utf8_string() << " "
+        << msg.utf8_string();
+}
+
 class TestApp : public wxApp {
 public:
     bool OnInit() override
@@ -21,6 +31,7 @@ public:
         SetAppName("dravellin-recorder");
         // Debug messages from wxWidgets go to stderr instead of a modal log window.
         delete wxLog::SetActiveTarget(new wxLogStderr);
+        wxSetAssertHandler(FailOnAssert);
         CallAfter([this] {
             m_result = RUN_ALL_TESTS();
             ExitMainLoop();

@@ -1,0 +1,164 @@
+#include <wx/filedlg.h>
+#include <wx/testing.h>
+
+#include "controls/InfoPanel.h"
+#include "controls/SeekSlider.h"
+#include "controls/TimePanel.h"
+#include "engine/play/Mp3Player.h"
+#include "panel/PanelFixture.h"
+#include "platform/ProfileKeys.h"
+#include "res/ResourceIds.h"
+#include "support/GuiWait.h"
+#include "support/Mp3Maker.h"
+
+#include <sys/stat.h>
+
+using testing_support::WaitFor;
+
+namespace {
+
+long long FileSize(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+
+}  // namespace
+
+class TransportTest : public PanelFixture {};
+
+TEST_F(TransportTest, RecordIntoNewFileStopAndReloadAtTheStart)
+{
+    OpenFrame();
+    ExpectState(State::NoFile, "start");
+    EXPECT_EQ(Title(), "<No file> - Dravellin Recorder");
+
+    const std::string path = File("first.mp3");
+    wxTEST_DIALOG(Command(res::ID_SOUND_RECORD), wxExpectModal<wxFileDialog>(path));
+    ExpectState(State::Recording, "recording");
+    EXPECT_EQ(Title(), "first.mp3 - Dravellin Recorder");
+    EXPECT_EQ(platform::ReadSetting(platform::kLastFile), path);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 0);
+
+    EXPECT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 5000));
+    EXPECT_GT(FileSize(path), 0);
+
+    Command(res::ID_SOUND_RECORD);  // stop
+    ExpectState(State::Stopped, "stopped");
+    EXPECT_EQ(m_panel->Track().startSeconds, 0u);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 0);
+    EXPECT_EQ(m_panel->Slider()->GetValue(), 0);
+    EXPECT_GE(m_panel->Player()->GetLength(), 1.5f);
+    EXPECT_TRUE(m_messages->Messages().empty());
+}
+
+TEST_F(TransportTest, CancelledSaveDialogChangesNothing)
+{
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_SOUND_RECORD), wxExpectModal<wxFileDialog>(File("x.mp3"), wxID_CANCEL));
+    ExpectState(State::NoFile, "after cancel");
+    EXPECT_EQ(platform::ReadSetting(platform::kLastFile), "");
+    EXPECT_EQ(Title(), "<No file> - Dravellin Recorder");
+}
+
+TEST_F(TransportTest, RecordingAppendsAfterWholeSecondsOfTheFile)
+{
+    const std::string path = File("long.mp3");
+    ASSERT_TRUE(testing_support::WriteToneMp3(path, 65.6, 11025, 1, 32));
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_FILE_OPEN), wxExpectModal<wxFileDialog>(path));
+    ExpectState(State::Stopped, "opened");
+    const float oldLength = m_panel->Player()->GetLength();
+    ASSERT_GE(oldLength, 65.0f);
+    ASSERT_LT(oldLength, 66.0f);
+    const long long oldSize = FileSize(path);
+
+    Command(res::ID_ACCEL_ENTER);
+    ExpectState(State::Recording, "recording");
+    EXPECT_EQ(m_panel->Track().startSeconds, 65u);
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 5000));
+    // The clock counts the new recording; the size line counts the whole file.
+    const int seconds = m_panel->TimePanel()->GetSeconds();
+    EXPECT_NE(m_panel->InfoPanel()->SizeText().find("(0:01:" + std::to_string(5 + seconds) + ")"),
+              std::string::npos)
+        << m_panel->InfoPanel()->SizeText();
+    EXPECT_EQ(m_panel->Slider()->GetValue(), 65 * 1000 / (65 + seconds));
+
+    Command(res::ID_ACCEL_SPACE);  // Space stops a recording too
+    ExpectState(State::Stopped, "stopped");
+    EXPECT_GT(FileSize(path), oldSize);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 65);
+    const float newLength = m_panel->Player()->GetLength();
+    EXPECT_GT(newLength, oldLength + 1.5f);
+    EXPECT_EQ(m_panel->Slider()->GetValue(), static_cast<int>(65 * 1000.0 / newLength));
+    EXPECT_NEAR(m_panel->Player()->GetPosition(), 65.0f, 0.05f);
+}
+
+TEST_F(TransportTest, PlayToTheEndComesBackToTheStart)
+{
+    const std::string path = File("short.mp3");
+    ASSERT_TRUE(testing_support::WriteToneMp3(path, 2.0, 22050, 2, 64));
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_SOUND_PLAY), wxExpectModal<wxFileDialog>(path));
+    ExpectState(State::Playing, "playing");
+    EXPECT_EQ(m_panel->InfoPanel()->FormatText(), "64 kbps : 22.1 kHz : Stereo");
+
+    // Enter does nothing during playback.
+    Command(res::ID_ACCEL_ENTER);
+    ExpectState(State::Playing, "enter ignored");
+
+    EXPECT_TRUE(WaitFor([&] { return !m_panel->IsTimerRunning(kPlayTimerId); }, 6000));
+    ExpectState(State::Stopped, "ended");
+    EXPECT_LT(m_panel->Player()->GetPosition(), 0.1f);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 0);
+    EXPECT_EQ(m_panel->Slider()->GetValue(), 0);
+
+    // Pausing and playing again continues.
+    Command(res::ID_ACCEL_SPACE);
+    ExpectState(State::Playing, "again");
+    Pump(600);
+    Command(res::ID_ACCEL_SPACE);
+    ExpectState(State::Stopped, "paused");
+    const float paused = m_panel->Player()->GetPosition();
+    EXPECT_GT(paused, 0.2f);
+    Pump(300);
+    EXPECT_FLOAT_EQ(m_panel->Player()->GetPosition(), paused);
+}
+
+TEST_F(TransportTest, EmptyFileShowsSettingsFormatAndStopsAtFirstTick)
+{
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_FILE_NEW), wxExpectModal<wxFileDialog>(File("empty.mp3")));
+    ExpectState(State::Stopped, "empty loaded");
+    EXPECT_EQ(m_panel->Player()->GetLength(), 0.0f);
+    EXPECT_EQ(m_panel->InfoPanel()->FormatText(), "32 kbps : 11.0 kHz : Mono");
+    EXPECT_EQ(m_panel->InfoPanel()->SizeText(), "0 kBytes (0:00:00)");
+    EXPECT_EQ(m_panel->Slider()->GetValue(), 0);
+    Command(res::ID_SOUND_PLAY);
+    ExpectState(State::Playing, "playing empty");
+    EXPECT_TRUE(WaitFor([&] { return !m_panel->IsTimerRunning(kPlayTimerId); }, 3000));
+    ExpectState(State::Stopped, "stopped by tick");
+}
+
+TEST_F(TransportTest, MissingFileLeavesNoPlayerAndTheSettingsFormat)
+{
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_FILE_OPEN), wxExpectModal<wxFileDialog>(File("gone.mp3")));
+    ExpectState(State::NoFile, "failed load");
+    ASSERT_EQ(m_messages->Messages().size(), 1u);
+    EXPECT_EQ(m_messages->Messages()[0].text, File("gone.mp3") + "\nНе могу открыть файл.\n");
+    EXPECT_EQ(m_panel->InfoPanel()->SizeText(), "0 kBytes (0:00:00)");
+}
+
+TEST_F(TransportTest, NewFileDuringRecordingStopsItFirst)
+{
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_SOUND_RECORD), wxExpectModal<wxFileDialog>(File("a.mp3")));
+    ExpectState(State::Recording, "recording a");
+    Pump(1200);
+    wxTEST_DIALOG(Command(res::ID_ACCEL_NEW), wxExpectModal<wxFileDialog>(File("b.mp3")));
+    ExpectState(State::Stopped, "b loaded");
+    EXPECT_EQ(Title(), "b.mp3 - Dravellin Recorder");
+    EXPECT_GT(FileSize(File("a.mp3")), 0);
+    EXPECT_EQ(FileSize(File("b.mp3")), 0);
+}
