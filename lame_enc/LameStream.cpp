@@ -18,6 +18,15 @@ bool QualityGiven(std::uint16_t quality, int& value)
     return true;
 }
 
+// The rates an MPEG audio layer III file can carry.
+bool IsMpegRate(std::uint32_t rate)
+{
+    for (std::uint32_t r : {8000u, 11025u, 12000u, 16000u, 22050u, 24000u, 32000u, 44100u, 48000u})
+        if (rate == r)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 BE_ERR CLameStream::Create(const BE_CONFIG& config, std::unique_ptr<CLameStream>& out)
@@ -45,7 +54,10 @@ BE_ERR CLameStream::Create(const BE_CONFIG& config, std::unique_ptr<CLameStream>
     default:
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     }
-    if (c.dwSampleRate == 0 || c.dwBitrate == 0)
+    // LAME would quietly resample to the nearest MPEG rate; without resampling asked for, a
+    // rate the file cannot carry is refused instead.
+    const std::uint32_t outRate = c.dwReSampleRate != 0 ? c.dwReSampleRate : c.dwSampleRate;
+    if (c.dwSampleRate == 0 || c.dwBitrate == 0 || !IsMpegRate(outRate))
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
 
     std::unique_ptr<CLameStream> stream(new CLameStream);
@@ -59,8 +71,7 @@ BE_ERR CLameStream::Create(const BE_CONFIG& config, std::unique_ptr<CLameStream>
     lame_set_in_samplerate(gf, static_cast<int>(c.dwSampleRate));
     // dwReSampleRate 0 means "no resampling": the file gets the rate the sound arrives at,
     // instead of the lower rate LAME would otherwise pick by itself for small bitrates.
-    lame_set_out_samplerate(gf, static_cast<int>(c.dwReSampleRate != 0 ? c.dwReSampleRate
-                                                                         : c.dwSampleRate));
+    lame_set_out_samplerate(gf, static_cast<int>(outRate));
     lame_set_brate(gf, static_cast<int>(c.dwBitrate));
     if (c.bEnableVBR) {
         lame_set_VBR(gf, vbr_default);
