@@ -1,0 +1,25 @@
+#pragma once
+// A shared library loaded at run time (dlopen / LoadLibrary), released when the object goes.
+//
+// Thread: user-interface thread (loading and unloading); Symbol may be called from any thread
+// while the object lives.
+
+#include <string>
+
+class CSharedLibrary {
+public:
+    CSharedLibrary() = default;
+    ~CSharedLibrary() { Close(); }
+    CSharedLibrary(const CSharedLibrary&) = delete;
+    CSharedLibrary& operator=(const CSharedLibrary&) = delete;
+
+    // Loads exactly the file at path (no search); false when it cannot be loaded.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return m_handle != nullptr; }
+    // Address of an exported name, or nullptr.
+    void* Symbol(const char* name) const;
+
+private:
+    void* m_handle = nullptr;
+};

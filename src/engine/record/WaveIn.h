@@ -1,0 +1,73 @@
+#pragma once
+// Wave input in callback mode over an IAudioInputDevice: the owner queues buffers, the device's
+// thread only copies recorded samples into the queued buffers, and one delivery thread of this
+// class hands every filled buffer, in order, to the owner's callback.
+//
+// Threads: Open, Start and Close on the owner's (user-interface) thread. AddBuffer on the
+// owner's thread or inside the callback. The callback runs on the delivery thread only, one
+// buffer at a time; Close joins that thread, so no callback runs after Close returns. Close
+// must not be called from inside the callback.
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "engine/record/AudioInputDevice.h"
+#include "engine/record/WaveFormat.h"
+
+class CWaveIn {
+public:
+    using Callback = std::function<void(WaveHeader& header)>;
+    static constexpr std::size_t kMaxBuffers = 32;
+
+    explicit CWaveIn(std::unique_ptr<IAudioInputDevice> device);
+    ~CWaveIn();
+    CWaveIn(const CWaveIn&) = delete;
+    CWaveIn& operator=(const CWaveIn&) = delete;
+
+    // Opens the device (paused) and starts the delivery thread.
+    bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Callback callback);
+    bool IsOpen() const { return m_open; }
+    // Queues an empty buffer; false when the device is closed or closing, the header is already
+    // queued or not yet taken back (flags not 0), or the queue is full.
+    bool AddBuffer(WaveHeader& header);
+    bool Start();
+    // Stops the device, hands every filled buffer to the callback, then hands back the buffers
+    // still queued (flag done, bytesRecorded as far as they got, possibly 0), and joins the
+    // delivery thread. True when the device was open.
+    bool Close();
+
+    // Times the device had data and no queued buffer to put it in (the data is dropped).
+    std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
+
+private:
+    void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
+    void DeliveryLoop();                                        // delivery thread
+
+    // A fixed ring of header pointers: the device thread never allocates.
+    struct Ring {
+        std::array<WaveHeader*, kMaxBuffers> items{};
+        std::size_t head = 0;
+        std::size_t count = 0;
+        bool Push(WaveHeader* h);
+        WaveHeader* Front() const { return count ? items[head] : nullptr; }
+        WaveHeader* Pop();
+    };
+
+    std::unique_ptr<IAudioInputDevice> m_device;
+    Callback m_callback;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    Ring m_queued;   // waiting to be filled; the front one is being filled
+    Ring m_filled;   // waiting for the callback
+    bool m_closing = false;
+    bool m_open = false;
+    std::thread m_delivery;
+    std::atomic<std::uint64_t> m_overruns{0};
+};

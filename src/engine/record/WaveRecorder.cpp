@@ -1,0 +1,151 @@
+#include "engine/record/WaveRecorder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "engine/record/SdlAudioInput.h"
+
+CWaveRecorder::CWaveRecorder() : CWaveRecorder(WaveRecorderOptions{}) {}
+
+CWaveRecorder::CWaveRecorder(WaveRecorderOptions options) : m_options(std::move(options))
+{
+    if (!m_options.makeDevice)
+        m_options.makeDevice = [] { return std::make_unique<CSdlAudioInput>(); };
+    m_writer = m_options.libraryDirs.empty()
+                   ? std::make_unique<CMp3Writer>()
+                   : std::make_unique<CMp3Writer>(m_options.libraryDirs);
+}
+
+CWaveRecorder::~CWaveRecorder()
+{
+    if (m_capturing.load())
+        Stop();
+    // Also after a Start that failed once the device was open: nothing below may be released
+    // while the device still holds a buffer.
+    if (m_waveIn)
+        m_waveIn->Close();
+    m_writer->CloseFile();
+    m_writer->CloseStream();
+    for (auto& header : m_headers)
+        header.data = nullptr;
+    for (auto& block : m_blocks)
+        block.reset();
+    m_writer.reset();
+}
+
+bool CWaveRecorder::Prepare(const TrackInfo& track)
+{
+    if (!OpenFile(track.path))
+        return false;
+    if (!SeekToEnd())
+        return false;
+    return SetFormat(track.bitrate, track.sampleRate, track.bitsPerSample, track.channels - 1);
+}
+
+bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
+                              std::int32_t bitsPerSample, std::int32_t stereo)
+{
+    m_format.formatTag = kWaveFormatPcm;
+    m_format.channels = stereo ? 2 : 1;
+    m_format.samplesPerSec = static_cast<std::uint32_t>(sampleRate);
+    m_format.blockAlign = static_cast<std::uint16_t>(m_format.channels * bitsPerSample / 8);
+    m_format.avgBytesPerSec = m_format.blockAlign * m_format.samplesPerSec;
+    m_format.bitsPerSample = static_cast<std::uint16_t>(bitsPerSample);
+    m_format.extraSize = 0;
+
+    m_writer->Configure(bitrate / 1000, sampleRate, bitsPerSample, stereo);
+    if (!m_writer->OpenStream())
+        return false;
+    const std::uint32_t chunk = m_writer->ChunkBytes();
+    m_sampleCount = static_cast<int>(chunk / 2);
+    if (chunk == 0 || bitsPerSample != 16)
+        return false;
+    for (int i = 0; i < kBufferCount; ++i) {
+        m_blocks[i] = std::make_unique<std::int16_t[]>(chunk / 2);
+        m_headers[i] = WaveHeader{};
+        m_headers[i].data = m_blocks[i].get();
+        m_headers[i].bufferLength = chunk;
+        m_headers[i].user = this;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_latestMutex);
+        m_latest.assign(chunk / 2, 0);
+    }
+    m_shown.assign(chunk / 2, 0);
+    return true;
+}
+
+bool CWaveRecorder::Start()
+{
+    if (m_waveIn || m_headers[0].data == nullptr) {
+        m_capturing = false;
+        return false;
+    }
+    m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice());
+    const std::uint32_t frames =
+        static_cast<std::uint32_t>(m_sampleCount) / std::max<std::uint16_t>(m_format.channels, 1);
+    if (!m_waveIn->Open(m_format, frames, [this](WaveHeader& h) { WaveInCallback(h); })) {
+        m_waveIn.reset();
+        m_capturing = false;
+        return false;
+    }
+    for (auto& header : m_headers) {
+        if (!QueueBuffer(header)) {
+            m_capturing = false;
+            return false;  // the device stays open; destruction closes it
+        }
+    }
+    // Set before the device starts, so the first buffers that come back are queued again.
+    m_capturing = true;
+    if (!m_waveIn->Start())
+        m_capturing = false;
+    return m_capturing.load();
+}
+
+bool CWaveRecorder::Stop()
+{
+    m_capturing = false;
+    std::this_thread::sleep_for(m_options.stopWait);
+    return m_waveIn && m_waveIn->Close();
+}
+
+const std::int16_t* CWaveRecorder::LastBuffer()
+{
+    std::lock_guard<std::mutex> lock(m_latestMutex);
+    if (!m_hasLatest)
+        return nullptr;
+    std::copy(m_latest.begin(), m_latest.end(), m_shown.begin());
+    return m_shown.data();
+}
+
+void CWaveRecorder::WaveInCallback(WaveHeader& header)
+{
+    auto* recorder = static_cast<CWaveRecorder*>(header.user);
+    recorder->TakeBuffer(header);
+    if (recorder->m_capturing.load(std::memory_order_acquire))
+        recorder->QueueBuffer(header);
+}
+
+bool CWaveRecorder::QueueBuffer(WaveHeader& header)
+{
+    if (header.flags != 0)
+        return true;  // already with the device
+    return m_waveIn && m_waveIn->AddBuffer(header);
+}
+
+void CWaveRecorder::TakeBuffer(WaveHeader& header)
+{
+    header.flags = 0;
+    // A buffer handed back unfinished at close holds less than one encoder chunk: it is not
+    // encoded (the encoder always takes a whole chunk) and not shown.
+    if (header.bytesRecorded != header.bufferLength)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_latestMutex);
+        std::memcpy(m_latest.data(), header.data, header.bufferLength);
+        m_hasLatest = true;
+    }
+    m_writer->EncodeAndWrite(header.data, header.bytesRecorded);
+    m_chunksEncoded.fetch_add(1, std::memory_order_acq_rel);
+}

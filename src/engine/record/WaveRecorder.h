@@ -1,0 +1,98 @@
+#pragma once
+// Records 16-bit PCM from the sound input and hands every filled buffer to its CMp3Writer, which
+// encodes it and appends the MP3 bytes to the current file. One recorder serves one recording.
+//
+// Threads. The user-interface thread constructs, prepares, starts, stops and destroys the
+// recorder and calls LastBuffer, SampleCount and WriteFailed. The capture's delivery thread runs
+// WaveInCallback for each filled buffer: it encodes and writes the buffer, publishes a copy of
+// it for the level meter and queues it again while capturing. Stop clears the capturing flag,
+// waits (700 ms), then closes the device, which joins the delivery thread; only then are the
+// file, the encoder stream and the buffers released.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/TrackInfo.h"
+#include "engine/record/AudioInputDevice.h"
+#include "engine/record/Mp3Writer.h"
+#include "engine/record/WaveFormat.h"
+#include "engine/record/WaveIn.h"
+
+// What a recorder is built from; the defaults are the program's own (tests replace them).
+struct WaveRecorderOptions {
+    // Makes the sound input; by default SDL's default capture device.
+    std::function<std::unique_ptr<IAudioInputDevice>()> makeDevice;
+    // Folders to load the encoder library from; empty: the program's default folders.
+    std::vector<std::string> libraryDirs;
+    // How long Stop lets the queued buffers come back before it closes the device.
+    std::chrono::milliseconds stopWait{700};
+};
+
+class CWaveRecorder {
+public:
+    static constexpr int kBufferCount = 8;
+
+    CWaveRecorder();
+    explicit CWaveRecorder(WaveRecorderOptions options);
+    ~CWaveRecorder();
+    CWaveRecorder(const CWaveRecorder&) = delete;
+    CWaveRecorder& operator=(const CWaveRecorder&) = delete;
+
+    // Opens the file at its end and sets the format; false (after the writer's message) when
+    // the file cannot be opened or the encoder stream cannot be started.
+    bool Prepare(const TrackInfo& track);
+    bool OpenFile(const std::string& path) { return m_writer->OpenFile(path); }
+    bool SeekToEnd() { return m_writer->SeekToEnd(); }
+    void CloseFile() { m_writer->CloseFile(); }
+    // Bitrate in bits per second, rate in Hz, stereo 0 or non-zero.
+    bool SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std::int32_t bitsPerSample,
+                   std::int32_t stereo);
+    // Opens the device, queues the buffers and starts capture; false without a message.
+    bool Start();
+    // Stops capture: clears the flag, waits, closes the device. True when the device closed.
+    bool Stop();
+
+    // The most recent full buffer, copied for the caller: nullptr until the first buffer came
+    // back. The data stays valid and unchanged until the next LastBuffer call or destruction.
+    // User-interface thread only.
+    const std::int16_t* LastBuffer();
+    // 16-bit values in one buffer, all channels together.
+    int SampleCount() const { return m_sampleCount; }
+    // True once appending to the file failed; the recording should be stopped.
+    bool WriteFailed() const { return m_writer->WriteFailed(); }
+
+    bool IsCapturing() const { return m_capturing.load(std::memory_order_acquire); }
+    const WaveFormat& Format() const { return m_format; }
+    // Buffers encoded so far, and inputs dropped for want of a free buffer.
+    std::uint64_t ChunksEncoded() const { return m_chunksEncoded.load(std::memory_order_acquire); }
+    std::uint64_t Overruns() const { return m_waveIn ? m_waveIn->Overruns() : 0; }
+
+private:
+    void WaveInCallback(WaveHeader& header);  // delivery thread
+    bool QueueBuffer(WaveHeader& header);
+    void TakeBuffer(WaveHeader& header);      // delivery thread
+
+    WaveRecorderOptions m_options;
+    WaveFormat m_format;
+    std::array<WaveHeader, kBufferCount> m_headers{};
+    std::array<std::unique_ptr<std::int16_t[]>, kBufferCount> m_blocks;
+    std::unique_ptr<CWaveIn> m_waveIn;
+    std::atomic<bool> m_capturing{false};
+    std::unique_ptr<CMp3Writer> m_writer;
+    int m_sampleCount = 0;
+    std::atomic<std::uint64_t> m_chunksEncoded{0};
+
+    // The level meter's copy: the delivery thread writes m_latest under m_latestMutex, the
+    // user-interface thread copies it into m_shown in LastBuffer.
+    std::mutex m_latestMutex;
+    std::vector<std::int16_t> m_latest;
+    bool m_hasLatest = false;
+    std::vector<std::int16_t> m_shown;
+};
