@@ -1,0 +1,58 @@
+#pragma once
+// An MPEG audio decoder over libmpg123 for one open file: the file's frames are mapped first
+// (Mp3FrameMap), which gives the exact length and seeds libmpg123's seek index, so opening
+// and seeking are quick at any point of a long file. Decodes to interleaved signed 16-bit
+// samples at the file's own rate and channel count.
+//
+// An Xing/Info frame is decoded as an ordinary frame and never trusted for the length, and
+// junk of any size between frames is skipped.
+//
+// Not thread-safe: one thread at a time (opening on the user-interface thread, then decoding
+// on the decoder thread that owns it).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "engine/play/Mp3FrameMap.h"
+
+struct mpg123_handle_struct;
+
+namespace play {
+
+class Mp3Decoder {
+public:
+    Mp3Decoder();
+    ~Mp3Decoder();
+    Mp3Decoder(const Mp3Decoder&) = delete;
+    Mp3Decoder& operator=(const Mp3Decoder&) = delete;
+
+    // Opens the file on fd (fileBytes long) for decoding. fd must stay open as long as this
+    // decoder. False when the data is not MPEG audio libmpg123 can decode.
+    bool Open(int fd, std::int64_t fileBytes);
+
+    // The first frame's header.
+    const MpegFrameHeader& Header() const { return m_map.FirstHeader(); }
+    int SampleRate() const { return m_map.FirstHeader().sampleRate; }
+    int Channels() const { return m_map.FirstHeader().Channels(); }
+    // Samples per channel in the whole file.
+    std::int64_t LengthFrames() const { return m_map.TotalSamples(); }
+
+    // Moves the decoding position to a sample (per channel) from the start, clamped to the
+    // length. Sample-accurate.
+    bool SeekFrame(std::int64_t frame);
+    // Decodes up to maxFrames sample frames into out (maxFrames × Channels() values).
+    // Returns the frames written; 0 at the end of the data or on an error it cannot pass.
+    std::size_t Read(std::int16_t* out, std::size_t maxFrames);
+    // The output level factor (1.0 leaves the samples as decoded).
+    void SetVolume(double factor);
+
+private:
+    struct HandleDeleter {
+        void operator()(mpg123_handle_struct* h) const;
+    };
+    Mp3FrameMap m_map;
+    std::unique_ptr<mpg123_handle_struct, HandleDeleter> m_handle;
+};
+
+}  // namespace play

@@ -1,0 +1,160 @@
+#include "engine/play/Mp3Player.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "engine/play/Mp3Decoder.h"
+#include "engine/play/PlaybackStream.h"
+#include "engine/play/SoundOutput.h"
+#include "engine/play/SoundSystem.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+constexpr const char* kCannotOpenFile = "Не могу открыть файл.\n";
+constexpr const char* kCannotInitDecoder = "Невозможно инициализировать декодер.\n";
+constexpr const char* kCannotInitPlayback = "Невозможно инициализировать воспроизведение.\n";
+
+// Opens an existing regular file for reading; an invalid descriptor when that fails.
+platform::UniqueFd OpenForReading(const std::string& path, std::int64_t& bytes)
+{
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return platform::UniqueFd();
+    bytes = static_cast<std::int64_t>(st.st_size);
+    return fd;
+}
+
+}  // namespace
+
+CMp3Player::CMp3Player(const TrackInfo& track) : m_track(track), m_sound(std::make_unique<play::SoundSystem>()) {}
+
+CMp3Player::~CMp3Player()
+{
+    if (IsPlaying())
+        Pause();
+    // The output stops reading the stream before the stream (and its thread) goes.
+    m_player.reset();
+    m_decoder.reset();
+    m_input.Reset();
+    m_sound.reset();
+}
+
+bool CMp3Player::Load(TrackInfo& track)
+{
+    // A sound system that failed at construction gets a second chance here.
+    if (!m_sound || !m_sound->Ready())
+        m_sound = std::make_unique<play::SoundSystem>();
+    if (!OpenInput(track.path))
+        return false;
+    if (ReadHeader(track.sampleRate, track.bitrate, track.channels))
+        track.channels += 1;
+    if (!OpenPlayer(-1, track.sampleRate, track.channels != 1))
+        return false;
+    Seek(static_cast<float>(track.startSeconds));
+    return true;
+}
+
+bool CMp3Player::OpenInput(const std::string& path)
+{
+    CloseInput();
+    std::int64_t bytes = 0;
+    m_input = OpenForReading(path, bytes);
+    if (!m_input.Valid()) {
+        platform::ShowMessage(platform::FormatFileMessage(path, kCannotOpenFile), platform::MessageIcon::Exclamation);
+        return false;
+    }
+    auto decoder = std::make_unique<play::Mp3Decoder>();
+    if (!decoder->Open(m_input.Get(), bytes)) {
+        // An empty file (a new recording) loads without a decoder; anything else is no MPEG audio.
+        if (GetFileBytes(path) > 0) {
+            platform::ShowMessage(platform::FormatFileMessage(path, kCannotInitDecoder), platform::MessageIcon::Stop);
+            return false;
+        }
+        return true;
+    }
+    decoder->SetVolume(m_volume);
+    m_header = decoder->Header();
+    m_decoder = std::make_unique<play::PlaybackStream>(std::move(decoder));
+    return true;
+}
+
+bool CMp3Player::ReadHeader(std::int32_t& sampleRate, std::int32_t& bitrate, std::int32_t& channelValue)
+{
+    if (!m_decoder || !m_header)
+        return false;
+    sampleRate = m_header->sampleRate;
+    bitrate = m_header->bitrateKbps * 1000;
+    channelValue = m_header->Channels() == 1 ? 0 : 1;
+    m_decoder->SeekFrame(0);
+    return true;
+}
+
+bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int sampleRate, bool stereo)
+{
+    ClosePlayer();
+    auto output = std::make_unique<play::SoundOutput>();
+    if (!m_sound || !m_sound->Ready() || !output->Open(sampleRate, stereo ? 2 : 1)) {
+        platform::ShowMessage(kCannotInitPlayback, platform::MessageIcon::Stop);
+        return false;
+    }
+    m_player = std::move(output);
+    return true;
+}
+
+void CMp3Player::ClosePlayer() { m_player.reset(); }
+
+void CMp3Player::CloseInput()
+{
+    if (m_decoder) {
+        if (m_player)
+            m_player->Route(nullptr);
+        m_decoder.reset();
+        m_header.reset();
+    }
+    m_input.Reset();
+}
+
+void CMp3Player::Play()
+{
+    if (m_player && m_decoder)
+        m_player->Route(m_decoder.get());
+}
+
+void CMp3Player::Pause()
+{
+    if (m_player && m_decoder)
+        m_player->Route(nullptr);
+}
+
+bool CMp3Player::IsPlaying() { return m_decoder && m_player && m_player->Routed() == m_decoder.get(); }
+
+float CMp3Player::GetPosition() { return m_decoder ? static_cast<float>(m_decoder->PositionSeconds()) : 0.0f; }
+
+float CMp3Player::GetLength() { return m_decoder ? static_cast<float>(m_decoder->LengthSeconds()) : 0.0f; }
+
+void CMp3Player::SeekStart()
+{
+    if (m_decoder)
+        m_decoder->SeekFrame(0);
+}
+
+void CMp3Player::SeekEnd()
+{
+    if (m_decoder)
+        m_decoder->SeekFrame(m_decoder->LengthFrames());
+}
+
+void CMp3Player::Seek(float seconds)
+{
+    if (m_decoder)
+        m_decoder->SeekSeconds(seconds);
+}
+
+std::uint64_t CMp3Player::GetFileBytes(const std::string& path)
+{
+    std::int64_t bytes = 0;
+    platform::UniqueFd fd = OpenForReading(path, bytes);
+    return fd.Valid() ? static_cast<std::uint64_t>(bytes) : 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// CMp3Player plays the current file: it opens the file, reads its format from the first MPEG
+// audio header, opens the sound output, starts and pauses playback, and reports and moves the
+// position (seconds). Playback runs in the background once started; the panel polls the
+// position. The panel creates one player per load of a file and deletes it before the next.
+//
+// Thread: every member is called on the user-interface thread. Decoding runs on the player's
+// decoder thread and sound output on SDL's audio thread; both are ended by the destructor.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/TrackInfo.h"
+#include "engine/play/MpegFrameHeader.h"
+#include "platform/UniqueFd.h"
+
+namespace play {
+class PlaybackStream;
+class SoundOutput;
+class SoundSystem;
+}  // namespace play
+
+class CMp3Player {
+public:
+    // Copies the record (the copy is not updated by Load) and takes hold of the sound system.
+    explicit CMp3Player(const TrackInfo& track);
+    // Pauses when playing, then releases the output, the decoder, the file and the sound system.
+    virtual ~CMp3Player();
+    CMp3Player(const CMp3Player&) = delete;
+    CMp3Player& operator=(const CMp3Player&) = delete;
+
+    // Opens track.path, writes the file's rate, bitrate (bits per second) and channel count
+    // into track when its first header can be read (otherwise they keep what the caller put
+    // there), opens the output at that format and positions playback at track.startSeconds.
+    // An empty file loads without a decoder: position and length 0, Play does nothing.
+    // On failure a message has been shown and the caller deletes the player.
+    bool Load(TrackInfo& track);
+
+    // Plays from the current position in the background; nothing without output or decoder.
+    void Play();
+    // Stops the sound; the position stays.
+    void Pause();
+    bool IsPlaying();
+
+    // Seconds heard so far / the file's exact length; 0 without a decoder.
+    float GetPosition();
+    float GetLength();
+
+    void SeekStart();
+    void SeekEnd();
+    // Moves the position to seconds (clamped to 0..length), playing or not.
+    void Seek(float seconds);
+
+    // Size of the file in bytes (64-bit), 0 when it cannot be opened or measured.
+    static std::uint64_t GetFileBytes(const std::string& path);
+
+private:
+    bool OpenInput(const std::string& path);
+    bool ReadHeader(std::int32_t& sampleRate, std::int32_t& bitrate, std::int32_t& channelValue);
+    bool OpenPlayer(int device, int sampleRate, bool stereo);
+    void ClosePlayer();
+    void CloseInput();
+
+    float m_volume = 1.0f;  // decoder output level
+    TrackInfo m_track;
+    std::unique_ptr<play::SoundSystem> m_sound;
+    platform::UniqueFd m_input;
+    std::optional<play::MpegFrameHeader> m_header;  // first header, while a decoder is open
+    std::unique_ptr<play::PlaybackStream> m_decoder;
+    std::unique_ptr<play::SoundOutput> m_player;
+};

@@ -1,0 +1,160 @@
+#include "engine/play/PlaybackStream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace play {
+
+namespace {
+
+// One second of decoded sound is kept ahead of the output.
+std::size_t RingFrames(int rate) { return static_cast<std::size_t>(std::max(rate, 8000)); }
+
+// Largest single decode; small enough that a seek request is noticed quickly.
+constexpr std::size_t kMaxDecodeFrames = 4608;
+
+}  // namespace
+
+PlaybackStream::PlaybackStream(std::unique_ptr<Mp3Decoder> decoder)
+    : m_decoder(std::move(decoder)),
+      m_rate(m_decoder->SampleRate()),
+      m_channels(m_decoder->Channels()),
+      m_length(m_decoder->LengthFrames()),
+      m_ring(RingFrames(m_rate), m_channels)
+{
+    m_thread = std::thread([this] { Run(); });
+}
+
+PlaybackStream::~PlaybackStream()
+{
+    m_stop.store(true, std::memory_order_release);
+    Wake();
+    m_thread.join();
+}
+
+void PlaybackStream::Wake()
+{
+    m_wake.fetch_add(1, std::memory_order_release);
+    m_wake.notify_one();
+}
+
+std::int64_t PlaybackStream::PositionFrames() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_requestSeq.load(std::memory_order_acquire) != m_servedSeq.load(std::memory_order_acquire))
+        return m_seekTarget.load(std::memory_order_relaxed);
+    if (m_drained)
+        return m_length;
+    return std::min(m_base + m_heard, m_length);
+}
+
+void PlaybackStream::SeekFrame(std::int64_t frame)
+{
+    m_seekTarget.store(std::clamp<std::int64_t>(frame, 0, m_length), std::memory_order_relaxed);
+    {
+        // Under the lock so Pull and PositionFrames see the request together with its target.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_requestSeq.fetch_add(1, std::memory_order_acq_rel);
+    }
+    Wake();
+}
+
+void PlaybackStream::SeekSeconds(double seconds)
+{
+    if (!(seconds > 0.0)) // also NaN
+        seconds = 0.0;
+    SeekFrame(static_cast<std::int64_t>(std::llround(std::min(seconds * m_rate, static_cast<double>(m_length)))));
+}
+
+void PlaybackStream::Pull(std::int16_t* out, std::size_t frames)
+{
+    std::size_t got = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_heard += m_lastChunk;
+        m_lastChunk = 0;
+        if (m_requestSeq.load(std::memory_order_acquire) == m_servedSeq.load(std::memory_order_acquire)) {
+            got = m_ring.Read(out, frames);
+            m_lastChunk = static_cast<std::int64_t>(got);
+            if (got < frames) {
+                if (m_endOfData.load(std::memory_order_acquire)) {
+                    if (m_ring.AvailableFrames() == 0 && got == 0)
+                        m_drained = true;
+                } else {
+                    m_underruns.fetch_add(1, std::memory_order_relaxed);
+                }
+            }
+        }
+    }
+    if (got < frames)
+        std::memset(out + got * static_cast<std::size_t>(m_channels), 0,
+                    (frames - got) * static_cast<std::size_t>(m_channels) * sizeof(std::int16_t));
+    Wake();
+}
+
+void PlaybackStream::OutputStopped()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_heard += m_lastChunk;
+    m_lastChunk = 0;
+    if (m_endOfData.load(std::memory_order_acquire) && m_ring.AvailableFrames() == 0)
+        m_drained = true;
+}
+
+bool PlaybackStream::Buffered() const
+{
+    if (m_requestSeq.load(std::memory_order_acquire) != m_servedSeq.load(std::memory_order_acquire))
+        return false;
+    return m_endOfData.load(std::memory_order_acquire) || m_ring.AvailableFrames() == m_ring.CapacityFrames();
+}
+
+void PlaybackStream::Run()
+{
+    std::uint64_t served = 0;
+    std::int64_t decodedTo = 0;  // next frame the decoder delivers
+    bool ended = false;
+    while (!m_stop.load(std::memory_order_acquire)) {
+        const std::uint32_t wake = m_wake.load(std::memory_order_acquire);
+
+        const std::uint64_t request = m_requestSeq.load(std::memory_order_acquire);
+        if (request != served) {
+            const std::int64_t target = m_seekTarget.load(std::memory_order_relaxed);
+            const bool ok = m_decoder->SeekFrame(target);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_ring.Reset();
+            m_base = target;
+            m_heard = 0;
+            m_lastChunk = 0;
+            m_drained = false;
+            ended = !ok || target >= m_length;
+            m_endOfData.store(ended, std::memory_order_release);
+            decodedTo = target;
+            served = request;
+            m_servedSeq.store(request, std::memory_order_release);
+            continue;
+        }
+
+        if (!ended) {
+            std::size_t room = 0;
+            std::int16_t* region = m_ring.WriteRegion(room);
+            // Wait for a useful amount of room rather than decoding in crumbs.
+            const std::size_t free = m_ring.CapacityFrames() - m_ring.AvailableFrames();
+            if (free >= std::min<std::size_t>(kMaxDecodeFrames, m_ring.CapacityFrames() / 4)) {
+                const std::size_t want = static_cast<std::size_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>(std::min(room, kMaxDecodeFrames)), m_length - decodedTo));
+                const std::size_t got = want > 0 ? m_decoder->Read(region, want) : 0;
+                m_ring.CommitWrite(got);
+                decodedTo += static_cast<std::int64_t>(got);
+                if (got == 0 || decodedTo >= m_length) {
+                    ended = true;
+                    m_endOfData.store(true, std::memory_order_release);
+                }
+                continue;
+            }
+        }
+        m_wake.wait(wake, std::memory_order_acquire);
+    }
+}
+
+}  // namespace play

@@ -1,0 +1,90 @@
+#include "engine/play/SoundOutput.h"
+
+#include <cstring>
+
+#include "engine/play/PlaybackStream.h"
+
+namespace play {
+
+namespace {
+
+// A device buffer of about 1/40 s, as a power of two: short enough for an exact position,
+// long enough not to wake the audio thread too often.
+Uint16 BufferFrames(int rate)
+{
+    Uint16 frames = 256;
+    while (frames < rate / 40 && frames < 8192)
+        frames = static_cast<Uint16>(frames * 2);
+    return frames;
+}
+
+}  // namespace
+
+SoundOutput::~SoundOutput() { Close(); }
+
+bool SoundOutput::Open(int sampleRate, int channels)
+{
+    Close();
+    SDL_AudioSpec want{};
+    want.freq = sampleRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(channels == 1 ? 1 : 2);
+    want.samples = BufferFrames(sampleRate);
+    want.callback = &SoundOutput::Callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // No allowed changes: SDL converts to whatever the device needs, the callback always
+    // gets the stream's own format.
+    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (m_device == 0)
+        return false;
+    m_rate = want.freq;
+    m_channels = want.channels;
+    return true;
+}
+
+void SoundOutput::Close()
+{
+    if (m_device == 0)
+        return;
+    Route(nullptr);
+    SDL_CloseAudioDevice(m_device);
+    m_device = 0;
+}
+
+bool SoundOutput::Route(PlaybackStream* stream)
+{
+    if (m_device == 0)
+        return stream == nullptr;
+    if (stream == m_routed)
+        return true;
+    if (stream && (stream->SampleRate() != m_rate || stream->Channels() != m_channels))
+        return false;
+    if (m_routed) {
+        // Once paused, SDL no longer runs the callback.
+        SDL_PauseAudioDevice(m_device, 1);
+        m_source.store(nullptr, std::memory_order_release);
+        m_routed->OutputStopped();
+        m_routed = nullptr;
+    }
+    if (stream) {
+        m_source.store(stream, std::memory_order_release);
+        m_routed = stream;
+        SDL_PauseAudioDevice(m_device, 0);
+    }
+    return true;
+}
+
+void SDLCALL SoundOutput::Callback(void* self, Uint8* data, int bytes)
+{
+    auto* output = static_cast<SoundOutput*>(self);
+    PlaybackStream* stream = output->m_source.load(std::memory_order_acquire);
+    if (!stream) {
+        std::memset(data, 0, static_cast<std::size_t>(bytes));
+        return;
+    }
+    const std::size_t frameBytes = sizeof(std::int16_t) * static_cast<std::size_t>(output->m_channels);
+    stream->Pull(reinterpret_cast<std::int16_t*>(data), static_cast<std::size_t>(bytes) / frameBytes);
+}
+
+}  // namespace play

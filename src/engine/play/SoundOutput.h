@@ -1,0 +1,46 @@
+#pragma once
+// A sound output device (SDL2 playback) at a given rate and channel count, 16-bit samples.
+// Routing a PlaybackStream to it plays the stream in the background, on SDL's audio thread,
+// until it is routed to none. The audio callback only copies from the stream's ring.
+//
+// Thread: user-interface thread, except the callback. A SoundSystem must be held while the
+// output exists.
+
+#include <SDL.h>
+
+#include <atomic>
+
+namespace play {
+
+class PlaybackStream;
+
+class SoundOutput {
+public:
+    SoundOutput() = default;
+    ~SoundOutput();
+    SoundOutput(const SoundOutput&) = delete;
+    SoundOutput& operator=(const SoundOutput&) = delete;
+
+    // Opens the default device, paused. False when no device can be opened.
+    bool Open(int sampleRate, int channels);
+    void Close();
+
+    // Starts playing stream (its rate and channels must be the output's; false otherwise),
+    // or with nullptr stops: when Route(nullptr) returns, the stream is no longer read.
+    bool Route(PlaybackStream* stream);
+    PlaybackStream* Routed() const { return m_routed; }
+
+    int SampleRate() const { return m_rate; }
+    int Channels() const { return m_channels; }
+
+private:
+    static void SDLCALL Callback(void* self, Uint8* data, int bytes);
+
+    SDL_AudioDeviceID m_device = 0;
+    int m_rate = 0;
+    int m_channels = 0;
+    PlaybackStream* m_routed = nullptr;                 // user-interface thread's view
+    std::atomic<PlaybackStream*> m_source{nullptr};     // what the callback reads from
+};
+
+}  // namespace play
