@@ -1,0 +1,61 @@
+#pragma once
+// The settings sheet "Свойства": a modal property sheet with the General page (index 0) and the
+// Record page (index 1), OK and Cancel and no Apply button. The object and its two pages live for
+// the whole run (the pages read their settings when it is constructed); each DoModal builds the
+// sheet's window (a CMySheetDialog) anew and destroys it before returning.
+//
+// One opening: the sheet opens on the page that was active when it was last closed (the General
+// page the first time). A page's window is built the first time the page is shown; leaving a
+// page moves its controls into its members. OK saves the pages that were shown; Cancel saves
+// nothing and undoes nothing. Either way the active page is remembered for the next opening.
+// User-interface thread only.
+
+#include <wx/string.h>
+
+#include "settings/PageCom.h"
+#include "settings/PageRec.h"
+
+class CMySheetDialog;
+class wxWindow;
+
+class CMySheet {
+public:
+    static constexpr int kPageCount = 2;
+
+    explicit CMySheet(const wxString& caption = wxString::FromUTF8("Свойства"), wxWindow* parent = nullptr,
+                      int firstPage = 0);
+    ~CMySheet();
+    CMySheet(const CMySheet&) = delete;
+    CMySheet& operator=(const CMySheet&) = delete;
+
+    // Shows the sheet modally; wxID_OK or wxID_CANCEL. A wxTestingModalHook may answer it: the
+    // expectation receives the CMySheetDialog with the start page built and returns the result.
+    int DoModal();
+
+    CPageCom& GeneralPage() { return m_pageCom; }
+    const CPageCom& GeneralPage() const { return m_pageCom; }
+    CPageRec& RecordPage() { return m_pageRec; }
+    const CPageRec& RecordPage() const { return m_pageRec; }
+    // Page by index: 0 General, 1 Record (anything else: General).
+    CSettingsPage& Page(int index);
+
+    // Index of the page the next opening starts on.
+    int LastPage() const { return m_nLastPage; }
+    const wxString& Caption() const { return m_caption; }
+    wxWindow* Parent() const { return m_parent; }
+    void SetParent(wxWindow* parent) { m_parent = parent; }
+
+    // While DoModal runs: the sheet's window; otherwise nullptr.
+    CMySheetDialog* OpenDialog() const { return m_dialog; }
+    // While DoModal runs: the control with this id on a page that has been shown, or a button of
+    // the sheet (wxID_OK, wxID_CANCEL); otherwise nullptr.
+    wxWindow* FindControl(int id) const;
+
+private:
+    CPageCom m_pageCom;
+    CPageRec m_pageRec;
+    int m_nLastPage = 0;
+    wxString m_caption;
+    wxWindow* m_parent;
+    CMySheetDialog* m_dialog = nullptr;
+};

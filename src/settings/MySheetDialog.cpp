@@ -1,0 +1,92 @@
+#include "settings/MySheetDialog.h"
+
+#include <wx/bookctrl.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+
+#include "settings/MySheet.h"
+
+CMySheetDialog::CMySheetDialog(CMySheet& sheet, wxWindow* parent, const wxString& caption,
+                               int startPage)
+    : m_sheet(sheet)
+{
+    Create(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
+           wxDEFAULT_DIALOG_STYLE);
+    CreateButtons(wxOK | wxCANCEL);
+
+    wxBookCtrlBase* book = GetBookCtrl();
+    for (int i = 0; i < CMySheet::kPageCount; ++i) {
+        auto* page = new wxPanel(book, wxID_ANY);
+        page->SetMinSize(page->ConvertDialogToPixels(CSettingsPage::TemplateSize()));
+        book->AddPage(page, m_sheet.Page(i).Caption(), false);
+    }
+    LayoutDialog();
+
+    book->ChangeSelection(static_cast<std::size_t>(startPage));
+    ShowPage(startPage);
+
+    book->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CMySheetDialog::OnPageChanging, this);
+    book->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CMySheetDialog::OnPageChanged, this);
+}
+
+CMySheetDialog::~CMySheetDialog()
+{
+    m_ended = true;
+    if (wxBookCtrlBase* book = GetBookCtrl()) {
+        book->Unbind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CMySheetDialog::OnPageChanging, this);
+        book->Unbind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CMySheetDialog::OnPageChanged, this);
+    }
+}
+
+int CMySheetDialog::ActivePage() const
+{
+    const wxBookCtrlBase* book = GetBookCtrl();
+    return book != nullptr ? book->GetSelection() : 0;
+}
+
+bool CMySheetDialog::SelectPage(int index)
+{
+    wxBookCtrlBase* book = GetBookCtrl();
+    if (book == nullptr || index < 0 || index >= static_cast<int>(book->GetPageCount()))
+        return false;
+    const int old = book->GetSelection();
+    if (old == index)
+        return true;
+    // The same steps as the tab change events, without depending on whether the toolkit sends
+    // them for a window that is not on screen.
+    m_sheet.Page(old).OnKillActive();
+    book->ChangeSelection(static_cast<std::size_t>(index));
+    ShowPage(index);
+    return true;
+}
+
+wxWindow* CMySheetDialog::FindControl(int id) const { return FindWindow(id); }
+
+void CMySheetDialog::OnPageChanging(wxBookCtrlEvent& event)
+{
+    event.Skip();
+    if (m_ended || event.GetEventObject() != GetBookCtrl())
+        return;
+    const int old = event.GetOldSelection();
+    if (old >= 0 && old < CMySheet::kPageCount)
+        m_sheet.Page(old).OnKillActive();
+}
+
+void CMySheetDialog::OnPageChanged(wxBookCtrlEvent& event)
+{
+    event.Skip();
+    if (m_ended || event.GetEventObject() != GetBookCtrl())
+        return;
+    ShowPage(event.GetSelection());
+}
+
+void CMySheetDialog::ShowPage(int index)
+{
+    if (m_ended || index < 0 || index >= CMySheet::kPageCount)
+        return;
+    CSettingsPage& page = m_sheet.Page(index);
+    if (page.HasWindow())
+        page.OnSetActive();
+    else
+        page.CreatePageWindow(GetBookCtrl()->GetPage(static_cast<std::size_t>(index)));
+}

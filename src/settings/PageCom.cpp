@@ -1,0 +1,84 @@
+#include "settings/PageCom.h"
+
+#include <wx/checkbox.h>
+#include <wx/radiobut.h>
+#include <wx/statbox.h>
+
+#include "platform/Autostart.h"
+#include "platform/ProfileKeys.h"
+#include "res/ResourceIds.h"
+#include "settings/PageControlIds.h"
+#include "settings/RecordSettings.h"
+
+using namespace settings;
+
+CPageCom::CPageCom() : CSettingsPage(res::IDD_PAGE_COMMON, "Общие")
+{
+    PersistLoader(true);
+    PersistAutorun(true);
+    PersistMinimized(true);
+}
+
+void CPageCom::PersistLoader(bool load)
+{
+    if (load)
+        m_nLoader = platform::ReadSetting(platform::kLoader);
+    else
+        platform::WriteSetting(platform::kLoader, m_nLoader);
+}
+
+void CPageCom::PersistMinimized(bool load)
+{
+    if (load)
+        m_bMinimized = record_format::NormalizeSwitch(platform::ReadSetting(platform::kMinimized));
+    else
+        platform::WriteSetting(platform::kMinimized, m_bMinimized);
+}
+
+void CPageCom::PersistAutorun(bool load)
+{
+    if (load) {
+        // The stored switch alone decides; the autostart entry itself is not consulted.
+        m_bAutorun = record_format::NormalizeSwitch(platform::ReadSetting(platform::kAutorun));
+        return;
+    }
+    if (!platform::SetAutostart(kAutostartName, m_bAutorun != 0))
+        return;
+    platform::WriteSetting(platform::kAutorun, m_bAutorun);
+}
+
+void CPageCom::OnOK()
+{
+    DoDataExchange(true);
+    PersistLoader(false);
+    PersistAutorun(false);
+    PersistMinimized(false);
+}
+
+void CPageCom::CreateControls()
+{
+    wxWindow* page = m_window;
+    auto text = [](const char* utf8) { return wxString::FromUTF8(utf8); };
+
+    // The group boxes come first so that the controls inside them stay above them.
+    Place(new wxStaticBox(page, wxID_ANY, text("Действия при запуске")), 5, 5, 211, 51);
+    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, 38);
+
+    Place(new wxRadioButton(page, IDC_LOADER_NOTHING, text("Ничего не делать"), wxDefaultPosition,
+                            wxDefaultSize, wxRB_GROUP),
+          11, 16, 95, 8);
+    Place(new wxRadioButton(page, IDC_LOADER_NEW_FILE, text("Создать новый файл (стандартное имя)")),
+          11, 28, 151, 8);
+    Place(new wxRadioButton(page, IDC_LOADER_LAST_FILE, text("Загрузить последний открытый файл")),
+          11, 41, 148, 8);
+    Place(new wxCheckBox(page, IDC_AUTORUN, text("Запускаться автоматически при загрузке Windows")),
+          11, 69, 194, 8);
+    Place(new wxCheckBox(page, IDC_MINIMIZED, text("в свернутом состоянии")), 11, 83, 96, 8);
+}
+
+void CPageCom::DoDataExchange(bool save)
+{
+    ExchangeRadio(save, {IDC_LOADER_NOTHING, IDC_LOADER_NEW_FILE, IDC_LOADER_LAST_FILE}, m_nLoader);
+    ExchangeCheck(save, IDC_AUTORUN, m_bAutorun);
+    ExchangeCheck(save, IDC_MINIMIZED, m_bMinimized);
+}

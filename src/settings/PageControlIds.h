@@ -1,0 +1,26 @@
+#pragma once
+// Ids of the controls on the two settings pages. The numbers are part of the program's interface:
+// the pages' data exchange and message handling use them, and tests find the controls by them.
+
+namespace settings {
+
+// General page ("Общие"). The start-up action radios run against their ids: value 0 is 1005.
+inline constexpr int IDC_LOADER_NOTHING = 1005;    // "Ничего не делать"
+inline constexpr int IDC_LOADER_NEW_FILE = 1004;   // "Создать новый файл (стандартное имя)"
+inline constexpr int IDC_LOADER_LAST_FILE = 1003;  // "Загрузить последний открытый файл"
+inline constexpr int IDC_AUTORUN = 1008;           // "Запускаться автоматически при загрузке Windows"
+inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
+
+// Record page ("Запись").
+inline constexpr int IDC_BITRATE_SLIDER = 1016;
+inline constexpr int IDC_SIZE_ESTIMATE = 1027;
+inline constexpr int IDC_MONO = 1018;              // "Моно"
+inline constexpr int IDC_STEREO = 1019;            // "Стерео"
+inline constexpr int IDC_FREQ_GROUP = 1026;        // "Частота сэмплирования (kHz)"
+inline constexpr int IDC_FREQ_8000 = 1021;         // "8,000"
+inline constexpr int IDC_FREQ_11025 = 1022;        // "11,025"
+inline constexpr int IDC_FREQ_22050 = 1023;        // "22,050"
+inline constexpr int IDC_FREQ_44100 = 1024;        // "44,100"
+inline constexpr int IDC_AUTO_FREQ = 1025;         // "Автоматически выбирать частоту"
+
+}  // namespace settings
