@@ -1,0 +1,78 @@
+#include "controls/BackBufferCtrl.h"
+
+#include <algorithm>
+
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+
+const wxColour CBackBufferCtrl::kGreen(0, 200, 0);
+const wxColour CBackBufferCtrl::kBlack(0, 0, 0);
+
+CBackBufferCtrl::CBackBufferCtrl() = default;
+
+CBackBufferCtrl::CBackBufferCtrl(wxWindow* parent, int id, const wxRect& rect) { Create(parent, id, rect); }
+
+CBackBufferCtrl::~CBackBufferCtrl() = default;
+
+bool CBackBufferCtrl::Create(wxWindow* parent, int id, const wxRect& rect)
+{
+    // Erasing paints nothing: everything visible comes from the back buffer.
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    if (!wxWindow::Create(parent, id, rect.GetPosition(), rect.GetSize(), wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE))
+        return false;
+    m_width = rect.width;
+    m_height = rect.height;
+    wxImage black(std::max(1, m_width), std::max(1, m_height), true);
+    m_bitmap = wxBitmap(black, 24);
+    Bind(wxEVT_PAINT, &CBackBufferCtrl::OnPaint, this);
+    return true;
+}
+
+wxImage CBackBufferCtrl::GetBackBufferImage() const { return m_bitmap.ConvertToImage(); }
+
+void CBackBufferCtrl::Draw(const std::function<void(wxDC& dc)>& draw)
+{
+    if (!m_bitmap.IsOk())
+        return;
+    {
+        wxMemoryDC dc(m_bitmap);
+        draw(dc);
+    }
+    Refresh(true);
+}
+
+void CBackBufferCtrl::ReplaceBackBuffer(const wxImage& image)
+{
+    m_bitmap = wxBitmap(image, 24);
+    Refresh(true);
+}
+
+void CBackBufferCtrl::FillBlack(wxDC& dc, const wxRect& rect)
+{
+    if (rect.width <= 0 || rect.height <= 0)
+        return;
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(*wxBLACK_BRUSH);
+    dc.DrawRectangle(rect);
+}
+
+void CBackBufferCtrl::DrawLineOfText(wxDC& dc, const wxFont& font, const wxString& text, const wxRect& rect,
+                                     Align align)
+{
+    if (rect.width <= 0 || rect.height <= 0)
+        return;
+    wxDCClipper clip(dc, rect);
+    dc.SetFont(font);
+    dc.SetTextForeground(kGreen);
+    dc.SetTextBackground(kBlack);
+    dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
+    const int x = align == Align::Left ? rect.x : rect.x + rect.width - dc.GetTextExtent(text).x;
+    dc.DrawText(text, x, rect.y);
+}
+
+void CBackBufferCtrl::OnPaint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    if (m_bitmap.IsOk())
+        dc.DrawBitmap(m_bitmap, 0, 0, false);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Base of the custom-drawn display controls (level meter, status lamp, format and size panel,
+// time display). Each keeps its whole picture in an off-screen bitmap of its own size, draws
+// only into that bitmap and invalidates itself; the one paint handler here copies the whole
+// bitmap to the window whatever the update region is. A new back buffer is black.
+//
+// User-interface thread only.
+
+#include <functional>
+
+#include <wx/bitmap.h>
+#include <wx/dc.h>
+#include <wx/image.h>
+#include <wx/window.h>
+
+class CBackBufferCtrl : public wxWindow {
+public:
+    // The green of all content and the black of the background.
+    static const wxColour kGreen;
+    static const wxColour kBlack;
+
+    CBackBufferCtrl();
+    // Creates the control at rect (position and size in the parent's client pixels).
+    CBackBufferCtrl(wxWindow* parent, int id, const wxRect& rect);
+    ~CBackBufferCtrl() override;
+
+    bool Create(wxWindow* parent, int id, const wxRect& rect);
+
+    // The picture as it is now, for inspection.
+    const wxBitmap& GetBackBuffer() const { return m_bitmap; }
+    wxImage GetBackBufferImage() const;
+
+    int GetBufferWidth() const { return m_width; }
+    int GetBufferHeight() const { return m_height; }
+
+protected:
+    // Runs draw on a memory device context holding the back buffer, then invalidates the
+    // window so the next paint shows the new picture.
+    void Draw(const std::function<void(wxDC& dc)>& draw);
+
+    // Replaces the whole picture with image (of the control's size), then invalidates.
+    void ReplaceBackBuffer(const wxImage& image);
+
+    // Fills rect of the back buffer with black.
+    static void FillBlack(wxDC& dc, const wxRect& rect);
+
+    // Draws one line of green text on black inside rect, clipped to it, with its top at the
+    // rectangle's top: left-aligned, or right-aligned against the rectangle's right edge.
+    enum class Align { Left, Right };
+    static void DrawLineOfText(wxDC& dc, const wxFont& font, const wxString& text, const wxRect& rect, Align align);
+
+    int m_width = 0;
+    int m_height = 0;
+
+private:
+    void OnPaint(wxPaintEvent& event);
+
+    wxBitmap m_bitmap;
+};

@@ -1,0 +1,71 @@
+#include "controls/InfoPanel.h"
+
+#include <cstdio>
+
+#include "controls/DisplayFont.h"
+
+namespace {
+
+constexpr int kFontHeight = 18;
+// The six leftmost columns, the two rightmost columns and the four top rows stay black.
+constexpr int kLeft = 6;
+constexpr int kTop = 4;
+constexpr int kRightMargin = 2;
+// The lines are cut to what these buffers hold, terminator included.
+constexpr std::size_t kFormatBuffer = 40;
+constexpr std::size_t kSizeBuffer = 52;
+
+}  // namespace
+
+CInfoPanel::CInfoPanel() = default;
+
+CInfoPanel::CInfoPanel(wxWindow* parent, int id, const wxRect& rect) { Create(parent, id, rect); }
+
+bool CInfoPanel::Create(wxWindow* parent, int id, const wxRect& rect)
+{
+    if (!CBackBufferCtrl::Create(parent, id, rect))
+        return false;
+    m_font = controls::DisplayFont(kFontHeight);
+    return true;
+}
+
+std::string CInfoPanel::FormatLine(float kHz, int kbps, int stereo)
+{
+    char text[kFormatBuffer];
+    std::snprintf(text, sizeof text, "%d kbps : %2.1f kHz : %s", kbps, static_cast<double>(kHz),
+                  stereo > 0 ? "Stereo" : "Mono");
+    return text;
+}
+
+std::string CInfoPanel::SizeLine(std::uint32_t kBytes, const std::string& timeText)
+{
+    char text[kSizeBuffer];
+    std::snprintf(text, sizeof text, "%u kBytes (%s)", static_cast<unsigned>(kBytes), timeText.c_str());
+    return text;
+}
+
+wxRect CInfoPanel::FormatLineRect() const
+{
+    return wxRect(kLeft, kTop, m_width - kRightMargin - kLeft, m_height / 2 - kTop);
+}
+
+wxRect CInfoPanel::SizeLineRect() const
+{
+    return wxRect(kLeft, m_height / 2, m_width - kRightMargin - kLeft, m_height - m_height / 2);
+}
+
+void CInfoPanel::ShowFormat(float kHz, int kbps, int stereo) { DrawLine(FormatLineRect(), FormatLine(kHz, kbps, stereo)); }
+
+void CInfoPanel::ShowSize(std::uint32_t kBytes, const std::string& timeText)
+{
+    DrawLine(SizeLineRect(), SizeLine(kBytes, timeText));
+}
+
+void CInfoPanel::DrawLine(const wxRect& rect, const std::string& text)
+{
+    const wxString line = wxString::FromUTF8(text);
+    Draw([&](wxDC& dc) {
+        FillBlack(dc, rect);
+        DrawLineOfText(dc, m_font, line, rect, Align::Left);
+    });
+}

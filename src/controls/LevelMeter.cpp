@@ -1,0 +1,94 @@
+#include "controls/LevelMeter.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The traces start this many pixels from the left edge and stop this many before the right.
+constexpr int kMargin = 5;
+
+// One pixel of the trace colour, when it lies inside the image.
+void Plot(wxImage& image, int x, int y)
+{
+    if (x >= 0 && y >= 0 && x < image.GetWidth() && y < image.GetHeight())
+        image.SetRGB(x, y, 0, 200, 0);
+}
+
+// A line from (x0, y0) towards (x1, y1), one pixel wide; the end point itself is not drawn, so
+// a polyline of such lines draws every joint once.
+void LineTo(wxImage& image, int& x0, int& y0, int x1, int y1)
+{
+    const int dx = std::abs(x1 - x0);
+    const int dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    int x = x0;
+    int y = y0;
+    while (x != x1 || y != y1) {
+        Plot(image, x, y);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+    x0 = x1;
+    y0 = y1;
+}
+
+}  // namespace
+
+CLevelMeter::CLevelMeter() = default;
+
+CLevelMeter::CLevelMeter(wxWindow* parent, int id, const wxRect& rect) { Create(parent, id, rect); }
+
+bool CLevelMeter::Create(wxWindow* parent, int id, const wxRect& rect) { return CBackBufferCtrl::Create(parent, id, rect); }
+
+void CLevelMeter::SetupTrace(int count, int /*bits*/, int stereo)
+{
+    m_nCount = count > 0 ? count : 0;
+    // A meter without width reads only the first value of each channel.
+    m_nStep = m_width > 0 && m_nCount > 0 ? (m_nCount - 1) / m_width : 0;
+    const float perUnit = 1.0f / 65535.0f;
+    m_fScale = static_cast<float>(m_height) * perUnit;
+    m_bStereo = stereo;
+    if (m_bStereo != 0)
+        m_fScale = m_fScale / 2.0f;
+}
+
+void CLevelMeter::DrawSamples(const std::int16_t* samples)
+{
+    wxImage image(std::max(1, m_width), std::max(1, m_height), true);
+    auto trace = [&](int base, int offset) {
+        int x0 = kMargin;
+        int y0 = base;
+        for (int x = kMargin; x < m_width - kMargin; ++x) {
+            long index = static_cast<long>(x) * m_nStep + offset;
+            // Never past the buffer, whatever the setup was; without a setup only the first
+            // value is read.
+            const long available = std::max(m_nCount, 1);
+            if (index >= available)
+                index = available - 1;
+            const double value = static_cast<double>(static_cast<float>(base)) +
+                                 static_cast<double>(samples[index]) * static_cast<double>(m_fScale);
+            LineTo(image, x0, y0, x, static_cast<int>(value));
+        }
+    };
+    if (samples != nullptr) {
+        if (m_bStereo == 0) {
+            trace(m_height / 2, 0);
+        } else {
+            trace(m_height / 4, 0);
+            trace(3 * m_height / 4, 1);
+        }
+    }
+    ReplaceBackBuffer(image);
+}
+
+void CLevelMeter::Clear() { ReplaceBackBuffer(wxImage(std::max(1, m_width), std::max(1, m_height), true)); }

@@ -1,0 +1,24 @@
+#pragma once
+// The status lamp: a small black box showing the transport state as a tiny picture, centred.
+// A new lamp shows the green square. User-interface thread only.
+
+#include "controls/BackBufferCtrl.h"
+
+// The lamp's states.
+inline constexpr int LAMP_RECORD = 1;  // red disc
+inline constexpr int LAMP_OFF = 2;     // black box
+inline constexpr int LAMP_STOP = 3;    // green square
+inline constexpr int LAMP_PLAY = 4;    // green triangle
+inline constexpr int LAMP_PAUSE = 5;   // two green bars
+
+class CStatusLamp : public CBackBufferCtrl {
+public:
+    CStatusLamp();
+    CStatusLamp(wxWindow* parent, int id, const wxRect& rect);
+
+    bool Create(wxWindow* parent, int id, const wxRect& rect);
+
+    // Draws the state's picture on black. Any value other than the five states shows the
+    // black box, as LAMP_OFF does.
+    void SetState(int state);
+};

@@ -1,0 +1,69 @@
+#pragma once
+// The current recording file: its full path and bare name, the date-based standard name, the
+// new and open dialogs, the memory of the last file ("LastFile") and the file's size.
+//
+// An existing recording is never destroyed without the user's word: an automatic new name
+// that is taken gets "-2", "-3", … before ".mp3", and CreateEmpty only empties an existing
+// file that the user agreed to replace in the save dialog.
+//
+// User-interface thread only. GetSizeKB may run while the recorder appends to the file.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "files/Clock.h"
+#include "files/FileDialogs.h"
+
+class CRecordFile {
+public:
+    // The name shown while no file has been chosen.
+    static constexpr const char* kNoFile = "<No file>";
+
+    CRecordFile();
+    // Uses the given clock and dialogs instead of the real ones (tests).
+    CRecordFile(std::unique_ptr<CClock> clock, std::unique_ptr<CFileDialogs> dialogs);
+    virtual ~CRecordFile();
+    CRecordFile(const CRecordFile&) = delete;
+    CRecordFile& operator=(const CRecordFile&) = delete;
+
+    // Back to "no file chosen".
+    void Reset();
+
+    // The ten-character standard name of this moment, without extension.
+    std::string MakeDefaultName() const;
+
+    // Names a new file without creating it: automatically (the standard name in the folder of
+    // the last file) or through the save dialog. Writes the new path to "LastFile". False when
+    // the dialog was cancelled; then nothing has changed.
+    bool NewFile(bool automatic);
+
+    // Creates the named file empty. An existing file is emptied only when the user chose to
+    // replace it in the save dialog; otherwise an existing file is left alone and counts as a
+    // failure. Shows "Не могу создать файл." and returns false on failure.
+    bool CreateEmpty();
+
+    // Takes the last file ("LastFile", not checked for existence) or one chosen in the open
+    // dialog. False when "LastFile" is empty (then the path is cleared and the name kept) or
+    // the dialog was cancelled (then nothing has changed).
+    bool OpenExisting(bool lastFile);
+
+    const std::string& GetName() const { return m_name; }
+    const std::string& GetPath() const { return m_path; }
+
+    // The file's size in KiB, rounded down; 0 when it cannot be opened or measured.
+    std::uint32_t GetSizeKB() const;
+
+private:
+    // What CreateEmpty may do with a file that already exists at m_path.
+    enum class ExistingFile { Keep, Replace };
+
+    void SetPath(const std::string& path);
+    std::string FreeNameIn(const std::string& folder, const std::string& standardName) const;
+
+    std::unique_ptr<CClock> m_clock;
+    std::unique_ptr<CFileDialogs> m_dialogs;
+    std::string m_name = kNoFile;
+    std::string m_path;
+    ExistingFile m_existing = ExistingFile::Keep;
+};
