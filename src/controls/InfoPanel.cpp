@@ -54,11 +54,16 @@ wxRect CInfoPanel::SizeLineRect() const
     return wxRect(kLeft, m_height / 2, m_width - kRightMargin - kLeft, m_height - m_height / 2);
 }
 
-void CInfoPanel::ShowFormat(float kHz, int kbps, int stereo) { DrawLine(FormatLineRect(), FormatLine(kHz, kbps, stereo)); }
+void CInfoPanel::ShowFormat(float kHz, int kbps, int stereo)
+{
+    m_formatText = FormatLine(kHz, kbps, stereo);
+    DrawLine(FormatLineRect(), m_formatText);
+}
 
 void CInfoPanel::ShowSize(std::uint32_t kBytes, const std::string& timeText)
 {
-    DrawLine(SizeLineRect(), SizeLine(kBytes, timeText));
+    m_sizeText = SizeLine(kBytes, timeText);
+    DrawLine(SizeLineRect(), m_sizeText);
 }
 
 void CInfoPanel::DrawLine(const wxRect& rect, const std::string& text)

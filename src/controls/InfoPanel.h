@@ -26,6 +26,10 @@ public:
     static std::string FormatLine(float kHz, int kbps, int stereo);
     static std::string SizeLine(std::uint32_t kBytes, const std::string& timeText);
 
+    // The texts the two lines show now ("" before their first call).
+    const std::string& FormatText() const { return m_formatText; }
+    const std::string& SizeText() const { return m_sizeText; }
+
     // Where each line is drawn in the control.
     wxRect FormatLineRect() const;
     wxRect SizeLineRect() const;
@@ -34,4 +38,6 @@ private:
     void DrawLine(const wxRect& rect, const std::string& text);
 
     wxFont m_font;
+    std::string m_formatText;
+    std::string m_sizeText;
 };

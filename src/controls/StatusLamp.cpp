@@ -36,6 +36,7 @@ bool CStatusLamp::Create(wxWindow* parent, int id, const wxRect& rect)
 
 void CStatusLamp::SetState(int state)
 {
+    m_state = state;
     const wxImage picture = res::LampPicture(PictureOf(state));
     Draw([&](wxDC& dc) {
         FillBlack(dc, wxRect(0, 0, m_width, m_height));

@@ -21,4 +21,9 @@ public:
     // Draws the state's picture on black. Any value other than the five states shows the
     // black box, as LAMP_OFF does.
     void SetState(int state);
+    // The state last set.
+    int GetState() const { return m_state; }
+
+private:
+    int m_state = LAMP_STOP;
 };

@@ -1,10 +1,12 @@
 #include <wx/dialog.h>
+#include <wx/menu.h>
 #include <wx/filedlg.h>
 #include <wx/testing.h>
 
 #include "controls/InfoPanel.h"
 #include "engine/play/Mp3Player.h"
 #include "panel/PanelFixture.h"
+#include "panel/WindowTitle.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/ProfileKeys.h"
 #include "res/ResourceIds.h"
@@ -19,7 +21,7 @@ TEST_F(CommandsTest, StartUpActionNothingShowsTheSettingsFormat)
     WriteSetting(kLoader, 0);
     WriteSetting(kBitrate, 10);
     WriteSetting(kStereoMode, 1);
-    WriteSetting(kAutoFreq, 1);
+    WriteSetting(kSampleFreq, 3);
     OpenFrame();
     ExpectState(State::NoFile);
     EXPECT_EQ(m_panel->InfoPanel()->FormatText(), "256 kbps : 44.1 kHz : Stereo");

@@ -85,10 +85,12 @@ void PanelFixture::ExpectState(State state, const char* where) const
     const bool playing = state == State::Playing;
     EXPECT_FALSE(m_panel->Player() != nullptr && m_panel->Recorder() != nullptr);
     EXPECT_EQ(m_panel->Recorder() != nullptr, recording);
-    if (state == State::NoFile)
+    if (state == State::NoFile) {
         EXPECT_EQ(m_panel->Player(), nullptr);
-    if (state == State::Stopped || playing)
+    }
+    if (state == State::Stopped || playing) {
         EXPECT_NE(m_panel->Player(), nullptr);
+    }
 
     EXPECT_EQ(m_panel->RecordButton()->IsEnabled(), !playing);
     EXPECT_EQ(m_panel->PlayButton()->IsEnabled(), !recording);
@@ -99,10 +101,12 @@ void PanelFixture::ExpectState(State state, const char* where) const
     EXPECT_EQ(MenuEnabled(res::ID_SOUND_RECORD), !playing);
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EXPECT_EQ(MenuEnabled(id), !recording) << id;
-    if (recording)
+    if (recording) {
         EXPECT_EQ(MenuText(res::ID_SOUND_RECORD), "Стоп\tSpace");
-    if (playing)
+    }
+    if (playing) {
         EXPECT_EQ(MenuText(res::ID_SOUND_PLAY), "Стоп\tSpace");
+    }
     if (!recording) {
         const std::string record = MenuText(res::ID_SOUND_RECORD);
         EXPECT_TRUE(record == "&Запись\tEnter" || record == "Запись\tEnter") << record;

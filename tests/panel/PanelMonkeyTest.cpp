@@ -1,6 +1,7 @@
 #include <random>
 
 #include <wx/filedlg.h>
+#include <wx/menu.h>
 #include <wx/modalhook.h>
 
 #include "controls/SeekSlider.h"

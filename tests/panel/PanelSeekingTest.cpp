@@ -50,8 +50,8 @@ TEST_F(SeekingTest, KeysMoveThePositionAndKeepDisplaysInStep)
     EXPECT_NEAR(player->GetPosition(), 10.0f, 0.01f);
     EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 10);
 
-    Command(res::ID_ACCEL_RIGHT);
-    Command(res::ID_ACCEL_RIGHT);  // clamped at the end
+    for (int i = 0; i < 3; ++i)
+        Command(res::ID_ACCEL_RIGHT);  // 15, 20, then clamped at the end
     EXPECT_FLOAT_EQ(player->GetPosition(), length);
 
     Command(res::ID_SOUND_START);

@@ -1,6 +1,7 @@
 #include <wx/filedlg.h>
 #include <wx/testing.h>
 
+#include "controls/FormatTime.h"
 #include "controls/InfoPanel.h"
 #include "controls/SeekSlider.h"
 #include "controls/TimePanel.h"
@@ -79,7 +80,7 @@ TEST_F(TransportTest, RecordingAppendsAfterWholeSecondsOfTheFile)
     ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 5000));
     // The clock counts the new recording; the size line counts the whole file.
     const int seconds = m_panel->TimePanel()->GetSeconds();
-    EXPECT_NE(m_panel->InfoPanel()->SizeText().find("(0:01:" + std::to_string(5 + seconds) + ")"),
+    EXPECT_NE(m_panel->InfoPanel()->SizeText().find("(" + FormatTime(65 + seconds) + ")"),
               std::string::npos)
         << m_panel->InfoPanel()->SizeText();
     EXPECT_EQ(m_panel->Slider()->GetValue(), 65 * 1000 / (65 + seconds));
