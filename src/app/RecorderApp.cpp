@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
 #include "res/ResourceIds.h"
 
@@ -9,7 +10,11 @@ wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
     EVT_MENU(res::ID_APP_ABOUT, CRecorderApp::OnAppAbout)
 wxEND_EVENT_TABLE()
 
-bool CRecorderApp::OnInit() { return InitInstance(); }
+bool CRecorderApp::OnInit()
+{
+    platform::RegisterPrivateFonts();
+    return InitInstance();
+}
 
 bool CRecorderApp::InitInstance()
 {

@@ -8,6 +8,7 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
 #include "platform/ProgramPaths.h"
 #include "support/TempDir.h"
@@ -32,6 +33,7 @@ public:
         // Debug messages from wxWidgets go to stderr instead of a modal log window.
         delete wxLog::SetActiveTarget(new wxLogStderr);
         wxSetAssertHandler(FailOnAssert);
+        platform::RegisterPrivateFonts();
         CallAfter([this] {
             m_result = RUN_ALL_TESTS();
             ExitMainLoop();
