@@ -8,6 +8,7 @@
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
+#include <wx/uiaction.h>
 
 #include "platform/ProfileKeys.h"
 #include "settings/PageControlIds.h"
@@ -273,4 +274,38 @@ TEST_F(RecordPageTest, OutOfRangeStoredValuesOpenAtTheEndsOfTheRanges)
     });
     EXPECT_EQ(m_store->Get(platform::kBitrate), 10);
     EXPECT_EQ(m_store->Get(platform::kSampleFreq), 2);
+}
+
+TEST_F(RecordPageTest, RealMouseDragChangesTheRateBeforeTheButtonIsReleased)
+{
+    const int result = RunSheetOnScreen(Sheet(), [](CMySheetDialog& dlg) {
+        Settle(30);
+        auto* slider = Find<wxSlider>(dlg, IDC_BITRATE_SLIDER);
+        if (slider == nullptr)
+            return;
+        const wxRect track = slider->GetScreenRect();
+        const int y = track.y + track.height / 2;
+        // The thumb runs between the ends less about half its width on each side; a press on the
+        // track puts the thumb under the pointer, so these positions need not be exact.
+        auto xOf = [&track](int step) { return track.x + 10 + (track.width - 20) * step / 10; };
+
+        wxUIActionSimulator input;
+        input.MouseMove(xOf(3), y);
+        Settle(5);
+        input.MouseDown();
+        Settle(5);
+        input.MouseMove(xOf(3) + 5, y);
+        Settle(5);
+        input.MouseMove(xOf(4), y);
+        Settle(10);
+        EXPECT_EQ(slider->GetValue(), 4);
+        EXPECT_EQ(CheckedRate(dlg), 2);
+        EXPECT_EQ(LabelOf(dlg, IDC_SIZE_ESTIMATE),
+                  "1 минута записи - 0.35 Mb, 1 час - 21.1 Mb ( MW-US );");
+        input.MouseUp();
+        Settle(10);
+    }, wxID_OK);
+    EXPECT_EQ(result, wxID_OK);
+    EXPECT_EQ(Sheet().RecordPage().GetBitrate(), 48000);
+    EXPECT_EQ(Sheet().RecordPage().GetSampleRate(), 22050);
 }

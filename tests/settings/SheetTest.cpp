@@ -5,7 +5,6 @@
 
 #include <memory>
 
-#include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/button.h>
 #include <wx/radiobut.h>
@@ -133,20 +132,20 @@ TEST_F(SheetTest, CancelSavesNothing)
 
 TEST_F(SheetTest, RealModalLoopClosedWithTheOkButton)
 {
-    wxTheApp->CallAfter([this] {
-        CMySheetDialog* dlg = m_sheet.OpenDialog();
-        ASSERT_NE(dlg, nullptr);
-        EXPECT_TRUE(dlg->IsModal());
+    const int result = RunSheetOnScreen(m_sheet, [](CMySheetDialog& dlg) {
+        EXPECT_TRUE(dlg.IsModal());
         // A tab change through the notebook itself, as a click on the tab makes it.
-        dlg->GetBookCtrl()->SetSelection(1);
-        Click(Find<wxRadioButton>(*dlg, IDC_STEREO));
-        wxWindow* ok = dlg->FindControl(wxID_OK);
-        ASSERT_NE(ok, nullptr);
+        dlg.GetBookCtrl()->SetSelection(1);
+        Click(Find<wxRadioButton>(dlg, IDC_STEREO));
+        wxWindow* ok = dlg.FindControl(wxID_OK);
+        if (ok == nullptr)
+            return;
         wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
         click.SetEventObject(ok);
         ok->GetEventHandler()->ProcessEvent(click);
-    });
-    EXPECT_EQ(m_sheet.DoModal(), wxID_OK);
+        EXPECT_FALSE(dlg.IsModal());
+    }, wxID_CANCEL);
+    EXPECT_EQ(result, wxID_OK);
     EXPECT_EQ(m_sheet.LastPage(), 1);
     EXPECT_EQ(m_sheet.RecordPage().GetStereoMode(), 1);
     EXPECT_EQ(m_store->Get(platform::kStereoMode), 1);
@@ -155,14 +154,13 @@ TEST_F(SheetTest, RealModalLoopClosedWithTheOkButton)
 
 TEST_F(SheetTest, RealModalLoopClosedByTheWindowIsCancel)
 {
-    wxTheApp->CallAfter([this] {
-        CMySheetDialog* dlg = m_sheet.OpenDialog();
-        ASSERT_NE(dlg, nullptr);
-        dlg->GetBookCtrl()->SetSelection(1);
+    const int result = RunSheetOnScreen(m_sheet, [this](CMySheetDialog& dlg) {
+        dlg.GetBookCtrl()->SetSelection(1);
         EXPECT_TRUE(m_sheet.RecordPage().HasWindow());
-        dlg->Close();
-    });
-    EXPECT_EQ(m_sheet.DoModal(), wxID_CANCEL);
+        dlg.Close();
+        EXPECT_FALSE(dlg.IsModal());
+    }, wxID_OK);
+    EXPECT_EQ(result, wxID_CANCEL);
     EXPECT_EQ(m_sheet.LastPage(), 1);
     EXPECT_TRUE(m_store->Writes().empty());
 }

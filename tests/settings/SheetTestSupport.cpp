@@ -1,8 +1,10 @@
 #include "settings/SheetTestSupport.h"
 
+#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
+#include <wx/utils.h>
 
 namespace settings_test {
 namespace {
@@ -42,6 +44,29 @@ int RunSheet(CMySheet& sheet, std::function<int(CMySheetDialog&)> action)
     const int result = sheet.DoModal();
     hook.CheckUnmetExpectations();
     return result;
+}
+
+int RunSheetOnScreen(CMySheet& sheet, std::function<void(CMySheetDialog&)> body, int closeWith)
+{
+    wxTheApp->CallAfter([&sheet, &body, closeWith] {
+        CMySheetDialog* dialog = sheet.OpenDialog();
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "the sheet is not open";
+            return;
+        }
+        body(*dialog);
+        if (sheet.OpenDialog() == dialog && dialog->IsModal())
+            dialog->EndModal(closeWith);
+    });
+    return sheet.DoModal();
+}
+
+void Settle(int rounds)
+{
+    for (int i = 0; i < rounds; ++i) {
+        wxYield();
+        wxMilliSleep(10);
+    }
 }
 
 void Click(wxCheckBox* box, bool checked)

@@ -44,6 +44,12 @@ namespace settings_test {
 // One DoModal of sheet answered by action; DoModal's result. A failed expectation fails the test.
 int RunSheet(CMySheet& sheet, std::function<int(CMySheetDialog&)> action);
 
+// sheet.DoModal() for real, on screen: body runs on the open sheet from inside its modal loop,
+// then the sheet is closed with closeWith unless body closed it already. DoModal's result.
+int RunSheetOnScreen(CMySheet& sheet, std::function<void(CMySheetDialog&)> body, int closeWith);
+// Lets the display and the toolkit catch up, in rounds of about 10 ms.
+void Settle(int rounds);
+
 // The control with id in the open sheet; fails the test when it is missing or of another kind.
 template <class T>
 T* Find(CMySheetDialog& dialog, int id)
