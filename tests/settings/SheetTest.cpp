@@ -46,6 +46,8 @@ TEST_F(SheetTest, FirstOpeningShowsOnlyTheGeneralPage)
     EXPECT_EQ(m_sheet.OpenDialog(), nullptr);
     const int result = RunSheet(m_sheet, [this](CMySheetDialog& dlg) {
         EXPECT_EQ(m_sheet.OpenDialog(), &dlg);
+        EXPECT_EQ(m_sheet.DoModal(), wxID_CANCEL);  // already open
+        EXPECT_EQ(m_sheet.OpenDialog(), &dlg);
         EXPECT_EQ(dlg.GetTitle(), wxString::FromUTF8("Свойства"));
         EXPECT_EQ(dlg.ActivePage(), 0);
         EXPECT_EQ(dlg.GetBookCtrl()->GetPageCount(), 2u);
