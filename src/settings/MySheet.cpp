@@ -20,6 +20,9 @@ CSettingsPage& CMySheet::Page(int index)
 
 int CMySheet::DoModal()
 {
+    // One opening at a time: a second request while the sheet is open is a Cancel.
+    if (m_dialog != nullptr)
+        return wxID_CANCEL;
     int result = wxID_CANCEL;
     {
         CMySheetDialog dialog(*this, m_parent, m_caption, m_nLastPage);

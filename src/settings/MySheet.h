@@ -30,6 +30,7 @@ public:
 
     // Shows the sheet modally; wxID_OK or wxID_CANCEL. A wxTestingModalHook may answer it: the
     // expectation receives the CMySheetDialog with the start page built and returns the result.
+    // While the sheet is open a further call returns wxID_CANCEL at once.
     int DoModal();
 
     CPageCom& GeneralPage() { return m_pageCom; }

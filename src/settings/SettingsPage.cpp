@@ -48,11 +48,12 @@ wxRect CSettingsPage::DialogRect(int x, int y, int width, int height, wxWindow* 
     const wxSize size = m_window->ConvertDialogToPixels(wxSize(width, height));
     wxRect rect(origin, size);
     if (control != nullptr) {
-        const int natural = control->GetBestSize().GetHeight();
-        if (natural > rect.height) {
-            rect.y -= (natural - rect.height) / 2;
-            rect.height = natural;
+        const wxSize natural = control->GetBestSize();
+        if (natural.y > rect.height) {
+            rect.y -= (natural.y - rect.height) / 2;
+            rect.height = natural.y;
         }
+        rect.width = std::max(rect.width, natural.x);
     }
     return rect;
 }

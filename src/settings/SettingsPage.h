@@ -50,8 +50,9 @@ protected:
     // After the controls are built: by default moves the members into the controls.
     virtual bool OnInitDialog();
 
-    // A template rectangle in dialog units as pixels of the page. Text controls keep at least
-    // their natural height, centred on the template rectangle, so their text is never clipped.
+    // A template rectangle in dialog units as pixels of the page. With a control given, the
+    // rectangle grows to at least the control's natural size (the height centred on the
+    // template's), so the toolkit's larger fonts and indicators never clip a text.
     wxRect DialogRect(int x, int y, int width, int height, wxWindow* control = nullptr) const;
     void Place(wxWindow* control, int x, int y, int width, int height) const;
 
