@@ -82,3 +82,39 @@ TEST_F(SeekSliderTest, NeverKeepsTheFocus)
 }
 
 }  // namespace
+
+#include <wx/uiaction.h>
+
+namespace {
+
+using namespace controls_test;
+
+// Clicks near the right end of the slider's trough.
+void ClickNearTheEnd(CSeekSlider* slider)
+{
+    const wxRect rect = slider->GetScreenRect();
+    wxUIActionSimulator mouse;
+    mouse.MouseMove(rect.GetRight() - 15, rect.GetTop() + rect.height / 2);
+    RunEventsUntil([] { return false; }, 50);
+    mouse.MouseClick();
+    RunEventsUntil([] { return false; }, 200);
+}
+
+TEST(SeekSliderClicks, IgnoredWithoutThumbAndFocusStaysOnThePanel)
+{
+    TestFrame frame;
+    auto* slider = new CSeekSlider(frame.Panel(), res::IDC_SLIDER, controls::EdgeRect(120, 55, 310, 78));
+    slider->SetRange(0, 1000);
+    frame.Panel()->SetFocus();
+    RunEventsUntil([&] { return wxWindow::FindFocus() == frame.Panel(); }, 1000);
+
+    ClickNearTheEnd(slider);
+    EXPECT_EQ(slider->GetValue(), 0) << "no thumb: the click does nothing";
+
+    slider->ShowThumb();
+    ClickNearTheEnd(slider);
+    EXPECT_GT(slider->GetValue(), 0) << "with a thumb the click moves it";
+    EXPECT_EQ(wxWindow::FindFocus(), frame.Panel());
+}
+
+}  // namespace
