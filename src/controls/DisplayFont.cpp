@@ -1,17 +1,18 @@
 #include "controls/DisplayFont.h"
 
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
+#include <algorithm>
+
 #include <wx/fontenum.h>
 
 namespace controls {
 namespace {
 
-// Tahoma first; then faces of about its width that Linux desktops commonly have.
+// Tahoma first; then faces of about its width that Linux desktops commonly have (the
+// last one is wider, but nearly always there).
 const wxString& FaceName()
 {
     static const wxString face = [] {
-        for (const char* candidate : {"Tahoma", "DejaVu Sans Condensed", "Liberation Sans", "Arial", "DejaVu Sans"}) {
+        for (const char* candidate : {"Tahoma", "Liberation Sans", "Arial", "Nimbus Sans", "DejaVu Sans"}) {
             if (wxFontEnumerator::IsValidFacename(candidate))
                 return wxString(candidate);
         }
@@ -20,31 +21,14 @@ const wxString& FaceName()
     return face;
 }
 
-wxFont WithPixelHeight(int pixels)
-{
-    return wxFont(wxFontInfo(wxSize(0, pixels)).Family(wxFONTFAMILY_SWISS).FaceName(FaceName()));
-}
-
 }  // namespace
 
 wxFont DisplayFont(int cellHeight)
 {
-    // A font's pixel size is its em height; the line is taller by the font's own leading.
-    // Shrink the em until the line fits the requested cell.
-    wxBitmap scratch(1, 1);
-    wxMemoryDC dc(scratch);
-    int pixels = cellHeight;
-    wxFont font = WithPixelHeight(pixels);
-    for (int attempt = 0; attempt < 8 && pixels > 1; ++attempt) {
-        dc.SetFont(font);
-        const int line = dc.GetCharHeight();
-        if (line <= cellHeight)
-            break;
-        const int next = std::max(1, std::min(pixels - 1, pixels * cellHeight / line));
-        pixels = next;
-        font = WithPixelHeight(pixels);
-    }
-    return font;
+    // A font's pixel size is its em height. Tahoma's line (cell) is 2472/2048 em high, so the
+    // em that gives the requested cell in Tahoma also gives the other faces Tahoma's size.
+    const int em = std::max(1, (cellHeight * 2048 + 1236) / 2472);
+    return wxFont(wxFontInfo(wxSize(0, em)).Family(wxFONTFAMILY_SWISS).FaceName(FaceName()));
 }
 
 }  // namespace controls

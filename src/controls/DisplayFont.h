@@ -1,6 +1,6 @@
 #pragma once
 // The text font of the display controls: "Tahoma", or a similar narrow sans font where Tahoma
-// is not installed, sized so that one line (ascent plus descent) is cellHeight pixels high.
+// is not installed, as big as Tahoma is with a line (cell) of cellHeight pixels.
 
 #include <wx/font.h>
 

@@ -21,10 +21,24 @@ void InstallNoThumbStyle()
     gtk_css_provider_load_from_data(provider,
                                     "scale.dravellin-no-thumb slider {"
                                     " background-image: none; background-color: transparent;"
-                                    " border-color: transparent; box-shadow: none; outline-color: transparent; }",
+                                    " border-color: transparent; box-shadow: none; outline-color: transparent; }"
+                                    "scale.dravellin-no-thumb highlight {"
+                                    " background-image: none; background-color: transparent; border-color: transparent; }",
                                     -1, nullptr);
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
+
+// The theme's padding is taller than the panel's slider; keep the trough in its middle.
+void UseFittingPadding(GtkWidget* scale)
+{
+    if (scale == nullptr)
+        return;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, "scale { padding-top: 4px; padding-bottom: 4px; }", -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(scale), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
 }
 #endif
@@ -43,6 +57,12 @@ bool CSeekSlider::Create(wxWindow* parent, int id, const wxRect& rect)
     if (!wxSlider::Create(parent, id, 0, 0, kInitialControlMax, rect.GetPosition(), rect.GetSize(),
                           wxSL_HORIZONTAL | wxSL_BOTH))
         return false;
+    // Creation sets the control's initial range through SetRange; no range has been given yet.
+    m_rangeMin = 0;
+    m_rangeMax = 0;
+#ifdef __WXGTK__
+    UseFittingPadding(m_scale);
+#endif
     SetCanFocus(false);
     ShowThumbStyle(false);
     Bind(wxEVT_SET_FOCUS, &CSeekSlider::OnSetFocus, this);
@@ -84,6 +104,12 @@ void CSeekSlider::ShowThumbStyle(bool show)
 #else
     (void)show;
 #endif
+}
+
+void CSeekSlider::SetFocus()
+{
+    if (wxWindow* parent = GetParent())
+        parent->SetFocus();
 }
 
 void CSeekSlider::OnSetFocus(wxFocusEvent& event)

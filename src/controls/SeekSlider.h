@@ -33,6 +33,8 @@ public:
     void ShowThumb();
     bool HasThumb() const { return m_hasThumb; }
 
+    // Asking the slider to take the focus gives it to the parent.
+    void SetFocus() override;
     bool AcceptsFocus() const override { return false; }
     bool AcceptsFocusFromKeyboard() const override { return false; }
 

@@ -1,5 +1,7 @@
 #include "controls/TimePanel.h"
 
+#include <climits>
+
 #include "controls/DisplayFont.h"
 #include "controls/FormatTime.h"
 
