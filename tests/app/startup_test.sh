@@ -16,7 +16,7 @@ start() {
   pid=$!
   win=
   for _ in $(seq 1 100); do
-    win=$(xdotool search --onlyvisible --name '^<No file> - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
+    win=$(xdotool search --pid "$pid" --onlyvisible --name '^<No file> - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] && break
     sleep 0.1
   done
