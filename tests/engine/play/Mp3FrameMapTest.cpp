@@ -56,7 +56,7 @@ std::string ThreeRecordings(int rate, int channels, int kbps)
 std::string Id3v2Tag()
 {
     std::string body = "TIT2";
-    body += std::string("\0\0\0\x06\0\0\0Title", 15);
+    body += std::string("\0\0\0\x06\0\0\0Title", 12);
     body += std::string(300, '\0');  // padding
     std::string tag = "ID3";
     tag += std::string("\x03\x00\x00", 3);
