@@ -90,7 +90,10 @@ void PlaybackStream::Pull(std::int16_t* out, std::size_t frames)
     if (got < frames)
         std::memset(out + got * static_cast<std::size_t>(m_channels), 0,
                     (frames - got) * static_cast<std::size_t>(m_channels) * sizeof(std::int16_t));
-    Wake();
+    // The decoder refills in large steps: it is woken once half the ring is free, not for
+    // every buffer, which keeps thread switches to a few per second.
+    if (m_ring.AvailableFrames() <= m_ring.CapacityFrames() / 2)
+        Wake();
 }
 
 void PlaybackStream::OutputStopped()
