@@ -34,12 +34,12 @@ bool SoundOutput::Open(int sampleRate, int channels)
     want.userdata = this;
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts to whatever the device needs, the callback always
-    // gets the stream's own format.
+    // gets the format asked for (a rate of 0 becomes SDL's default, which `have` tells).
     m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (m_device == 0)
         return false;
-    m_rate = want.freq;
-    m_channels = want.channels;
+    m_rate = have.freq;
+    m_channels = have.channels;
     return true;
 }
 

@@ -41,13 +41,17 @@ protected:
 
 }  // namespace
 
-TEST_F(Mp3PlayerFailureTest, MissingFileOrFolderCannotBeOpened)
+TEST_F(Mp3PlayerFailureTest, MissingFileFolderOrPipeCannotBeOpened)
 {
     const std::string missing = m_out.File("nowhere/missing.mp3");
     ExpectLoadFails(missing, CannotOpen(missing), MessageIcon::Exclamation);
     const std::string folder = m_out.File("folder.mp3");
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
     ExpectLoadFails(folder, CannotOpen(folder), MessageIcon::Exclamation);
+    // A named pipe is no file to play, and opening it must not wait for a writer.
+    const std::string pipe = m_out.File("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ExpectLoadFails(pipe, CannotOpen(pipe), MessageIcon::Exclamation);
 }
 
 TEST_F(Mp3PlayerFailureTest, UnreadableFileCannotBeOpened)

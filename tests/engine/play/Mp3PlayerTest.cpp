@@ -215,6 +215,13 @@ TEST_F(Mp3PlayerTest, EmptyFileLoadsWithoutDecoderAndKeepsTheConfiguredFormat)
     player.SeekEnd();
     player.Seek(3.0f);
     EXPECT_EQ(player.GetPosition(), 0.0f);
+
+    // A record without any format still loads an empty file.
+    TrackInfo blank;
+    blank.path = path;
+    CMp3Player second(blank);
+    EXPECT_TRUE(second.Load(blank));
+    EXPECT_TRUE(m_messages.Messages().empty());
 }
 
 TEST_F(Mp3PlayerTest, AwkwardFilesPlayAllTheirDecodableAudio)
