@@ -12,28 +12,27 @@ FileWindow::FileWindow(int fd, std::int64_t fileBytes, std::size_t windowBytes)
 {
 }
 
-const unsigned char* FileWindow::At(std::int64_t pos, std::size_t n)
+const unsigned char* FileWindow::Refill(std::int64_t pos, std::size_t n)
 {
     if (pos < 0 || n > m_buffer.size() || pos + static_cast<std::int64_t>(n) > m_fileBytes)
         return nullptr;
-    if (pos >= m_start && pos + static_cast<std::int64_t>(n) <= m_start + static_cast<std::int64_t>(m_filled))
-        return m_buffer.data() + (pos - m_start);
-
     m_start = pos;
-    m_filled = 0;
+    m_end = pos;
     const std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(m_buffer.size()), m_fileBytes - pos);
-    while (static_cast<std::int64_t>(m_filled) < want) {
-        const ssize_t got = ::pread(m_fd, m_buffer.data() + m_filled, static_cast<std::size_t>(want) - m_filled,
-                                    static_cast<off_t>(pos + static_cast<std::int64_t>(m_filled)));
+    std::size_t filled = 0;
+    while (static_cast<std::int64_t>(filled) < want) {
+        const ssize_t got = ::pread(m_fd, m_buffer.data() + filled, static_cast<std::size_t>(want) - filled,
+                                    static_cast<off_t>(pos + static_cast<std::int64_t>(filled)));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
             m_failed = got < 0;
             break;
         }
-        m_filled += static_cast<std::size_t>(got);
+        filled += static_cast<std::size_t>(got);
     }
-    if (m_filled < n)
+    m_end = pos + static_cast<std::int64_t>(filled);
+    if (filled < n)
         return nullptr;
     return m_buffer.data();
 }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "engine/play/Mp3FrameMap.h"
@@ -51,8 +52,21 @@ private:
     struct HandleDeleter {
         void operator()(mpg123_handle_struct* h) const;
     };
+    // Opens a fresh libmpg123 handle on the file, at its start, with the seek index seeded.
+    bool Restart();
+
+    struct BlockDeleter {
+        void operator()(unsigned char* p) const { std::free(p); }
+    };
+    int m_fd = -1;
+    double m_volume = 1.0;
     Mp3FrameMap m_map;
     std::unique_ptr<mpg123_handle_struct, HandleDeleter> m_handle;
+    // One frame of decoded samples and the part of it not handed out yet (in samples).
+    std::unique_ptr<unsigned char, BlockDeleter> m_block;
+    std::size_t m_blockBytes = 0;
+    std::size_t m_pendingAt = 0;
+    std::size_t m_pendingEnd = 0;
 };
 
 }  // namespace play

@@ -64,7 +64,25 @@ bool Mp3FrameMap::Build(int fd, std::int64_t fileBytes)
     }
 
     std::optional<MpegFrameHeader> ref;
+    // Fast path for the usual case, a frame just like the first one (same version, layer,
+    // bitrate and rate; only padding, mode and flag bits differ): no full parse.
+    constexpr std::uint32_t kSameFrameMask = 0xFFFEFC00;  // all but protection, padding, low bits
+    std::uint32_t refBits = 0;
+    std::int64_t refBytes = 0;     // frame size without padding
+    std::int64_t paddingBytes = 0; // what the padding bit adds
     while (pos < fileBytes) {
+        if (ref) {
+            if (const unsigned char* b = file.At(pos, 4)) {
+                const std::uint32_t bits = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
+                const std::int64_t size = refBytes + ((bits >> 9) & 1) * paddingBytes;
+                if ((bits & kSameFrameMask) == refBits && (bits & 3) != 2 && pos + size <= fileBytes) {
+                    m_offsets.push_back(pos);
+                    m_totalSamples += ref->samplesPerFrame;
+                    pos += size;
+                    continue;
+                }
+            }
+        }
         auto h = FrameAt(file, pos, fileBytes, ref);
         if (h && !ref && !Confirmed(file, pos, *h, fileBytes))
             h.reset();
@@ -85,6 +103,10 @@ bool Mp3FrameMap::Build(int fd, std::int64_t fileBytes)
         if (!ref) {
             ref = h;
             m_first = *h;
+            const unsigned char* b = file.At(pos, 4);
+            refBits = ((std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3]) & kSameFrameMask;
+            paddingBytes = h->layer == 1 ? 4 : 1;
+            refBytes = h->frameBytes - ((b[2] >> 1) & 1) * paddingBytes;
             // Sized from the file so the vector never regrows on long files.
             m_offsets.reserve(static_cast<std::size_t>(fileBytes / h->frameBytes + 16));
         }

@@ -18,7 +18,8 @@ constexpr const char* kCannotInitPlayback = "Невозможно инициал
 // Opens an existing regular file for reading; an invalid descriptor when that fails.
 platform::UniqueFd OpenForReading(const std::string& path, std::int64_t& bytes)
 {
-    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so a named pipe cannot hang the open; no effect on reading regular files.
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return platform::UniqueFd();

@@ -77,20 +77,18 @@ void PlaybackStream::Pull(std::int16_t* out, std::size_t frames)
         if (m_requestSeq.load(std::memory_order_acquire) == m_servedSeq.load(std::memory_order_acquire)) {
             got = m_ring.Read(out, frames);
             m_lastChunk = static_cast<std::int64_t>(got);
-            if (got < frames) {
-                if (m_endOfData.load(std::memory_order_acquire)) {
-                    if (m_ring.AvailableFrames() == 0 && got == 0)
-                        m_drained = true;
-                } else {
-                    m_underruns.fetch_add(1, std::memory_order_relaxed);
-                }
-            }
+            // Nothing left to read and nothing more coming: all was delivered.
+            if (got == 0 && m_endOfData.load(std::memory_order_acquire) && m_ring.AvailableFrames() == 0)
+                m_drained = true;
         }
     }
     if (got < frames)
         std::memset(out + got * static_cast<std::size_t>(m_channels), 0,
                     (frames - got) * static_cast<std::size_t>(m_channels) * sizeof(std::int16_t));
-    Wake();
+    // The decoder refills in large steps: it is woken once half the ring is free, not for
+    // every buffer, which keeps thread switches to a few per second.
+    if (m_ring.AvailableFrames() <= m_ring.CapacityFrames() / 2)
+        Wake();
 }
 
 void PlaybackStream::OutputStopped()
@@ -100,13 +98,6 @@ void PlaybackStream::OutputStopped()
     m_lastChunk = 0;
     if (m_endOfData.load(std::memory_order_acquire) && m_ring.AvailableFrames() == 0)
         m_drained = true;
-}
-
-bool PlaybackStream::Buffered() const
-{
-    if (m_requestSeq.load(std::memory_order_acquire) != m_servedSeq.load(std::memory_order_acquire))
-        return false;
-    return m_endOfData.load(std::memory_order_acquire) || m_ring.AvailableFrames() == m_ring.CapacityFrames();
 }
 
 void PlaybackStream::Run()

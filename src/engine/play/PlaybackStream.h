@@ -50,11 +50,6 @@ public:
     // last has been played out.
     void OutputStopped();
 
-    // Times Pull found the ring empty before the end of the data (a dropout).
-    std::uint64_t Underruns() const { return m_underruns.load(std::memory_order_relaxed); }
-    // True while the ring holds all it can or the data has ended (decoded ahead).
-    bool Buffered() const;
-
 private:
     void Run();
     void Wake();
@@ -71,7 +66,6 @@ private:
     std::atomic<std::uint64_t> m_requestSeq{0};
     std::atomic<std::uint64_t> m_servedSeq{0};
     std::atomic<bool> m_endOfData{false};
-    std::atomic<std::uint64_t> m_underruns{0};
 
     // Guards the heard position against a seek's reset; Pull holds it only while copying.
     mutable std::mutex m_mutex;

@@ -8,12 +8,12 @@ namespace play {
 
 namespace {
 
-// A device buffer of about 1/40 s, as a power of two: short enough for an exact position,
-// long enough not to wake the audio thread too often.
+// A device buffer of 1/10 s or a little more, as a power of two: short enough for a
+// position that follows the sound closely, long enough not to wake the audio thread often.
 Uint16 BufferFrames(int rate)
 {
     Uint16 frames = 256;
-    while (frames < rate / 40 && frames < 8192)
+    while (frames < rate / 10 && frames < 8192)
         frames = static_cast<Uint16>(frames * 2);
     return frames;
 }
@@ -34,12 +34,12 @@ bool SoundOutput::Open(int sampleRate, int channels)
     want.userdata = this;
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts to whatever the device needs, the callback always
-    // gets the stream's own format.
+    // gets the format asked for (a rate of 0 becomes SDL's default, which `have` tells).
     m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (m_device == 0)
         return false;
-    m_rate = want.freq;
-    m_channels = want.channels;
+    m_rate = have.freq;
+    m_channels = have.channels;
     return true;
 }
 
