@@ -1,5 +1,7 @@
 #include "app/RecorderApp.h"
 
+#include <wx/log.h>
+
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "platform/PrivateFonts.h"
@@ -12,6 +14,8 @@ wxEND_EVENT_TABLE()
 
 bool CRecorderApp::OnInit()
 {
+    // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
+    wxLog::SetLogLevel(wxLOG_Info);
     platform::RegisterPrivateFonts();
     return InitInstance();
 }
