@@ -1,0 +1,118 @@
+// One recording through SDL's disk audio driver at 256 kbps stereo 44100 Hz, timed in process
+// CPU time. Driven by bench/record_disk.sh, which makes the input PCM, chooses the speed
+// (SDL_DISKAUDIODELAY) and the length (DR_BENCH_RECORD_SECONDS) and compares with `lame`.
+// Run alone it does nothing.
+//
+// Counters: chunks encoded, overruns (input dropped for want of a buffer), the growth of the
+// resident set during the recording, and the length the MP3 decodes to.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <mpg123.h>
+
+#include "engine/record/WaveRecorder.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+long MaxRssKb()
+{
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+long CurrentRssKb()
+{
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+double DecodedSeconds(const std::string& path)
+{
+    mpg123_handle* mh = mpg123_new(nullptr, nullptr);
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    double seconds = 0;
+    if (mpg123_open(mh, path.c_str()) == MPG123_OK) {
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        mpg123_getformat(mh, &rate, &channels, &encoding);
+        mpg123_scan(mh);
+        const off_t samples = mpg123_length(mh);
+        if (rate > 0 && samples > 0)
+            seconds = static_cast<double>(samples) / rate;
+        mpg123_close(mh);
+    }
+    mpg123_delete(mh);
+    return seconds;
+}
+
+void BM_DiskRecording(benchmark::State& state)
+{
+    const char* secondsText = std::getenv("DR_BENCH_RECORD_SECONDS");
+    const char* out = std::getenv("DR_BENCH_RECORD_MP3");
+    if (secondsText == nullptr || out == nullptr || std::getenv("SDL_DISKAUDIOFILEIN") == nullptr) {
+        state.SkipWithError("run through bench/record_disk.sh");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    platform::SetMessageSink([](const std::string& text, platform::MessageIcon) {
+        std::fprintf(stderr, "%s", text.c_str());
+    });
+    const double seconds = std::atof(secondsText);
+    const std::uint64_t target = static_cast<std::uint64_t>(seconds * 44100 / 1152);
+    std::uint64_t chunks = 0, overruns = 0;
+    long rssStart = 0, rssEnd = 0;
+    for (auto _ : state) {
+        const int fd = open(out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        close(fd);
+        CWaveRecorder recorder;
+        TrackInfo track;
+        track.path = out;
+        track.bitrate = 256000;
+        track.sampleRate = 44100;
+        track.bitsPerSample = 16;
+        track.channels = 2;
+        if (!recorder.Prepare(track) || !recorder.Start()) {
+            state.SkipWithError("cannot record");
+            break;
+        }
+        int tick = 0;
+        while (recorder.ChunksEncoded() < target) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (++tick == 200)
+                rssStart = CurrentRssKb();  // after one second: buffers, encoder and SDL set up
+        }
+        rssEnd = CurrentRssKb();
+        recorder.Stop();
+        chunks = recorder.ChunksEncoded();
+        overruns = recorder.Overruns();
+    }
+    state.counters["chunks"] = static_cast<double>(chunks);
+    state.counters["overruns"] = static_cast<double>(overruns);
+    state.counters["rss_growth_kB"] = static_cast<double>(rssEnd - rssStart);
+    state.counters["max_rss_kB"] = static_cast<double>(MaxRssKb());
+    state.counters["encoded_s"] = static_cast<double>(chunks) * 1152 / 44100;
+    state.counters["decoded_s"] = DecodedSeconds(out);
+}
+
+}  // namespace
+
+BENCHMARK(BM_DiskRecording)->Iterations(1)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kSecond);
+
+BENCHMARK_MAIN();
