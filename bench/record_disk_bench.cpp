@@ -10,6 +10,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -40,6 +43,32 @@ long CurrentRssKb()
         std::fclose(f);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// CPU seconds of each thread of this process so far, by thread name, to stderr.
+void PrintThreadTimes()
+{
+    const long ticks = sysconf(_SC_CLK_TCK);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const auto open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        std::string field;
+        unsigned long utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i) {
+            if (i == 14)
+                utime = std::stoul(field);
+            if (i == 15)
+                stime = std::stoul(field);
+        }
+        std::fprintf(stderr, "  thread %-16s %6.2f s user %6.2f s system\n",
+                     line.substr(open + 1, close - open - 1).c_str(),
+                     static_cast<double>(utime) / ticks, static_cast<double>(stime) / ticks);
+    }
 }
 
 double DecodedSeconds(const std::string& path)
@@ -103,6 +132,7 @@ void BM_DiskRecording(benchmark::State& state)
         // Counted before the stop: during the stop wait the buffers are not queued again, so
         // input arriving then finds none by design.
         overruns = recorder.Overruns();
+        PrintThreadTimes();
         recorder.Stop();
         chunks = recorder.ChunksEncoded();
     }
