@@ -1,0 +1,256 @@
+// CWaveRecorder with a hand-driven sound input: preparing, the buffer ring, the level meter's
+// copy, the stop sequence and failures.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "engine/record/FakeAudioInput.h"
+#include "engine/record/Mp3TestFiles.h"
+#include "engine/record/WaveRecorder.h"
+#include "support/MessageCapture.h"
+#include "support/TempDir.h"
+
+using record_test::FakeAudioInput;
+using record_test::FakeDeviceState;
+using testing_support::MessageCapture;
+using testing_support::ReadWholeFile;
+using testing_support::TempDir;
+using testing_support::WriteWholeFile;
+
+namespace {
+
+struct Rig {
+    std::shared_ptr<FakeDeviceState> device = std::make_shared<FakeDeviceState>();
+    std::atomic<int> devicesMade{0};
+
+    WaveRecorderOptions Options(std::chrono::milliseconds wait = std::chrono::milliseconds(10))
+    {
+        WaveRecorderOptions o;
+        o.makeDevice = [this] {
+            ++devicesMade;
+            return std::make_unique<FakeAudioInput>(device);
+        };
+        o.stopWait = wait;
+        return o;
+    }
+};
+
+TrackInfo Track(const std::string& path, int bitrate, int rate, int channels)
+{
+    TrackInfo t;
+    t.path = path;
+    t.bitrate = bitrate;
+    t.sampleRate = rate;
+    t.bitsPerSample = 16;
+    t.channels = channels;
+    return t;
+}
+
+bool WaitUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 10000; ++i) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
+
+}  // namespace
+
+TEST(WaveRecorder, FormatFollowsTheTrack)
+{
+    TempDir dir;
+    const std::string path = dir.File("f.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    {
+        CWaveRecorder recorder(rig.Options());
+        ASSERT_TRUE(recorder.Prepare(Track(path, 16000, 8000, 1)));
+        EXPECT_EQ(recorder.Format().formatTag, 1);
+        EXPECT_EQ(recorder.Format().channels, 1);
+        EXPECT_EQ(recorder.Format().blockAlign, 2);
+        EXPECT_EQ(recorder.Format().avgBytesPerSec, 16000u);
+        EXPECT_EQ(recorder.SampleCount(), 576);
+    }
+    {
+        CWaveRecorder recorder(rig.Options());
+        ASSERT_TRUE(recorder.Prepare(Track(path, 256000, 44100, 2)));
+        EXPECT_EQ(recorder.Format().channels, 2);
+        EXPECT_EQ(recorder.Format().blockAlign, 4);
+        EXPECT_EQ(recorder.Format().avgBytesPerSec, 176400u);
+        EXPECT_EQ(recorder.SampleCount(), 2304);
+    }
+    EXPECT_EQ(rig.devicesMade.load(), 0);  // preparing never touches the device
+}
+
+TEST(WaveRecorder, FileThatCannotBeOpenedFailsBeforeAnyDevice)
+{
+    TempDir dir;
+    MessageCapture messages;
+    Rig rig;
+    CWaveRecorder recorder(rig.Options());
+    EXPECT_FALSE(recorder.Prepare(Track(dir.File("none.mp3"), 32000, 11025, 1)));
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text,
+              dir.File("none.mp3") + "\nНевозможно открыть файл для записи.\n");
+    EXPECT_FALSE(recorder.Start());
+    EXPECT_EQ(rig.devicesMade.load(), 0);
+}
+
+TEST(WaveRecorder, MissingLibraryIsShownOnceAtConstruction)
+{
+    TempDir dir;
+    const std::string path = dir.File("f.mp3");
+    WriteWholeFile(path, "");
+    MessageCapture messages;
+    Rig rig;
+    WaveRecorderOptions options = rig.Options();
+    options.libraryDirs = {dir.Path()};
+    CWaveRecorder recorder(options);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, "Не могу найти библиотеку (liblame_enc.so).\n");
+    EXPECT_FALSE(recorder.Prepare(Track(path, 32000, 11025, 1)));
+    EXPECT_EQ(messages.Messages().size(), 1u);
+    EXPECT_FALSE(recorder.Start());
+}
+
+TEST(WaveRecorder, EveryFullBufferIsEncodedAndShownAndTheRingKeepsCirculating)
+{
+    TempDir dir;
+    const std::string path = dir.File("ring.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    const int chunks = 40;
+    // MPEG-2: one chunk is one frame of 576 samples per channel.
+    const auto tone = record_test::MakeTone(22050, 2, 576u * chunks);
+    {
+        CWaveRecorder recorder(rig.Options());
+        ASSERT_TRUE(recorder.Prepare(Track(path, 64000, 22050, 2)));
+        ASSERT_EQ(recorder.SampleCount(), 1152);
+        EXPECT_EQ(recorder.LastBuffer(), nullptr);
+        ASSERT_TRUE(recorder.Start());
+        EXPECT_TRUE(recorder.IsCapturing());
+        EXPECT_EQ(recorder.LastBuffer(), nullptr);
+        // Periods of an odd size, so buffers fill across period boundaries; one chunk at a time
+        // so the ring never runs dry.
+        const std::size_t period = 1000;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(tone.data());
+        const std::size_t chunkBytes = 1152 * 2;
+        std::size_t sent = 0;
+        for (int c = 1; c <= chunks; ++c) {
+            while (sent < c * chunkBytes) {
+                const std::size_t n = std::min(period, c * chunkBytes - sent);
+                ASSERT_TRUE(rig.device->Push(bytes + sent, n));
+                sent += n;
+            }
+            ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() + 6 >= static_cast<std::uint64_t>(c); }));
+        }
+        ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == chunks; }));
+        EXPECT_EQ(recorder.Overruns(), 0u);
+        const std::int16_t* shown = recorder.LastBuffer();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(std::equal(shown, shown + 1152, tone.end() - 1152));
+        EXPECT_FALSE(recorder.WriteFailed());
+        EXPECT_TRUE(recorder.Stop());
+        EXPECT_FALSE(recorder.IsCapturing());
+        EXPECT_FALSE(rig.device->IsOpen());
+    }
+    const std::string bytes = ReadWholeFile(path);
+    const auto walk = record_test::WalkFrames(bytes);
+    EXPECT_TRUE(walk.wholeFrames);
+    EXPECT_EQ(walk.rate, 22050);
+    EXPECT_EQ(walk.bitrateKbps, 64);
+    // Without a flush the encoder keeps back a little more than one frame.
+    EXPECT_GE(walk.frames, chunks - 3);
+    EXPECT_LE(walk.frames, chunks);
+    const auto decoded = record_test::DecodeMp3(path);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_GT(record_test::CorrelateWithTone(decoded, 0, 1105, 20000), 0.9);
+    EXPECT_GT(record_test::CorrelateWithTone(decoded, 1, 1105, 20000), 0.9);
+}
+
+TEST(WaveRecorder, BuffersReturnedDuringTheStopWaitAreWrittenButNotQueuedAgain)
+{
+    TempDir dir;
+    const std::string path = dir.File("stop.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    CWaveRecorder recorder(rig.Options(std::chrono::milliseconds(300)));
+    ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
+    ASSERT_TRUE(recorder.Start());
+    const auto tone = record_test::MakeTone(11025, 1, 576u * 20);
+    std::thread device([&] {
+        WaitUntil([&] { return !recorder.IsCapturing(); });
+        // After the flag went down: the 8 queued buffers fill, come back and stay out.
+        for (int c = 0; c < 20; ++c)
+            rig.device->Push(tone.data() + c * 576, 576 * 2);
+    });
+    EXPECT_TRUE(recorder.Stop());
+    device.join();
+    EXPECT_EQ(recorder.ChunksEncoded(), 8u);
+    EXPECT_GE(recorder.Overruns(), 1u);
+    EXPECT_FALSE(rig.device->IsOpen());
+}
+
+TEST(WaveRecorder, StartThatFailsLeavesTheDeviceForDestructionToClose)
+{
+    TempDir dir;
+    const std::string path = dir.File("f.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    rig.device->failStart = true;
+    {
+        CWaveRecorder recorder(rig.Options());
+        ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
+        EXPECT_FALSE(recorder.Start());
+        EXPECT_FALSE(recorder.IsCapturing());
+        EXPECT_TRUE(rig.device->IsOpen());
+    }
+    EXPECT_FALSE(rig.device->IsOpen());
+    EXPECT_EQ(rig.device->closes, 1);
+
+    Rig noDevice;
+    noDevice.device->failOpen = true;
+    CWaveRecorder recorder(noDevice.Options());
+    ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
+    EXPECT_FALSE(recorder.Start());
+    EXPECT_FALSE(recorder.IsCapturing());
+}
+
+TEST(WaveRecorder, FailedWriteIsReportedAndTheFileEndsOnAFrame)
+{
+    TempDir dir;
+    const std::string path = dir.File("full.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    {
+        CWaveRecorder recorder(rig.Options());
+        ASSERT_TRUE(recorder.Prepare(Track(path, 128000, 44100, 2)));
+        ASSERT_TRUE(recorder.Start());
+        struct rlimit small = old;
+        small.rlim_cur = 6000;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const auto tone = record_test::MakeTone(44100, 2, 1152u * 40);
+        for (int c = 0; c < 40 && !recorder.WriteFailed(); ++c) {
+            rig.device->Push(tone.data() + c * 2304, 2304 * 2);
+            WaitUntil([&] { return recorder.ChunksEncoded() >= static_cast<std::uint64_t>(c + 1); });
+        }
+        EXPECT_TRUE(WaitUntil([&] { return recorder.WriteFailed(); }));
+        setrlimit(RLIMIT_FSIZE, &old);
+    }
+    std::signal(SIGXFSZ, oldHandler);
+    const std::string bytes = ReadWholeFile(path);
+    EXPECT_LE(bytes.size(), 6000u);
+    EXPECT_TRUE(record_test::WalkFrames(bytes).wholeFrames);
+    EXPECT_TRUE(record_test::DecodeMp3(path).ok);
+}
