@@ -12,6 +12,9 @@
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using testing_support::WaitFor;
@@ -162,4 +165,34 @@ TEST_F(TransportTest, NewFileDuringRecordingStopsItFirst)
     EXPECT_EQ(Title(), "b.mp3 - Dravellin Recorder");
     EXPECT_GT(FileSize(File("a.mp3")), 0);
     EXPECT_EQ(FileSize(File("b.mp3")), 0);
+}
+
+TEST_F(TransportTest, AFileThatCannotGrowStopsTheRecordingWithAMessage)
+{
+    OpenFrame();
+    const std::string path = File("full.mp3");
+    wxTEST_DIALOG(Command(res::ID_FILE_NEW), wxExpectModal<wxFileDialog>(path));
+    ASSERT_NE(m_panel->Player(), nullptr);
+
+    // A disk that fills up after about two seconds of audio.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 8 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+
+    Command(res::ID_SOUND_RECORD);
+    ExpectState(State::Recording, "recording");
+    const bool reported = WaitFor([&] { return !m_messages->Messages().empty(); }, 8000);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(reported);
+
+    ExpectState(State::Stopped, "stopped by the failure");
+    EXPECT_EQ(m_messages->Messages()[0].text, path + "\nНе удалось записать файл, запись остановлена.\n");
+    EXPECT_EQ(m_messages->Messages()[0].icon, platform::MessageIcon::Stop);
+    // What was written before the failure stays playable.
+    EXPECT_LE(FileSize(path), 8 * 1024);
+    EXPECT_GT(m_panel->Player()->GetLength(), 0.5f);
 }
