@@ -4,6 +4,7 @@
 #include <wx/testing.h>
 
 #include "controls/InfoPanel.h"
+#include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
 #include "panel/PanelFixture.h"
 #include "panel/WindowTitle.h"
@@ -122,32 +123,33 @@ TEST_F(CommandsTest, MixerWebAndMailCommandsStartTheDesktopPrograms)
 
 TEST_F(CommandsTest, SettingsOkRefreshesWhatDependsOnTheFormat)
 {
+    // Each step marks the displays first, so a refresh shows as the mark going away.
     OpenFrame();
-    // No file: the format line follows the new settings.
-    WriteSetting(kBitrate, 10);
-    m_panel->Settings().RecordPage();
+    // No file: the format and size lines are redrawn from the settings.
+    m_panel->InfoPanel()->ShowSize(5, "mark");
     wxTEST_DIALOG(Command(res::ID_SETTINGS), wxExpectDismissableModal<wxDialog>(wxID_OK));
     EXPECT_EQ(m_panel->InfoPanel()->SizeText(), "0 kBytes (0:00:00)");
 
-    // An empty file: reloaded so the next recording takes the settings' format.
+    // An empty file: reloaded, so the next recording takes the settings' format.
     wxTEST_DIALOG(Command(res::ID_FILE_NEW), wxExpectModal<wxFileDialog>(File("empty.mp3")));
     ASSERT_NE(m_panel->Player(), nullptr);
-    CMp3Player* before = m_panel->Player();
+    m_panel->TimePanel()->SetSeconds(42);
     wxTEST_DIALOG(Command(res::ID_ACCEL_SETTINGS), wxExpectDismissableModal<wxDialog>(wxID_OK));
-    EXPECT_NE(m_panel->Player(), nullptr);
-    EXPECT_NE(m_panel->Player(), before);
+    ASSERT_NE(m_panel->Player(), nullptr);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 0);
 
     // A file with audio: nothing changes until the next load.
     const std::string path = File("tone.mp3");
     ASSERT_TRUE(testing_support::WriteToneMp3(path, 2.0, 22050, 2, 64));
     wxTEST_DIALOG(Command(res::ID_FILE_OPEN), wxExpectModal<wxFileDialog>(path));
-    before = m_panel->Player();
+    ASSERT_NE(m_panel->Player(), nullptr);
+    m_panel->TimePanel()->SetSeconds(42);
     const std::string format = m_panel->InfoPanel()->FormatText();
     wxTEST_DIALOG(Command(res::ID_SETTINGS), wxExpectDismissableModal<wxDialog>(wxID_OK));
-    EXPECT_EQ(m_panel->Player(), before);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 42);
     EXPECT_EQ(m_panel->InfoPanel()->FormatText(), format);
 
-    // Cancel changes nothing.
+    // Cancel changes nothing, with or without a file.
     wxTEST_DIALOG(Command(res::ID_SETTINGS), wxExpectDismissableModal<wxDialog>(wxID_CANCEL));
-    EXPECT_EQ(m_panel->Player(), before);
+    EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 42);
 }
