@@ -1,6 +1,7 @@
 #include "engine/play/Mp3Fixtures.h"
 
-#include <lame/lame.h>
+#include "support/Mp3Maker.h"
+
 #include <mpg123.h>
 
 #include <cmath>
@@ -31,9 +32,6 @@ std::vector<std::int16_t> Signal(const EncodeParams& p)
     return pcm;
 }
 
-struct LameDeleter {
-    void operator()(lame_global_flags* g) const { lame_close(g); }
-};
 struct Mpg123Deleter {
     void operator()(mpg123_handle* h) const
     {
@@ -71,34 +69,13 @@ std::unique_ptr<mpg123_handle, Mpg123Deleter> OpenMpg123(const std::string& path
 
 std::string EncodeMp3(const EncodeParams& p)
 {
-    std::unique_ptr<lame_global_flags, LameDeleter> g(lame_init());
-    lame_set_in_samplerate(g.get(), p.sampleRate);
-    lame_set_out_samplerate(g.get(), p.sampleRate);
-    lame_set_num_channels(g.get(), p.channels);
-    lame_set_mode(g.get(), p.channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_VBR(g.get(), vbr_off);
-    lame_set_brate(g.get(), p.kbps);
-    lame_set_bWriteVbrTag(g.get(), p.infoFrame ? 1 : 0);
-    if (lame_init_params(g.get()) < 0)
-        throw std::runtime_error("lame_init_params");
-    const std::vector<std::int16_t> pcm = Signal(p);
-    const int frames = static_cast<int>(pcm.size() / static_cast<std::size_t>(p.channels));
-    std::vector<unsigned char> out(static_cast<std::size_t>(1.25 * frames + 7200 + 16384));
-    int n = p.channels == 1
-                ? lame_encode_buffer(g.get(), const_cast<short*>(pcm.data()), nullptr, frames, out.data(), static_cast<int>(out.size()))
-                : lame_encode_buffer_interleaved(g.get(), const_cast<short*>(pcm.data()), frames, out.data(),
-                                                 static_cast<int>(out.size()));
-    if (n < 0)
-        throw std::runtime_error("lame_encode_buffer");
-    const int m = lame_encode_flush(g.get(), out.data() + n, static_cast<int>(out.size()) - n);
-    if (m < 0)
-        throw std::runtime_error("lame_encode_flush");
-    std::string mp3(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(n + m));
-    if (p.infoFrame) {
-        unsigned char tag[4096];
-        const std::size_t t = lame_get_lametag_frame(g.get(), tag, sizeof tag);
-        mp3.replace(0, t, reinterpret_cast<const char*>(tag), t);
-    }
+    testing_support::Mp3EncodeOptions options;
+    options.kbps = p.kbps;
+    options.bitReservoir = true;
+    options.infoFrame = p.infoFrame;
+    std::string mp3 = testing_support::EncodeMp3(Signal(p), p.sampleRate, p.channels, options);
+    if (mp3.empty())
+        throw std::runtime_error("libmp3lame refused the format");
     return mp3;
 }
 
