@@ -5,7 +5,7 @@
 #include "res/ButtonIcons.h"
 
 #ifdef __WXGTK__
-#include <gtk/gtk.h>
+#include "platform/GtkStyle.h"
 #endif
 #ifdef __WXMSW__
 #include <windows.h>
@@ -17,11 +17,7 @@ namespace {
 // The theme's padding and minimum size would push the icon out of these small buttons.
 void UseTightPadding(GtkWidget* widget)
 {
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, "button { padding: 0; min-width: 0; min-height: 0; }", -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
+    platform::AddWidgetCss(widget, "button { padding: 0; min-width: 0; min-height: 0; }");
 }
 #endif
 

@@ -2,6 +2,8 @@
 
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
+
+#include "platform/GtkStyle.h"
 #endif
 
 namespace {
@@ -17,29 +19,17 @@ void InstallNoThumbStyle()
     if (installed)
         return;
     installed = true;
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider,
-                                    "scale.dravellin-no-thumb slider {"
-                                    " background-image: none; background-color: transparent;"
-                                    " border-color: transparent; box-shadow: none; outline-color: transparent; }"
-                                    "scale.dravellin-no-thumb highlight {"
-                                    " background-image: none; background-color: transparent; border-color: transparent; }",
-                                    -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(provider),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
+    platform::AddScreenCss("scale.dravellin-no-thumb slider {"
+                           " background-image: none; background-color: transparent;"
+                           " border-color: transparent; box-shadow: none; outline-color: transparent; }"
+                           "scale.dravellin-no-thumb highlight {"
+                           " background-image: none; background-color: transparent; border-color: transparent; }");
 }
 
 // The theme's padding is taller than the panel's slider; keep the trough in its middle.
 void UseFittingPadding(GtkWidget* scale)
 {
-    if (scale == nullptr)
-        return;
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, "scale { padding-top: 4px; padding-bottom: 4px; }", -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(scale), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
+    platform::AddWidgetCss(scale, "scale { padding-top: 4px; padding-bottom: 4px; }");
 }
 #endif
 

@@ -1,0 +1,19 @@
+#pragma once
+// Style sheets for GTK widgets, where a control needs a look the theme does not give it.
+// Built on GTK only. User-interface thread.
+
+#ifdef __WXGTK__
+
+#include <gtk/gtk.h>
+
+namespace platform {
+
+// Adds css to one widget's style, above the theme.
+void AddWidgetCss(GtkWidget* widget, const char* css);
+
+// Adds css to every widget on the default screen, above the theme.
+void AddScreenCss(const char* css);
+
+}  // namespace platform
+
+#endif
