@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "controls/DisplayFont.h"
+#include "platform/FormatFixed.h"
 
 namespace {
 
@@ -31,8 +32,10 @@ bool CInfoPanel::Create(wxWindow* parent, int id, const wxRect& rect)
 
 std::string CInfoPanel::FormatLine(float kHz, int kbps, int stereo)
 {
+    // The rate is formatted apart from snprintf, whose "%f" follows the numeric locale.
+    const std::string rate = platform::FormatFixed(static_cast<double>(kHz), 2, 1);
     char text[kFormatBuffer];
-    std::snprintf(text, sizeof text, "%d kbps : %2.1f kHz : %s", kbps, static_cast<double>(kHz),
+    std::snprintf(text, sizeof text, "%d kbps : %s kHz : %s", kbps, rate.c_str(),
                   stereo > 0 ? "Stereo" : "Mono");
     return text;
 }

@@ -54,6 +54,26 @@ void CPanelButton::SetIconId(int iconId)
     SetBitmap(res::ButtonIcon(m_iconId, visible));
 }
 
+void CPanelButton::SetDescription(const std::string& utf8Text)
+{
+    if (utf8Text == m_description)
+        return;
+    m_description = utf8Text;
+    const wxString text = wxString::FromUTF8(utf8Text);
+    if (text.empty())
+        UnsetToolTip();
+    else
+        SetToolTip(text);
+#ifdef __WXGTK__
+    // A button with only an image has no name of its own for screen readers.
+    if (AtkObject* accessible = gtk_widget_get_accessible(static_cast<GtkWidget*>(GetHandle())))
+        atk_object_set_name(accessible, utf8Text.c_str());
+#elif defined(__WXMSW__)
+    // The system reads an icon button's window text as its name; the button draws only its icon.
+    ::SetWindowTextW(static_cast<HWND>(GetHandle()), text.wc_str());
+#endif
+}
+
 void CPanelButton::Flash()
 {
     SetPushedLook(true);

@@ -36,6 +36,57 @@ void UseFittingPadding(GtkWidget* scale)
 // The range a slider gets before any SetRange, as the system's trackbar has.
 constexpr int kInitialControlMax = 100;
 
+#ifdef __WXGTK__
+const char* const kWarpsSetting = "gtk-primary-button-warps-slider";
+
+// GTK's sliders jump to a primary click in the trough by default (the screen-wide setting
+// kWarpsSetting) and page only for the middle button. This slider pages for the primary button
+// as a trackbar does: the setting is turned off for the press being handled and restored once
+// that press has been dispatched, so other sliders and scroll bars keep the user's choice. The
+// toolkit reads the setting when the press arrives and repeats the page step by itself while
+// the button is held (see OnGtkChangeValue for what a step does).
+void PagePrimaryPress(GtkWidget* scale, wxEvtHandler& owner)
+{
+    GtkSettings* settings = gtk_widget_get_settings(scale);
+    gboolean warps = FALSE;
+    g_object_get(settings, kWarpsSetting, &warps, nullptr);
+    if (!warps)
+        return;
+    g_object_set(settings, kWarpsSetting, FALSE, nullptr);
+    owner.CallAfter([settings] { g_object_set(settings, kWarpsSetting, TRUE, nullptr); });
+}
+
+bool IsPageStep(GtkScrollType scroll, bool& forward)
+{
+    switch (scroll) {
+    case GTK_SCROLL_PAGE_BACKWARD:
+    case GTK_SCROLL_PAGE_LEFT:
+    case GTK_SCROLL_PAGE_UP:
+        forward = false;
+        return true;
+    case GTK_SCROLL_PAGE_FORWARD:
+    case GTK_SCROLL_PAGE_RIGHT:
+    case GTK_SCROLL_PAGE_DOWN:
+        forward = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The toolkit's page steps (a held button in the trough) do not move the thumb themselves: the
+// toolkit would animate the thumb towards its own target and fight the position the receiver of
+// the step sets. The slider reports the step instead and the receiver moves the thumb.
+gboolean OnGtkChangeValue(GtkRange*, GtkScrollType scroll, gdouble, gpointer data)
+{
+    bool forward = false;
+    if (!IsPageStep(scroll, forward))
+        return FALSE;
+    static_cast<CSeekSlider*>(data)->PageTowardsPointer(forward);
+    return TRUE;
+}
+#endif
+
 }  // namespace
 
 CSeekSlider::CSeekSlider() = default;
@@ -52,13 +103,16 @@ bool CSeekSlider::Create(wxWindow* parent, int id, const wxRect& rect)
     m_rangeMax = 0;
 #ifdef __WXGTK__
     UseFittingPadding(m_scale);
+    g_signal_connect(m_scale, "change-value", G_CALLBACK(OnGtkChangeValue), this);
 #endif
     SetCanFocus(false);
     ShowThumbStyle(false);
     Bind(wxEVT_SET_FOCUS, &CSeekSlider::OnSetFocus, this);
-    for (const auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_DCLICK, wxEVT_MIDDLE_DOWN, wxEVT_RIGHT_DOWN})
+    for (const auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_DCLICK})
+        Bind(type, &CSeekSlider::OnLeftDown, this);
+    for (const auto type : {wxEVT_MIDDLE_DOWN, wxEVT_RIGHT_DOWN})
         Bind(type, &CSeekSlider::OnInputWithoutThumb, this);
-    Bind(wxEVT_MOUSEWHEEL, &CSeekSlider::OnInputWithoutThumb, this);
+    Bind(wxEVT_MOUSEWHEEL, &CSeekSlider::OnWheel, this);
     Bind(wxEVT_KEY_DOWN, &CSeekSlider::OnInputWithoutThumb, this);
     return true;
 }
@@ -70,6 +124,8 @@ void CSeekSlider::SetRange(int minValue, int maxValue)
     // The toolkit needs a range of at least one step.
     wxSlider::SetRange(minValue, maxValue > minValue ? maxValue : minValue + 1);
 }
+
+void CSeekSlider::SetPageSize(int pageSize) { wxSlider::SetPageSize(pageSize > 0 ? pageSize : 1); }
 
 void CSeekSlider::ShowThumb()
 {
@@ -116,4 +172,66 @@ void CSeekSlider::OnInputWithoutThumb(wxEvent& event)
 {
     // With a thumb the control handles the input as usual; without one it ignores it.
     event.Skip(m_hasThumb);
+}
+
+void CSeekSlider::OnLeftDown(wxMouseEvent& event)
+{
+    if (!m_hasThumb)
+        return;  // no thumb: the press goes nowhere
+#ifdef __WXGTK__
+    PagePrimaryPress(m_scale, *this);
+#endif
+    event.Skip();
+}
+
+void CSeekSlider::OnWheel(wxMouseEvent& event)
+{
+#ifdef __WXGTK__
+    // The toolkit would move the thumb by itself and report it as tracking; the slider reports
+    // line steps instead, and whoever receives them moves the thumb.
+    if (!m_hasThumb || !IsEnabled())
+        return;
+    const int delta = event.GetWheelDelta() > 0 ? event.GetWheelDelta() : 120;
+    // Up and left go back, down and right forward.
+    int rotation = event.GetWheelRotation();
+    if (rotation == 0)
+        return;
+    if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL)
+        rotation = -rotation;
+    if ((rotation > 0) != (m_wheelRest > 0))
+        m_wheelRest = 0;  // a change of direction drops what was left over
+    m_wheelRest += rotation;
+    while (m_wheelRest >= delta) {
+        m_wheelRest -= delta;
+        SendScroll(wxEVT_SCROLL_LINEDOWN);
+    }
+    while (m_wheelRest <= -delta) {
+        m_wheelRest += delta;
+        SendScroll(wxEVT_SCROLL_LINEUP);
+    }
+#else
+    // The system's trackbar turns notches into line steps by itself.
+    event.Skip(m_hasThumb);
+#endif
+}
+
+void CSeekSlider::PageTowardsPointer(bool forward)
+{
+#ifdef __WXGTK__
+    // As a trackbar does, the steps end once the thumb has reached the pointer.
+    int start = 0;
+    int end = 0;
+    gtk_range_get_slider_range(GTK_RANGE(m_scale), &start, &end);
+    const int pointer = ScreenToClient(wxGetMousePosition()).x;
+    if (forward ? pointer < end : pointer >= start)
+        return;
+#endif
+    SendScroll(forward ? wxEVT_SCROLL_PAGEDOWN : wxEVT_SCROLL_PAGEUP);
+}
+
+void CSeekSlider::SendScroll(wxEventType type)
+{
+    wxScrollEvent scroll(type, GetId(), GetValue(), wxHORIZONTAL);
+    scroll.SetEventObject(this);
+    HandleWindowEvent(scroll);
 }

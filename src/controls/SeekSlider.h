@@ -7,6 +7,14 @@
 // Without a thumb the slider takes no mouse or keyboard input. On GTK the thumb is hidden by a
 // style class that makes it transparent (the toolkit has no slider without a thumb).
 //
+// With a thumb it reports the user's input as a trackbar does: a left click in the channel away
+// from the thumb is a page step towards the click (wxEVT_SCROLL_PAGEUP/PAGEDOWN), repeated while
+// the button is held until the thumb reaches the pointer; pressing on the thumb and dragging it
+// is tracking (wxEVT_SCROLL_THUMBTRACK) and ends with wxEVT_SCROLL_THUMBRELEASE. Each notch of the
+// mouse wheel is one line step, up or left back (wxEVT_SCROLL_LINEUP), down or right forward
+// (wxEVT_SCROLL_LINEDOWN); the slider does not move its thumb for the wheel itself, the receiver
+// of the step does.
+//
 // User-interface thread only.
 
 #include <wx/slider.h>
@@ -23,6 +31,9 @@ public:
     int GetRangeMin() const { return m_rangeMin; }
     int GetRangeMax() const { return m_rangeMax; }
 
+    // The control keeps a page of at least one step, so that a channel click is always reported.
+    void SetPageSize(int pageSize) override;
+
     void SetPos(int position) { SetValue(position); }
     void GoToStart() { SetPos(m_rangeMin); }
     void GoToEnd() { SetPos(m_rangeMax); }
@@ -33,6 +44,10 @@ public:
     void ShowThumb();
     bool HasThumb() const { return m_hasThumb; }
 
+    // One page step of a press in the channel: reported towards the pointer unless the thumb
+    // has reached it. Called by the toolkit's handling of the press.
+    void PageTowardsPointer(bool forward);
+
     // Asking the slider to take the focus gives it to the parent.
     void SetFocus() override;
     bool AcceptsFocus() const override { return false; }
@@ -41,10 +56,15 @@ public:
 private:
     void OnSetFocus(wxFocusEvent& event);
     void OnInputWithoutThumb(wxEvent& event);
+    void OnLeftDown(wxMouseEvent& event);
+    void OnWheel(wxMouseEvent& event);
+    void SendScroll(wxEventType type);
     void ShowThumbStyle(bool show);
 
     int m_rangeMax = 0;
     int m_rangeMin = 0;
     bool m_dragging = false;
     bool m_hasThumb = false;
+    // Wheel rotation not yet turned into a whole notch (high-resolution wheels and touchpads).
+    int m_wheelRest = 0;
 };

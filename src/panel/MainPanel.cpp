@@ -20,6 +20,7 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/ProfileKeys.h"
 #include "res/ResourceIds.h"
+#include "res/TextMenuItem.h"
 
 wxBEGIN_EVENT_TABLE(CMainPanel, wxWindow)
     EVT_BUTTON(wxID_ANY, CMainPanel::OnCommand)
@@ -70,15 +71,18 @@ bool CMainPanel::Create(wxWindow* parent)
 void CMainPanel::CreateControls()
 {
     using namespace res;
-    m_buttonFrame = new wxStaticBox(this, wxID_ANY, wxString(), wxPoint(2, 72), wxSize(310, 41));
     m_newButton = new CPanelButton(this, IDC_NEW_BUTTON, Rect(7, 85, 55, 108));
     m_recordButton = new CPanelButton(this, IDC_RECORD_BUTTON, Rect(58, 85, 106, 108));
     m_playButton = new CPanelButton(this, IDC_PLAY_BUTTON, Rect(109, 85, 157, 108));
     m_openButton = new CPanelButton(this, IDC_OPEN_BUTTON, Rect(160, 85, 208, 108));
     m_recLevelButton = new CPanelButton(this, IDC_RECORD_LEVEL_BUTTON, Rect(254, 85, 279, 108));
     m_volumeButton = new CPanelButton(this, IDC_VOLUME_BUTTON, Rect(282, 85, 307, 108));
-    m_sliderFrame = new wxStaticBox(this, wxID_ANY, wxString(), wxPoint(118, 45), wxSize(194, 37));
     m_slider = new CSeekSlider(this, IDC_SLIDER, Rect(120, 55, 310, 78));
+    // The group boxes come after what they surround: GTK finds the widget under the pointer
+    // (for tooltips) by taking the first child that contains the point, and a group box first
+    // would hide the buttons' tooltips.
+    m_buttonFrame = new wxStaticBox(this, wxID_ANY, wxString(), wxPoint(2, 72), wxSize(310, 41));
+    m_sliderFrame = new wxStaticBox(this, wxID_ANY, wxString(), wxPoint(118, 45), wxSize(194, 37));
 
     m_newButton->SetIconId(IDI_NEW);
     m_recordButton->SetIconId(IDI_RECORD);
@@ -86,6 +90,7 @@ void CMainPanel::CreateControls()
     m_openButton->SetIconId(IDI_OPEN);
     m_recLevelButton->SetIconId(IDI_RECORD_LEVEL);
     m_volumeButton->SetIconId(IDI_VOLUME);
+    DescribeButtons();
 
     m_lamp = new CStatusLamp(this, IDC_STATUS_LAMP, Rect(2, 0, 26, 28));
     m_timePanel = new CTimePanel(this, IDC_TIME_PANEL, Rect(26, 0, 115, 26));
@@ -146,6 +151,22 @@ void CMainPanel::SetMenuText(int id, const char* utf8Text)
 {
     if (wxMenuBar* bar = MenuBar())
         bar->SetLabel(id, wxString::FromUTF8(utf8Text));
+    DescribeButtons();
+}
+
+void CMainPanel::DescribeButtons()
+{
+    // Each button is described by the text of its menu command, which the transport switches
+    // together with the record and play buttons' icons ("Запись" or "Стоп").
+    wxMenuBar* bar = MenuBar();
+    const std::pair<CPanelButton*, int> buttons[] = {
+        {m_newButton, res::ID_FILE_NEW},         {m_recordButton, res::ID_SOUND_RECORD},
+        {m_playButton, res::ID_SOUND_PLAY},      {m_openButton, res::ID_FILE_OPEN},
+        {m_recLevelButton, res::ID_RECORD_LEVEL}, {m_volumeButton, res::ID_VOLUME},
+    };
+    for (const auto& [button, command] : buttons)
+        if (button != nullptr)
+            button->SetDescription(res::TextMenuItem::CommandName(res::MenuItemExactText(bar, command)));
 }
 
 void CMainPanel::EnableMenuItem(int id, bool enable)
@@ -291,7 +312,11 @@ void CMainPanel::OnScroll(wxScrollEvent& event)
     SetFocus();
     const wxEventType type = event.GetEventType();
     int code = -1;
-    if (type == wxEVT_SCROLL_PAGEUP)
+    if (type == wxEVT_SCROLL_LINEUP)
+        code = SB_LINELEFT;
+    else if (type == wxEVT_SCROLL_LINEDOWN)
+        code = SB_LINERIGHT;
+    else if (type == wxEVT_SCROLL_PAGEUP)
         code = SB_PAGELEFT;
     else if (type == wxEVT_SCROLL_PAGEDOWN)
         code = SB_PAGERIGHT;

@@ -65,7 +65,14 @@ public:
     void StepForward();
 
     // Slider messages, with the scroll codes of a horizontal trackbar.
-    enum ScrollCode { SB_PAGELEFT = 2, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5 };
+    enum ScrollCode {
+        SB_LINELEFT = 0,
+        SB_LINERIGHT = 1,
+        SB_PAGELEFT = 2,
+        SB_PAGERIGHT = 3,
+        SB_THUMBPOSITION = 4,
+        SB_THUMBTRACK = 5
+    };
     void OnSliderScroll(int code, int thumbPosition);
 
     // Read-only views for tests and the frame.
@@ -94,6 +101,7 @@ private:
     wxWindow* MainWindow() const;
     void SetMainWindowTitle(const std::string& utf8Title);
     void SetMenuText(int id, const char* utf8Text);
+    void DescribeButtons();
     void EnableMenuItem(int id, bool enable);
     void ApplyAlwaysOnTop(bool onTop);
     void DestroyPlayer();

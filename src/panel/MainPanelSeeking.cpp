@@ -73,9 +73,11 @@ void CMainPanel::OnSliderScroll(int code, int thumbPosition)
     if (!m_mp3Player)
         return;
     switch (code) {
-    case SB_PAGELEFT:
+    case SB_LINELEFT:   // a notch of the mouse wheel: the same steps as the Left and Right keys
+    case SB_PAGELEFT:   // a click in the channel left of the thumb
         StepBack();
         break;
+    case SB_LINERIGHT:
     case SB_PAGERIGHT:
         StepForward();
         break;

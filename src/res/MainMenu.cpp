@@ -68,6 +68,17 @@ wxAcceleratorTable CreateMainAccelerators()
         {wxACCEL_NORMAL, WXK_RETURN, ID_ACCEL_ENTER},
         {wxACCEL_NORMAL, WXK_RIGHT, ID_ACCEL_RIGHT},
         {wxACCEL_NORMAL, WXK_SPACE, ID_ACCEL_SPACE},
+        // The keypad's keys do what the main keys do. With Num Lock on, the toolkit reports the
+        // digit keys instead of the navigation keys; both are bound, so the state does not matter.
+        {wxACCEL_NORMAL, WXK_NUMPAD_ENTER, ID_ACCEL_ENTER},
+        {wxACCEL_NORMAL, WXK_NUMPAD_HOME, ID_ACCEL_HOME},
+        {wxACCEL_NORMAL, WXK_NUMPAD7, ID_ACCEL_HOME},
+        {wxACCEL_NORMAL, WXK_NUMPAD_END, ID_ACCEL_END},
+        {wxACCEL_NORMAL, WXK_NUMPAD1, ID_ACCEL_END},
+        {wxACCEL_NORMAL, WXK_NUMPAD_LEFT, ID_ACCEL_LEFT},
+        {wxACCEL_NORMAL, WXK_NUMPAD4, ID_ACCEL_LEFT},
+        {wxACCEL_NORMAL, WXK_NUMPAD_RIGHT, ID_ACCEL_RIGHT},
+        {wxACCEL_NORMAL, WXK_NUMPAD6, ID_ACCEL_RIGHT},
     };
     return wxAcceleratorTable(static_cast<int>(std::size(entries)), entries);
 }

@@ -32,6 +32,22 @@ wxString TextMenuItem::DisplayForm(const std::string& utf8Text)
     return wxString::FromUTF8(shown);
 }
 
+std::string TextMenuItem::CommandName(const std::string& utf8Text)
+{
+    const std::string label = utf8Text.substr(0, utf8Text.find('\t'));
+    std::string name;
+    for (std::size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '&') {
+            if (i + 1 < label.size() && label[i + 1] == '&')
+                name += label[++i];
+            continue;
+        }
+        name += label[i];
+    }
+    const std::size_t end = name.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : name.substr(0, end + 1);
+}
+
 std::string MenuItemExactText(wxMenuBar* bar, int id)
 {
     wxMenuItem* item = bar ? bar->FindItem(id) : nullptr;

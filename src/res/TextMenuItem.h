@@ -26,6 +26,10 @@ public:
     // The form shown on screen: "Ctrl - N" becomes "Ctrl+N"; everything else is kept.
     static wxString DisplayForm(const std::string& utf8Text);
 
+    // The command's name without the mnemonic mark and the shortcut: "&Новый... \tCtrl - N"
+    // gives "Новый...". "&&" stands for one "&".
+    static std::string CommandName(const std::string& utf8Text);
+
 private:
     std::string m_exactText;
 };

@@ -13,6 +13,12 @@ CMySheetDialog::CMySheetDialog(CMySheet& sheet, wxWindow* parent, const wxString
     Create(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
            wxDEFAULT_DIALOG_STYLE);
     CreateButtons(wxOK | wxCANCEL);
+    // The toolkit's stock labels follow its translation catalogue, which is not loaded: loading
+    // it would also switch the numeric locale. The labels are set here instead.
+    if (wxWindow* ok = FindWindow(wxID_OK))
+        ok->SetLabel(wxString::FromUTF8("OK"));
+    if (wxWindow* cancel = FindWindow(wxID_CANCEL))
+        cancel->SetLabel(wxString::FromUTF8("Отмена"));
 
     wxBookCtrlBase* book = GetBookCtrl();
     for (int i = 0; i < CMySheet::kPageCount; ++i) {

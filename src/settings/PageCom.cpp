@@ -71,8 +71,7 @@ void CPageCom::CreateControls()
           11, 28, 151, 8);
     Place(new wxRadioButton(page, IDC_LOADER_LAST_FILE, text("Загрузить последний открытый файл")),
           11, 41, 148, 8);
-    Place(new wxCheckBox(page, IDC_AUTORUN, text("Запускаться автоматически при загрузке Windows")),
-          11, 69, 194, 8);
+    Place(new wxCheckBox(page, IDC_AUTORUN, text(kAutorunLabel)), 11, 69, 194, 8);
     Place(new wxCheckBox(page, IDC_MINIMIZED, text("в свернутом состоянии")), 11, 83, 96, 8);
 }
 

@@ -8,7 +8,7 @@ namespace settings {
 inline constexpr int IDC_LOADER_NOTHING = 1005;    // "Ничего не делать"
 inline constexpr int IDC_LOADER_NEW_FILE = 1004;   // "Создать новый файл (стандартное имя)"
 inline constexpr int IDC_LOADER_LAST_FILE = 1003;  // "Загрузить последний открытый файл"
-inline constexpr int IDC_AUTORUN = 1008;           // "Запускаться автоматически при загрузке Windows"
+inline constexpr int IDC_AUTORUN = 1008;           // kAutorunLabel
 inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
 
 // Record page ("Запись").
@@ -22,5 +22,13 @@ inline constexpr int IDC_FREQ_11025 = 1022;        // "11,025"
 inline constexpr int IDC_FREQ_22050 = 1023;        // "22,050"
 inline constexpr int IDC_FREQ_44100 = 1024;        // "44,100"
 inline constexpr int IDC_AUTO_FREQ = 1025;         // "Автоматически выбирать частоту"
+
+// The automatic-start check box names what starts the program: Windows' Run key starts it when
+// Windows starts, an XDG autostart entry when the user logs in.
+#ifdef _WIN32
+inline constexpr const char* kAutorunLabel = "Запускаться автоматически при загрузке Windows";
+#else
+inline constexpr const char* kAutorunLabel = "Запускаться автоматически при входе в систему";
+#endif
 
 }  // namespace settings

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+
+#include "platform/FormatFixed.h"
 
 namespace record_format {
 namespace {
@@ -30,18 +31,6 @@ constexpr std::array<int, kSampleRates> kRatesHz{8000, 11025, 22050, 44100};
 
 // 1024 * 60 / (8 * 1048576) = 15/2048: megabytes per minute for each kbps, taken as 1024 bit/s.
 constexpr float kMegabytesPerKbpsMinute = 0.00732421875f;
-
-// printf's "%<width>.<precision>f" in the C locale.
-std::string FormatFixed(double value, int width, int precision)
-{
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
-    std::string text(buffer, result.ec == std::errc() ? result.ptr : buffer);
-    if (static_cast<int>(text.size()) < width)
-        text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
-    return text;
-}
 
 }  // namespace
 
@@ -102,8 +91,8 @@ double MegabytesPerHour(int step)
 
 std::string SizeEstimateText(int step)
 {
-    return "1 минута записи - " + FormatFixed(MegabytesPerMinute(step), 3, 2) +
-           " Mb, 1 час - " + FormatFixed(MegabytesPerHour(step), 3, 1) + " Mb ( " +
+    return "1 минута записи - " + platform::FormatFixed(MegabytesPerMinute(step), 3, 2) +
+           " Mb, 1 час - " + platform::FormatFixed(MegabytesPerHour(step), 3, 1) + " Mb ( " +
            PresetName(step) + " );";
 }
 

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <gtk/gtk.h>
+
 #include <wx/image.h>
+#include <wx/tooltip.h>
 
 #include "PixelTestSupport.h"
 #include "controls/ControlRect.h"
 #include "controls/PanelButton.h"
 #include "res/ResourceIds.h"
+#include "res/TextMenuItem.h"
+#include "support/XInput.h"
 
 namespace {
 
@@ -41,6 +46,67 @@ TEST_F(PanelButtonTest, TheLastIconSetIsShown)
     // Only the low 16 bits of the id count.
     button->SetIconId(0x10000 + res::IDI_PLAY);
     EXPECT_EQ(button->GetIconId(), res::IDI_PLAY);
+}
+
+TEST_F(PanelButtonTest, DescriptionIsTheTooltipAndTheAccessibleName)
+{
+    auto* widget = static_cast<GtkWidget*>(button->GetHandle());
+    button->SetDescription("Запись");
+    ASSERT_NE(button->GetToolTip(), nullptr);
+    EXPECT_EQ(button->GetToolTip()->GetTip().utf8_string(), "Запись");
+    gchar* tip = gtk_widget_get_tooltip_text(widget);
+    EXPECT_STREQ(tip, "Запись");
+    g_free(tip);
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(widget)), "Запись");
+    EXPECT_EQ(button->GetLabel(), "") << "the face still shows only the icon";
+
+    button->SetDescription("Стоп");
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(widget)), "Стоп");
+    EXPECT_EQ(button->GetToolTip()->GetTip().utf8_string(), "Стоп");
+}
+
+// A tooltip window of the toolkit is on screen.
+bool TooltipShown()
+{
+    bool shown = false;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        GtkWindow* window = GTK_WINDOW(w->data);
+        if (gtk_window_get_type_hint(window) == GDK_WINDOW_TYPE_HINT_TOOLTIP &&
+            gtk_widget_get_mapped(GTK_WIDGET(window)))
+            shown = true;
+    }
+    g_list_free(windows);
+    return shown;
+}
+
+TEST_F(PanelButtonTest, HoveringShowsTheTooltip)
+{
+    button->SetDescription("Громкость...");
+    frame.Panel()->GetParent()->Raise();
+    RunEventsUntil([] { return false; }, 200);
+    const wxRect rect = button->GetScreenRect();
+    testing_support::XMovePointer(wxPoint(rect.x - 20, rect.y - 20));
+    RunEventsUntil([] { return false; }, 100);
+    EXPECT_FALSE(TooltipShown());
+    for (int step = 0; step < 6; ++step) {
+        testing_support::XMovePointer(wxPoint(rect.x + 10 + step, rect.y + rect.height / 2));
+        RunEventsUntil([] { return false; }, 100);
+    }
+    RunEventsUntil([] { return TooltipShown(); }, 3000);
+    EXPECT_TRUE(TooltipShown());
+}
+
+TEST(MenuCommandName, DropsMnemonicAndShortcut)
+{
+    using res::TextMenuItem;
+    EXPECT_EQ(TextMenuItem::CommandName("&Новый... \tCtrl - N"), "Новый...");
+    EXPECT_EQ(TextMenuItem::CommandName("&Запись\tEnter"), "Запись");
+    EXPECT_EQ(TextMenuItem::CommandName("Стоп\tSpace"), "Стоп");
+    EXPECT_EQ(TextMenuItem::CommandName("Н&азад на 5 сек\tLeft"), "Назад на 5 сек");
+    EXPECT_EQ(TextMenuItem::CommandName("&Web-site"), "Web-site");
+    EXPECT_EQ(TextMenuItem::CommandName("Tom && Jerry"), "Tom & Jerry");
+    EXPECT_EQ(TextMenuItem::CommandName(""), "");
 }
 
 TEST_F(PanelButtonTest, FlashShowsThePushedLookForAMoment)

@@ -111,9 +111,15 @@ TEST(SeekSliderClicks, IgnoredWithoutThumbAndFocusStaysOnThePanel)
     ClickNearTheEnd(slider);
     EXPECT_EQ(slider->GetValue(), 0) << "no thumb: the click does nothing";
 
+    int pagesDown = 0;
+    frame.Panel()->Bind(wxEVT_SCROLL_PAGEDOWN, [&](wxScrollEvent&) { ++pagesDown; });
+    ClickNearTheEnd(slider);
+    EXPECT_EQ(pagesDown, 0);
+
     slider->ShowThumb();
     ClickNearTheEnd(slider);
-    EXPECT_GT(slider->GetValue(), 0) << "with a thumb the click moves it";
+    EXPECT_EQ(pagesDown, 1) << "with a thumb a click in the channel is one page step";
+    EXPECT_EQ(slider->GetValue(), 0) << "the receiver of the step moves the thumb, not the click";
     EXPECT_EQ(wxWindow::FindFocus(), frame.Panel());
 }
 

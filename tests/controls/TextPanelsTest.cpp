@@ -8,6 +8,7 @@
 #include "controls/InfoPanel.h"
 #include "controls/TimePanel.h"
 #include "res/ResourceIds.h"
+#include "support/DecimalCommaLocale.h"
 
 namespace {
 
@@ -112,6 +113,19 @@ TEST(InfoPanelText, FormatLine)
     EXPECT_EQ(CInfoPanel::FormatLine(44.1f, 128, 2), "128 kbps : 44.1 kHz : Stereo");
     // Cut to its 40-byte buffer rather than overrun it.
     EXPECT_EQ(CInfoPanel::FormatLine(1e30f, 2147483647, 1).size(), 39u);
+}
+
+TEST(InfoPanelText, FormatLineKeepsItsDecimalPointInADecimalCommaLocale)
+{
+    std::string eleven, fortyFour;
+    {
+        testing_support::DecimalCommaLocale comma;
+        ASSERT_TRUE(comma.Active()) << comma.Error();
+        eleven = CInfoPanel::FormatLine(11025 * 0.001f, 16, 0);
+        fortyFour = CInfoPanel::FormatLine(44.1f, 128, 1);
+    }
+    EXPECT_EQ(eleven, "16 kbps : 11.0 kHz : Mono");
+    EXPECT_EQ(fortyFour, "128 kbps : 44.1 kHz : Stereo");
 }
 
 TEST(InfoPanelText, SizeLine)

@@ -2,8 +2,12 @@
 #include <wx/menu.h>
 #include <wx/filedlg.h>
 #include <wx/testing.h>
+#include <wx/tooltip.h>
+
+#include <gtk/gtk.h>
 
 #include "controls/InfoPanel.h"
+#include "controls/PanelButton.h"
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
 #include "panel/PanelFixture.h"
@@ -11,6 +15,8 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/ProfileKeys.h"
 #include "res/ResourceIds.h"
+#include "support/GuiWait.h"
+#include "support/XInput.h"
 #include "support/Mp3Maker.h"
 
 using namespace platform;
@@ -64,6 +70,71 @@ TEST_F(CommandsTest, StartUpActionLastFileLoadsItOrNothing)
     ExpectState(State::NoFile, "deleted last file");
     ASSERT_EQ(m_messages->Messages().size(), 1u);
     EXPECT_EQ(m_messages->Messages()[0].icon, MessageIcon::Exclamation);
+}
+
+TEST_F(CommandsTest, EveryButtonIsNamedAfterItsMenuCommand)
+{
+    OpenFrame();
+    const std::pair<CPanelButton*, const char*> expected[] = {
+        {m_panel->NewButton(), "Новый..."},        {m_panel->RecordButton(), "Запись"},
+        {m_panel->PlayButton(), "Воспроизведение"}, {m_panel->OpenButton(), "Открыть..."},
+        {m_panel->RecLevelButton(), "Уровень записи..."}, {m_panel->VolumeButton(), "Громкость..."},
+    };
+    for (const auto& [button, name] : expected) {
+        EXPECT_EQ(button->GetDescription(), name);
+        ASSERT_NE(button->GetToolTip(), nullptr) << name;
+        EXPECT_EQ(button->GetToolTip()->GetTip().utf8_string(), name);
+    }
+}
+
+namespace {
+
+// The text of the first label inside widget.
+void FindLabelText(GtkWidget* widget, gpointer text)
+{
+    auto* out = static_cast<std::string*>(text);
+    if (!out->empty())
+        return;
+    if (GTK_IS_LABEL(widget))
+        *out = gtk_label_get_text(GTK_LABEL(widget));
+    else if (GTK_IS_CONTAINER(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), FindLabelText, text);
+}
+
+// The text of the toolkit's tooltip window on screen; "" when none is shown.
+std::string ShownTooltip()
+{
+    std::string text;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        GtkWindow* window = GTK_WINDOW(w->data);
+        if (gtk_window_get_type_hint(window) == GDK_WINDOW_TYPE_HINT_TOOLTIP &&
+            gtk_widget_get_mapped(GTK_WIDGET(window)))
+            FindLabelText(GTK_WIDGET(window), &text);
+    }
+    g_list_free(windows);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(CommandsTest, HoveringOverAButtonShowsItsTooltip)
+{
+    OpenFrame();
+    m_frame->Raise();
+    Pump(200);
+    const wxRect rect = m_panel->VolumeButton()->GetScreenRect();
+    testing_support::XMovePointer(wxPoint(rect.x - 40, rect.y - 40));
+    Pump(100);
+    EXPECT_EQ(ShownTooltip(), "");
+    // A hand coming to rest on the button.
+    for (int step = 0; step < 6; ++step) {
+        testing_support::XMovePointer(wxPoint(rect.x + 6 + step, rect.y + rect.height / 2));
+        Pump(100);
+    }
+    EXPECT_TRUE(testing_support::WaitFor([] { return !ShownTooltip().empty(); }, 3000));
+    EXPECT_EQ(ShownTooltip(), "Громкость...");
+    testing_support::XMovePointer(wxPoint(rect.x - 40, rect.y - 40));
 }
 
 TEST_F(CommandsTest, AlwaysOnTopToggledTwice)

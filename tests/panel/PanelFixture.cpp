@@ -115,6 +115,9 @@ void PanelFixture::ExpectState(State state, const char* where) const
         const std::string play = MenuText(res::ID_SOUND_PLAY);
         EXPECT_TRUE(play == "&Воспроизведение\tSpace" || play == "Воспроизведение\tSpace") << play;
     }
+    // The record and play buttons are named after their current icon, as their menu items are.
+    EXPECT_EQ(m_panel->RecordButton()->GetDescription(), recording ? "Стоп" : "Запись");
+    EXPECT_EQ(m_panel->PlayButton()->GetDescription(), playing ? "Стоп" : "Воспроизведение");
     EXPECT_EQ(m_panel->IsTimerRunning(kPlayTimerId), playing);
     EXPECT_EQ(m_panel->IsTimerRunning(kRecordTimerId), recording);
     EXPECT_EQ(m_panel->IsTimerRunning(kMeterTimerId), recording);

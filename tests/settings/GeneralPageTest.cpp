@@ -48,6 +48,23 @@ protected:
 
 }  // namespace
 
+TEST_F(GeneralPageTest, SheetSpeaksRussianAndNamesTheLogIn)
+{
+    RunSheet(m_sheet, [](CMySheetDialog& dlg) {
+        wxWindow* ok = dlg.FindWindow(wxID_OK);
+        wxWindow* cancel = dlg.FindWindow(wxID_CANCEL);
+        EXPECT_NE(ok, nullptr);
+        EXPECT_NE(cancel, nullptr);
+        if (ok != nullptr && cancel != nullptr) {
+            EXPECT_EQ(ok->GetLabel().utf8_string(), "OK");
+            EXPECT_EQ(cancel->GetLabel().utf8_string(), "Отмена");
+        }
+        EXPECT_EQ(Find<wxCheckBox>(dlg, IDC_AUTORUN)->GetLabel().utf8_string(),
+                  "Запускаться автоматически при входе в систему");
+        return wxID_CANCEL;
+    });
+}
+
 TEST_F(GeneralPageTest, StartupActionIsStoredByItsRadio)
 {
     RunSheet(m_sheet, [](CMySheetDialog& dlg) {

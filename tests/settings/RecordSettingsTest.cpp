@@ -12,6 +12,7 @@
 #include "settings/PageRec.h"
 #include "settings/RecordSettings.h"
 #include "settings/RecordingStore.h"
+#include "support/DecimalCommaLocale.h"
 
 namespace rf = record_format;
 using settings_test::ScopedRecordingStore;
@@ -150,18 +151,12 @@ TEST(RecordFormat, OutOfRangeStepsAndIndicesAreClamped)
 
 TEST(RecordFormat, EstimateKeepsItsDecimalPointInAnyLocale)
 {
-    const char* locales[] = {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "fr_FR.UTF-8"};
-    const char* chosen = nullptr;
-    for (const char* name : locales) {
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            chosen = name;
-            break;
-        }
+    std::string text;
+    {
+        testing_support::DecimalCommaLocale comma;
+        ASSERT_TRUE(comma.Active()) << comma.Error();
+        text = rf::SizeEstimateText(3);
     }
-    if (chosen == nullptr)
-        GTEST_SKIP() << "no locale with a decimal comma installed";
-    const std::string text = rf::SizeEstimateText(3);
-    std::setlocale(LC_NUMERIC, "C");
     EXPECT_EQ(text, kRows[3].estimate);
 }
 
