@@ -1,5 +1,7 @@
 #include "controls/SeekSlider.h"
 
+#include <wx/app.h>
+
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
 
@@ -45,7 +47,7 @@ const char* const kWarpsSetting = "gtk-primary-button-warps-slider";
 // that press has been dispatched, so other sliders and scroll bars keep the user's choice. The
 // toolkit reads the setting when the press arrives and repeats the page step by itself while
 // the button is held (see OnGtkChangeValue for what a step does).
-void PagePrimaryPress(GtkWidget* scale, wxEvtHandler& owner)
+void PagePrimaryPress(GtkWidget* scale)
 {
     GtkSettings* settings = gtk_widget_get_settings(scale);
     gboolean warps = FALSE;
@@ -53,7 +55,10 @@ void PagePrimaryPress(GtkWidget* scale, wxEvtHandler& owner)
     if (!warps)
         return;
     g_object_set(settings, kWarpsSetting, FALSE, nullptr);
-    owner.CallAfter([settings] { g_object_set(settings, kWarpsSetting, TRUE, nullptr); });
+    // The application object outlives any slider, so the setting comes back even if this
+    // slider goes away first.
+    if (wxTheApp != nullptr)
+        wxTheApp->CallAfter([settings] { g_object_set(settings, kWarpsSetting, TRUE, nullptr); });
 }
 
 bool IsPageStep(GtkScrollType scroll, bool& forward)
@@ -179,7 +184,7 @@ void CSeekSlider::OnLeftDown(wxMouseEvent& event)
     if (!m_hasThumb)
         return;  // no thumb: the press goes nowhere
 #ifdef __WXGTK__
-    PagePrimaryPress(m_scale, *this);
+    PagePrimaryPress(m_scale);
 #endif
     event.Skip();
 }

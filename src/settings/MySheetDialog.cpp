@@ -6,6 +6,10 @@
 
 #include "settings/MySheet.h"
 
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
 CMySheetDialog::CMySheetDialog(CMySheet& sheet, wxWindow* parent, const wxString& caption,
                                int startPage)
     : m_sheet(sheet)
@@ -15,10 +19,8 @@ CMySheetDialog::CMySheetDialog(CMySheet& sheet, wxWindow* parent, const wxString
     CreateButtons(wxOK | wxCANCEL);
     // The toolkit's stock labels follow its translation catalogue, which is not loaded: loading
     // it would also switch the numeric locale. The labels are set here instead.
-    if (wxWindow* ok = FindWindow(wxID_OK))
-        ok->SetLabel(wxString::FromUTF8("OK"));
-    if (wxWindow* cancel = FindWindow(wxID_CANCEL))
-        cancel->SetLabel(wxString::FromUTF8("Отмена"));
+    SetPlainLabel(wxID_OK, "OK");
+    SetPlainLabel(wxID_CANCEL, "Отмена");
 
     wxBookCtrlBase* book = GetBookCtrl();
     for (int i = 0; i < CMySheet::kPageCount; ++i) {
@@ -33,6 +35,23 @@ CMySheetDialog::CMySheetDialog(CMySheet& sheet, wxWindow* parent, const wxString
 
     book->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CMySheetDialog::OnPageChanging, this);
     book->Bind(wxEVT_BOOKCTRL_PAGE_CHANGED, &CMySheetDialog::OnPageChanged, this);
+}
+
+void CMySheetDialog::SetPlainLabel(int id, const char* utf8Label)
+{
+    wxWindow* button = FindWindow(id);
+    if (button == nullptr)
+        return;
+    button->SetLabel(wxString::FromUTF8(utf8Label));
+#ifdef __WXGTK__
+    // wxWidgets shows a label that equals the stock one ("OK") as the toolkit's stock item,
+    // whose text comes from the toolkit's own catalogue; the button gets the plain text.
+    GtkWidget* widget = static_cast<GtkWidget*>(button->GetHandle());
+    if (GTK_IS_BUTTON(widget)) {
+        g_object_set(widget, "use-stock", FALSE, nullptr);
+        gtk_button_set_label(GTK_BUTTON(widget), utf8Label);
+    }
+#endif
 }
 
 CMySheetDialog::~CMySheetDialog()

@@ -31,6 +31,8 @@ private:
     void OnPageChanging(wxBookCtrlEvent& event);
     void OnPageChanged(wxBookCtrlEvent& event);
     void ShowPage(int index);
+    // Gives a button of the sheet a label of its own, never the toolkit's translated stock text.
+    void SetPlainLabel(int id, const char* utf8Label);
 
     CMySheet& m_sheet;
     bool m_ended = false;

@@ -19,7 +19,7 @@ def check(condition, message):
         print("FAIL: " + message, file=sys.stderr)
 
 
-def find_app(pid, timeout=20.0):
+def find_app(pid, timeout=45.0):
     end = time.time() + timeout
     while time.time() < end:
         desktop = Atspi.get_desktop(0)
@@ -67,6 +67,9 @@ def wait_for(condition, timeout=5.0):
 
 def main():
     program = sys.argv[1]
+    # The accessibility bus and registry start on first use; have them running before the
+    # program's bridge looks for them.
+    Atspi.get_desktop(0).get_child_count()
     proc = subprocess.Popen([program], stderr=subprocess.DEVNULL)
     try:
         app = find_app(proc.pid)

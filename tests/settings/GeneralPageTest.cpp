@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <gtk/gtk.h>
+
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
 
@@ -58,6 +60,9 @@ TEST_F(GeneralPageTest, SheetSpeaksRussianAndNamesTheLogIn)
         if (ok != nullptr && cancel != nullptr) {
             EXPECT_EQ(ok->GetLabel().utf8_string(), "OK");
             EXPECT_EQ(cancel->GetLabel().utf8_string(), "Отмена");
+            // What the toolkit's button shows, not only what wxWidgets remembers.
+            EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(cancel->GetHandle())), "Отмена");
+            EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(ok->GetHandle())), "OK");
         }
         EXPECT_EQ(Find<wxCheckBox>(dlg, IDC_AUTORUN)->GetLabel().utf8_string(),
                   "Запускаться автоматически при входе в систему");
