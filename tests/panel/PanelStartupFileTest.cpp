@@ -21,10 +21,10 @@ using namespace platform;
 
 namespace {
 
-std::size_t FilesIn(const std::string& folder)
+std::size_t Mp3FilesIn(const std::string& folder)
 {
     wxArrayString files;
-    return wxDir::GetAllFiles(wxString::FromUTF8(folder), &files, wxEmptyString, wxDIR_FILES);
+    return wxDir::GetAllFiles(wxString::FromUTF8(folder), &files, "*.mp3", wxDIR_FILES);
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ TEST_F(StartupFileTest, NamedFileIsLoadedAtItsStartInsteadOfTheStartUpAction)
     ExpectState(State::Stopped);
     EXPECT_EQ(Title(), "named.mp3 - Dravellin Recorder");
     EXPECT_EQ(ReadSetting(kLastFile), path);
-    EXPECT_EQ(FilesIn(m_dir.Path()), 1u) << "the start-up action ran as well";
+    EXPECT_EQ(Mp3FilesIn(m_dir.Path()), 1u) << "the start-up action ran as well";
     ASSERT_NE(m_panel->Player(), nullptr);
     EXPECT_FLOAT_EQ(m_panel->Player()->GetPosition(), 0.0f);
     EXPECT_EQ(m_panel->TimePanel()->GetSeconds(), 0);
