@@ -9,13 +9,16 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
+# The make calls below are our own, not part of a make that may have started the test runner.
+unset MAKEFLAGS MFLAGS MAKELEVEL
 app_id=$3
 
 work=$(mktemp -d)
 pid=
 weston_pid=
 cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  # SIGKILL: a program that failed the test may not end on SIGTERM.
+  if [ -n "$pid" ]; then kill -9 "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   if [ -n "$weston_pid" ]; then kill "$weston_pid" 2>/dev/null || true; wait "$weston_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -29,13 +32,14 @@ prefix=/usr
 root=$stage$prefix
 program=$root/bin/dravellin-recorder
 
-# --- Staged install writes only below DESTDIR -----------------------------------------------
+# --- make install honours PREFIX and DESTDIR and writes only below DESTDIR --------------------
 # With a prefix that does not exist, anything written outside DESTDIR would create it.
 probe=$work/probe-prefix
-DESTDIR=$work/probe-stage cmake --install "$build" --prefix "$probe" >"$work/install.log"
+make -s -C "$source_dir" install BUILD_DIR="$build" PREFIX="$probe" DESTDIR="$work/probe-stage" >"$work/install.log"
 [ ! -e "$probe" ] || fail "make install wrote outside DESTDIR: $(find "$probe" | head -n 5)"
 [ -x "$work/probe-stage$probe/bin/dravellin-recorder" ] || fail "nothing installed under the probe's DESTDIR"
-DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+# As the README says: make install with PREFIX and DESTDIR.
+make -s -C "$source_dir" install BUILD_DIR="$build" PREFIX="$prefix" DESTDIR="$stage" >"$work/install.log"
 # Exactly the files of the install manifest, all below DESTDIR.
 diff <(sed "s|^|$stage|" "$build/install_manifest.txt" | sort) <(find "$stage" -type f | sort) \
   || fail "the files below DESTDIR differ from the install manifest"

@@ -13,7 +13,8 @@ desktop=${3:-}
 work=$(mktemp -d)
 pid=
 cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  # SIGKILL: a program that failed the test may not end on SIGTERM.
+  if [ -n "$pid" ]; then kill -9 "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -28,6 +29,13 @@ lame --quiet -b 32 "$work/tone.wav" "$work/music/tone.mp3"
 sox -n -r 11025 -c 1 -b 16 -e signed-integer -t raw "$work/input.raw" synth 120 sine 660 2>/dev/null
 export SDL_DISKAUDIOFILEIN=$work/input.raw
 export SDL_DISKAUDIOFILE=$work/output.raw
+
+# Closing the window with Alt+F4 needs the window manager.
+for _ in $(seq 1 200); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.05
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "no window manager on $DISPLAY"
 
 # Start-up action 1 would make a new file: a file named on the command line replaces it.
 printf '[Common]\nLoader=1\n' >"$conf"
