@@ -4,6 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build run test test-asan test-tsan bench clean
+.PHONY: install uninstall package clean-package
 
 all: build
 
@@ -41,3 +42,33 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench
+
+# Installs the program under PREFIX, below DESTDIR when given (staged installs write nothing
+# outside it):  make install [PREFIX=/usr] [DESTDIR=/tmp/stage]
+PREFIX ?= /usr/local
+APP_ID := example.dravellin.Recorder
+# Builds first only when nothing is built yet, so `make build && sudo make install` leaves no
+# files of root's in the build folder but the install manifest.
+install:
+	@test -x $(BUILD_DIR)/dravellin-recorder || $(MAKE) build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# Removes what `make install` put under the same PREFIX and DESTDIR.
+uninstall:
+	rm -f "$(DESTDIR)$(PREFIX)/bin/dravellin-recorder"
+	rm -rf "$(DESTDIR)$(PREFIX)/lib/dravellin-recorder"
+	rm -f "$(DESTDIR)$(PREFIX)/share/applications/$(APP_ID).desktop"
+	rm -f "$(DESTDIR)$(PREFIX)/share/metainfo/$(APP_ID).metainfo.xml"
+	rm -f "$(DESTDIR)$(PREFIX)"/share/icons/hicolor/*/apps/$(APP_ID).png
+	rm -f "$(DESTDIR)$(PREFIX)/share/icons/hicolor/scalable/apps/$(APP_ID).svg"
+	rm -f "$(DESTDIR)$(PREFIX)/share/man/man1/dravellin-recorder.1"
+	rm -f "$(DESTDIR)$(PREFIX)/share/man/ru/man1/dravellin-recorder.1"
+
+# The binary Debian package, built with debhelper and dpkg-buildpackage, into dist/.
+package:
+	@scripts/install-deps package
+	scripts/build-package dist
+
+clean-package:
+	rm -rf build-deb dist
+clean: clean-package

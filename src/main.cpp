@@ -1,4 +1,31 @@
-// The program's entry point: the framework starts CRecorderApp.
-#include "app/RecorderApp.h"
+// The program's entry point: answers --help, --version and wrong options without a display,
+// chooses the display backend, then the framework starts CRecorderApp.
+#include <cstdio>
 
-wxIMPLEMENT_APP(CRecorderApp);
+#include "app/CommandLine.h"
+#include "app/RecorderApp.h"
+#include "platform/DisplayBackend.h"
+
+wxIMPLEMENT_WX_THEME_SUPPORT;
+wxIMPLEMENT_APP_NO_MAIN(CRecorderApp);
+
+int main(int argc, char** argv)
+{
+    const CCommandLine commandLine = CCommandLine::FromMain(argc, argv);
+    switch (commandLine.GetAction()) {
+    case CCommandLine::Action::Help:
+        std::fputs(commandLine.HelpText().c_str(), stdout);
+        return 0;
+    case CCommandLine::Action::Version:
+        std::fputs(CCommandLine::VersionText().c_str(), stdout);
+        return 0;
+    case CCommandLine::Action::Error:
+        std::fputs(commandLine.ErrorText().c_str(), stderr);
+        return CCommandLine::kUsageError;
+    case CCommandLine::Action::Run:
+        break;
+    }
+    CRecorderApp::SetStartupFile(commandLine.FullFilePath());
+    platform::PreferX11Backend();
+    return wxEntry(argc, argv);
+}

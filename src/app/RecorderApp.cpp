@@ -4,9 +4,14 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "panel/MainPanel.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
 #include "res/ResourceIds.h"
+
+namespace {
+std::string g_startupFile;
+}  // namespace
 
 wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
     EVT_MENU(res::ID_APP_ABOUT, CRecorderApp::OnAppAbout)
@@ -27,6 +32,7 @@ bool CRecorderApp::InitInstance()
     platform::SetRegistryKey("Dravellin Software");
 
     auto* frame = new CMainFrame;
+    frame->Panel()->SetStartupFile(g_startupFile);
     // The frame is the main window before its window exists, so code that runs during its
     // creation can find it and its menu.
     SetTopWindow(frame);
@@ -38,6 +44,8 @@ bool CRecorderApp::InitInstance()
     }
     return true;
 }
+
+void CRecorderApp::SetStartupFile(const std::string& path) { g_startupFile = path; }
 
 void CRecorderApp::OnAppAbout(wxCommandEvent&)
 {

@@ -132,7 +132,14 @@ bool CRecordFile::OpenExisting(bool lastFile)
     const std::optional<std::string> chosen = m_dialogs->AskExistingFile();
     if (!chosen)
         return false;
-    SetPath(*chosen);
+    return OpenChosen(*chosen);
+}
+
+bool CRecordFile::OpenChosen(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    SetPath(path);
     m_existing = ExistingFile::Keep;
     platform::WriteSetting(platform::kLastFile, m_path);
     return true;
@@ -142,8 +149,9 @@ std::uint32_t CRecordFile::GetSizeKB() const
 {
     if (m_path.empty())
         return 0;
-    // A plain read-only open takes no lock, so the size can be read while the recorder appends.
-    platform::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A plain read-only open takes no lock, so the size can be read while the recorder appends;
+    // non-blocking, so a named pipe cannot hang it.
+    platform::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid())
         return 0;
     struct stat st {};

@@ -48,6 +48,12 @@ public:
     // the dialog was cancelled (then nothing has changed).
     bool OpenExisting(bool lastFile);
 
+    // Takes path as if it had been chosen in the open dialog (the program's command line): it
+    // becomes the current file and "LastFile". path should be a full path; it is not checked
+    // for existence (the player reports a file it cannot open). False, with nothing changed,
+    // for an empty path.
+    bool OpenChosen(const std::string& path);
+
     const std::string& GetName() const { return m_name; }
     const std::string& GetPath() const { return m_path; }
 

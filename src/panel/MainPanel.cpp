@@ -115,6 +115,11 @@ int CMainPanel::OnCreate()
         bar->Check(res::ID_ALWAYS_ON_TOP, m_alwaysOnTop);
     ToggleAlwaysOnTop();
 
+    // A file named on the command line replaces the start-up action.
+    if (!m_startupFile.empty()) {
+        OpenChosenFile(m_startupFile);
+        return 0;
+    }
     switch (m_settings.GeneralPage().m_nLoader) {
     case 0:
         ShowSettingsFormat();

@@ -11,6 +11,7 @@
 // start-up action. Everything here runs on the user-interface thread.
 
 #include <memory>
+#include <string>
 
 #include <wx/timer.h>
 #include <wx/window.h>
@@ -40,6 +41,10 @@ public:
     // False when the window could not be created.
     bool Create(wxWindow* parent);
 
+    // A file (full path) that the panel's creation opens instead of carrying out the start-up
+    // action, exactly as if it had been chosen in the open dialog. Empty: none. Call before Create.
+    void SetStartupFile(const std::string& path) { m_startupFile = path; }
+
     // The transport commands (also reached through the command table).
     void OnRecord();
     void OnPlay();
@@ -47,6 +52,9 @@ public:
     void StopPlaying();
     void OnNewFile();
     void OnOpenFile();
+    // The open command's work once a file has been chosen: current file, "LastFile", load at
+    // its start.
+    void OpenChosenFile(const std::string& path);
     void LoadCurrentFile();
     void ShowSettingsFormat();
     void OnSettings();
@@ -140,6 +148,7 @@ private:
     wxTimer m_playTimer;
     wxTimer m_meterTimer;
     bool m_alwaysOnTop = false;
+    std::string m_startupFile;
 
     wxDECLARE_EVENT_TABLE();
 };

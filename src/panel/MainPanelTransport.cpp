@@ -101,6 +101,14 @@ void CMainPanel::OnOpenFile()
     }
 }
 
+void CMainPanel::OpenChosenFile(const std::string& path)
+{
+    if (m_recordFile.OpenChosen(path)) {
+        m_trackInfo.startSeconds = 0;
+        LoadCurrentFile();
+    }
+}
+
 void CMainPanel::OnRecord()
 {
     SetFocus();

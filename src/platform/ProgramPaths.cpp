@@ -52,6 +52,22 @@ std::string ExecutableDir()
     return path.substr(0, slash);
 }
 
+std::string PrivateLibraryDir()
+{
+    const std::string exeDir = ExecutableDir();
+    if (exeDir.empty())
+        return {};
+#ifdef _WIN32
+    return exeDir;
+#else
+    // The build passes the installed library folder relative to the installed program's folder.
+#ifndef DR_PRIVATE_LIBDIR_FROM_BINDIR
+#define DR_PRIVATE_LIBDIR_FROM_BINDIR "../lib/dravellin-recorder"
+#endif
+    return exeDir + '/' + DR_PRIVATE_LIBDIR_FROM_BINDIR;
+#endif
+}
+
 std::string ProgramName()
 {
     {

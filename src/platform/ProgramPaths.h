@@ -11,6 +11,12 @@ std::string ExecutablePath();
 // Folder of the running executable, without a trailing separator.
 std::string ExecutableDir();
 
+// The folder of the program's private libraries when it runs installed, derived from the
+// executable's own location: <prefix>/lib/dravellin-recorder for <prefix>/bin/<program>, so a
+// program installed under any prefix (or DESTDIR) finds its own. "" when the executable's
+// folder is unknown. Windows keeps them beside the executable and returns ExecutableDir().
+std::string PrivateLibraryDir();
+
 // The program's name: the executable's file name without folder and extension, unless
 // SetProgramName chose another one (tests do, so their files do not carry the test's name).
 std::string ProgramName();

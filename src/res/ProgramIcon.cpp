@@ -33,4 +33,6 @@ wxIconBundle ProgramIconBundle()
 
 wxBitmap ProgramIconBitmap(int size) { return Bundle().GetBitmap(wxSize(size, size)); }
 
+const char* ProgramIconSvg() { return kProgramIconSvg; }
+
 }  // namespace res

@@ -10,4 +10,8 @@ namespace res {
 wxIconBundle ProgramIconBundle();
 wxBitmap ProgramIconBitmap(int size);
 
+// The drawing itself (SVG text, 32 x 32 user units): the desktop's icon theme gets the same
+// picture, rendered from this text when the program is built.
+const char* ProgramIconSvg();
+
 }  // namespace res

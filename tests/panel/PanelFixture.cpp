@@ -35,9 +35,10 @@ void PanelFixture::TearDown()
     platform::SetRegistryKey("Dravellin Software");
 }
 
-void PanelFixture::OpenFrame()
+void PanelFixture::OpenFrame(const std::string& startupFile)
 {
     m_frame = new CMainFrame;
+    m_frame->Panel()->SetStartupFile(startupFile);
     wxTheApp->SetTopWindow(m_frame);
     ASSERT_TRUE(m_frame->LoadFrame(res::IDR_MAINFRAME));
     m_panel = m_frame->Panel();

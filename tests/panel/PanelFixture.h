@@ -22,8 +22,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Creates the frame the way start-up does (settings as stored at this moment).
-    void OpenFrame();
+    // Creates the frame the way start-up does (settings as stored at this moment), with
+    // startupFile as the file named on the command line when not empty.
+    void OpenFrame(const std::string& startupFile = std::string());
     void CloseFrame();
 
     // Sends a menu or accelerator command the way the frame receives it.

@@ -54,16 +54,15 @@ std::string CMp3Writer::LibraryFileName()
 
 std::vector<std::string> CMp3Writer::DefaultLibraryDirs()
 {
+    // Beside the executable first (the build folder), then the installed private folder
+    // (<prefix>/lib/dravellin-recorder); never the current folder.
     const std::string exeDir = platform::ExecutableDir();
     if (exeDir.empty())
         return {};
-    const char sep = platform::PathSeparator();
-#ifdef _WIN32
-    return {exeDir};
-#else
-    // <prefix>/bin/dravellin-recorder finds <prefix>/lib/dravellin-recorder/liblame_enc.so.
-    return {exeDir, exeDir + sep + ".." + sep + "lib" + sep + "dravellin-recorder"};
-#endif
+    const std::string installed = platform::PrivateLibraryDir();
+    if (installed.empty() || installed == exeDir)
+        return {exeDir};
+    return {exeDir, installed};
 }
 
 bool CMp3Writer::LoadEncoder()

@@ -1,0 +1,94 @@
+#include "app/CommandLine.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string BaseName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return name.empty() ? std::string("dravellin-recorder") : name;
+}
+
+}  // namespace
+
+CCommandLine::CCommandLine(const std::string& programName, const std::vector<std::string>& args)
+    : m_program(BaseName(programName))
+{
+    bool help = false;
+    bool version = false;
+    bool optionsEnded = false;
+    std::size_t files = 0;
+    for (const std::string& arg : args) {
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg == "--help") {
+            help = true;
+        } else if (!optionsEnded && arg == "--version") {
+            version = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            // The first wrong option is the one reported.
+            if (m_error.empty())
+                Fail("unrecognised option '" + arg + "'");
+        } else if (arg.empty()) {
+            if (m_error.empty())
+                Fail("empty file name");
+        } else {
+            if (++files == 2 && m_error.empty())
+                Fail("only one file can be opened, got '" + m_file + "' and '" + arg + "'");
+            if (files == 1)
+                m_file = arg;
+        }
+    }
+    if (!m_error.empty())
+        m_action = Action::Error;
+    else if (help)
+        m_action = Action::Help;
+    else if (version)
+        m_action = Action::Version;
+}
+
+CCommandLine CCommandLine::FromMain(int argc, char** argv)
+{
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    return CCommandLine(argc > 0 && argv[0] ? argv[0] : "", args);
+}
+
+void CCommandLine::Fail(const std::string& what)
+{
+    m_error = m_program + ": " + what + " (see '" + m_program + " --help')\n";
+}
+
+std::string CCommandLine::FullFilePath() const
+{
+    if (m_file.empty())
+        return {};
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(m_file, ec);
+    if (ec)
+        return m_file;
+    // "./a.mp3" and "dir/../a.mp3" are shown and remembered the way a file dialog would name them.
+    return full.lexically_normal().string();
+}
+
+std::string CCommandLine::HelpText() const
+{
+    return "Usage: " + m_program + " [OPTION] [FILE]\n"
+           "Record sound into MP3 files and play them back.\n"
+           "\n"
+           "With FILE, the program opens it as its current file, as if it had been chosen in\n"
+           "the open dialog, instead of carrying out the start-up action of its settings.\n"
+           "\n"
+           "      --help      show this help and exit\n"
+           "      --version   show the version and exit\n"
+           "      --          treat what follows as a file name, even if it starts with '-'\n"
+           "\n"
+           "Settings: ${XDG_CONFIG_HOME:-~/.config}/Dravellin Software/dravellin-recorder.conf\n"
+           "See dravellin-recorder(1) for the settings, the environment and the files used.\n";
+}
+
+std::string CCommandLine::VersionText() { return "Dravellin Recorder 1.0 beta\n"; }
