@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Uses an installed program as a user would: opens an MP3 named on the command line by a relative
 # name (title, "LastFile" with the full path, start-up action not run), records about three
-# seconds into it with Enter (through the encoder library expected), and plays it with Space.
+# seconds into it with Enter (through the encoder library expected), plays it with Space, and
+# switches automatic start on (the autostart entry's Exec is the program's full path).
 # Needs DISPLAY with a window manager and SDL's disk audio driver.
 # Usage: record_play_test.sh <program> <encoder library it must load> [<desktop entry>]
 # With a desktop entry, its StartupWMClass must be the window's real WM_CLASS.
@@ -92,6 +93,25 @@ for _ in $(seq 1 50); do
 done
 [ -s "$SDL_DISKAUDIOFILE" ] || fail "playback sent nothing to the sound output"
 key space
+
+# Automatic start switched on in the settings sheet (Ctrl+P; the check box is two Tabs from the
+# start-up choices; Enter is OK): the autostart entry starts this program by its full path.
+key ctrl+p
+sheet=
+for _ in $(seq 1 50); do
+  sheet=$(xdotool search --pid "$pid" --onlyvisible --name '^Свойства$' 2>/dev/null | head -n 1 || true)
+  [ -n "$sheet" ] && break
+  sleep 0.1
+done
+[ -n "$sheet" ] || fail "Ctrl+P did not open the settings sheet"
+xdotool windowactivate --sync "$sheet" >/dev/null 2>&1 || true
+sleep 0.5
+xdotool key Tab Tab space Return
+entry=$XDG_CONFIG_HOME/autostart/Palimbor.desktop
+for _ in $(seq 1 50); do [ -f "$entry" ] && break; sleep 0.1; done
+grep -qx 'Autorun=1' "$conf" || fail "could not switch automatic start on in the settings sheet"
+[ -f "$entry" ] || fail "no autostart entry $entry"
+grep -qx "Exec=$(readlink -f "$program")" "$entry" || fail "autostart Exec is not the program's full path: $(cat "$entry")"
 
 key alt+F4
 for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
