@@ -68,3 +68,32 @@ TEST_F(PulsePlayback, TheSpeakerGetsTheFilesDecode)
     EXPECT_EQ(start + heard.size(), expected.size());
     EXPECT_TRUE(m_messages.Messages().empty());
 }
+
+// The server dies while playing: the player notices soon after, and pausing and destroying it
+// return (no hang on the dead connection).
+TEST_F(PulsePlayback, AServerKilledWhilePlayingIsSeenAndThePlayerStillCloses)
+{
+    const std::string path = m_dir.File("long.mp3");
+    testing_support::WriteWholeFile(path, EncodeMp3({44100, 2, 128, 6.0, 2, false}));
+    auto player = std::make_unique<CMp3Player>(ConfiguredTrack(path));
+    TrackInfo track = ConfiguredTrack(path);
+    ASSERT_TRUE(player->Load(track));
+    player->Play();
+    ASSERT_TRUE(WaitFor([&] { return player->GetPosition() > 0.5f; }, 20));
+    EXPECT_FALSE(player->OutputLost());
+    ASSERT_TRUE(PulseServer::Kill());
+    EXPECT_TRUE(WaitFor([&] { return player->OutputLost(); }, 5)) << "the loss went unnoticed";
+    EXPECT_LT(player->GetPosition(), player->GetLength());
+    player->Pause();
+    EXPECT_FALSE(player->IsPlaying());
+    player.reset();
+
+    // Once the server is back a new player plays again.
+    ASSERT_TRUE(PulseServer::Start());
+    CMp3Player again(ConfiguredTrack(path));
+    track = ConfiguredTrack(path);
+    ASSERT_TRUE(again.Load(track));
+    again.Play();
+    EXPECT_TRUE(WaitFor([&] { return again.GetPosition() > 0.3f; }, 20));
+    EXPECT_FALSE(again.OutputLost());
+}

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/record/Mp3TestFiles.h"
 #include "engine/record/WaveRecorder.h"
 #include "support/MessageCapture.h"
 #include "support/PulseServer.h"
@@ -62,6 +63,18 @@ int WindowsWithoutTone(const std::vector<std::int16_t>& pcm, int channels, int r
             ++bad;
     }
     return bad;
+}
+
+template <typename Pred>
+bool WaitFor(Pred pred, double seconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 class PulseRecording : public ::testing::Test {
@@ -133,4 +146,68 @@ TEST_F(PulseRecording, WithoutAServerNothingStartsAndAfterItIsBackRecordingWorks
     ASSERT_EQ(channels, 2);
     EXPECT_GE(pcm.size() / 2, 44100u);
     EXPECT_EQ(WindowsWithoutTone(pcm, channels, rate), 0);
+}
+
+// The server dies while recording: the recorder says the input is lost soon after (instead of
+// recording on while nothing arrives), what came before stays written in whole frames and holds
+// only the fed tone (no silence made up after the loss), and once the server is back the next
+// recording appends to the same file.
+TEST_F(PulseRecording, AServerKilledWhileRecordingIsSeenAndTheNextRecordingAppends)
+{
+    MicFeeder mic(kToneHz, kToneAmplitude);
+    const std::string path = m_dir.File("lost.mp3");
+    testing_support::WriteWholeFile(path, "");
+    std::uint64_t chunks = 0;
+    {
+        CWaveRecorder recorder;
+        ASSERT_TRUE(recorder.Prepare(Track(path)));
+        ASSERT_TRUE(recorder.Start());
+        ASSERT_TRUE(WaitFor([&] { return recorder.ChunksEncoded() >= 40; }, 20));
+        EXPECT_FALSE(recorder.InputLost());
+        ASSERT_TRUE(PulseServer::Kill());
+        EXPECT_TRUE(WaitFor([&] { return recorder.InputLost(); }, 5)) << "the loss went unnoticed";
+        const std::uint64_t atLoss = recorder.ChunksEncoded();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(recorder.ChunksEncoded(), atLoss) << "recording went on after the loss";
+        EXPECT_TRUE(recorder.Stop());
+        chunks = recorder.ChunksEncoded();
+        EXPECT_FALSE(recorder.WriteFailed());
+    }
+    const std::string first = testing_support::ReadWholeFile(path);
+    const auto walk = record_test::WalkFrames(first);
+    EXPECT_TRUE(walk.wholeFrames);
+    int channels = 0;
+    int rate = 0;
+    auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    ASSERT_EQ(channels, 2);
+    // Everything encoded is in the file, less the encoder's look-ahead.
+    EXPECT_GE(pcm.size() / 2 + 1152 * 2, chunks * 1152);
+    EXPECT_EQ(WindowsWithoutTone(pcm, channels, rate), 0);
+
+    ASSERT_TRUE(PulseServer::Start());
+    EXPECT_GE(Record(path, 1.5), 8u);
+    const std::string both = testing_support::ReadWholeFile(path);
+    ASSERT_GT(both.size(), first.size());
+    EXPECT_EQ(both.compare(0, first.size(), first), 0);
+    EXPECT_TRUE(record_test::WalkFrames(both).wholeFrames);
+    pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    const std::vector<std::int16_t> second(pcm.begin() + static_cast<std::ptrdiff_t>(walk.frames) * 1152 * 2, pcm.end());
+    EXPECT_GE(second.size() / 2, 44100u);
+    EXPECT_EQ(WindowsWithoutTone(second, channels, rate), 0);
+}
+
+// A microphone that stops delivering without any error (the source stalls) counts as lost too.
+TEST_F(PulseRecording, AnInputThatStopsDeliveringIsLost)
+{
+    MicFeeder mic(kToneHz, kToneAmplitude);
+    const std::string path = m_dir.File("stall.mp3");
+    testing_support::WriteWholeFile(path, "");
+    CWaveRecorder recorder;
+    ASSERT_TRUE(recorder.Prepare(Track(path)));
+    ASSERT_TRUE(recorder.Start());
+    ASSERT_TRUE(WaitFor([&] { return recorder.ChunksEncoded() >= 20; }, 20));
+    EXPECT_FALSE(recorder.InputLost());
+    mic.Hold(true);
+    EXPECT_TRUE(WaitFor([&] { return recorder.InputLost(); }, 10));
+    EXPECT_TRUE(recorder.Stop());
 }
