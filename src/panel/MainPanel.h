@@ -98,6 +98,12 @@ private:
     void ApplyAlwaysOnTop(bool onTop);
     void DestroyPlayer();
     void ShowWriteFailure();
+    // The sound input or output went away: stop, say so, and reload the file.
+    void ShowInputLost();
+    void ShowOutputLost();
+    // A recording that could not start: say why (unless the recorder did) and reload the file
+    // at the position it had, so the panel has its player and true displays again.
+    void RecoverFromFailedStart(float position, const char* sentence);
 
     // Timer ticks.
     void OnPlayTick();
