@@ -97,6 +97,9 @@ private:
     void EnableMenuItem(int id, bool enable);
     void ApplyAlwaysOnTop(bool onTop);
     void DestroyPlayer();
+    // The stop command without its reload: stops the recorder (everything captured is written),
+    // puts buttons, lamp, menu and timers back and tells about dropped input.
+    void EndRecording();
     void ShowWriteFailure();
     // The sound input or output went away: stop, say so, and reload the file.
     void ShowInputLost();

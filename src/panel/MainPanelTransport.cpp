@@ -183,6 +183,12 @@ void CMainPanel::RecoverFromFailedStart(float position, const char* sentence)
 
 void CMainPanel::StopRecording()
 {
+    EndRecording();
+    LoadCurrentFile();
+}
+
+void CMainPanel::EndRecording()
+{
     // Capture stops after its wait; everything captured until then is encoded and the file is
     // closed. What was dropped is counted up to the stop.
     CWaveRecorder::DroppedInput dropped;
@@ -205,7 +211,6 @@ void CMainPanel::StopRecording()
     m_recordTimer.Stop();
     m_meterTimer.Stop();
 
-    LoadCurrentFile();
     if (dropped.gaps > 0) {
         LogDropped(path, dropped);
         platform::ShowMessage(platform::FormatFileMessage(path, DroppedSentence(dropped)),
@@ -309,9 +314,10 @@ void CMainPanel::ShowWriteFailure()
     // The file could not take more audio (full disk, file removed, I/O error): stop as the stop
     // command does, so what was written stays playable, and say so.
     const std::string path = m_trackInfo.path;
-    StopRecording();
+    EndRecording();
     platform::ShowMessage(platform::FormatFileMessage(path, kWriteFailedSentence),
                           platform::MessageIcon::Stop);
+    LoadCurrentFile();
 }
 
 void CMainPanel::ShowInputLost()
@@ -319,9 +325,10 @@ void CMainPanel::ShowInputLost()
     // Nothing more arrives: stop as the stop command does, so everything captured so far is
     // written and the file ends on a whole frame, and say so. The next Enter tries again.
     const std::string path = m_trackInfo.path;
-    StopRecording();
+    EndRecording();
     platform::ShowMessage(platform::FormatFileMessage(path, kInputLostSentence),
                           platform::MessageIcon::Stop);
+    LoadCurrentFile();
 }
 
 void CMainPanel::ShowOutputLost()
