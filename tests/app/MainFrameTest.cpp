@@ -18,6 +18,9 @@ using testing_support::WaitFor;
 
 namespace {
 
+// Generous: a wait that ends early costs nothing, one that ends too soon fails for no reason.
+constexpr int kWindowManagerWaitMs = 30000;
+
 // A fresh settings store for each test, and a frame made the way start-up makes it.
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -40,7 +43,9 @@ protected:
         m_frame = new CMainFrame;
         wxTheApp->SetTopWindow(m_frame);
         EXPECT_TRUE(m_frame->LoadFrame(res::IDR_MAINFRAME));
-        WaitFor([this] { return m_frame->IsShownOnScreen() || m_frame->IsIconized(); });
+        // The window manager answers when it gets to it: on a loaded machine (sanitizers, tests
+        // in parallel) that takes seconds.
+        WaitFor([this] { return m_frame->IsShownOnScreen() || m_frame->IsIconized(); }, kWindowManagerWaitMs);
         testing_support::PumpEvents(200);
         return m_frame;
     }
@@ -112,7 +117,7 @@ TEST_F(MainFrameTest, StartsMinimisedAndThenLeavesThePositionAlone)
     WriteSetting(kXScreen, 123);
     WriteSetting(kYScreen, 45);
     CMainFrame* frame = OpenFrame();
-    EXPECT_TRUE(WaitFor([&] { return frame->IsIconized(); }));
+    EXPECT_TRUE(WaitFor([&] { return frame->IsIconized(); }, kWindowManagerWaitMs));
     EXPECT_EQ(frame->GetTitle().utf8_string(), "<No file> - Dravellin Recorder");
     WriteSetting(kXScreen, 7);  // must survive the close untouched
     CloseFrame();
