@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/uiaction.h>
 
 #include "app/MainFrame.h"
+#include "app/ShutdownWatch.h"
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/ProfileKeys.h"
@@ -208,4 +210,36 @@ TEST_F(MainFrameTest, KeysSendTheAcceleratorCommandsOnlyAndFocusGoesToThePanel)
     EXPECT_TRUE(WaitFor([&] { return got.size() >= expected.size(); }));
     testing_support::PumpEvents(100);
     EXPECT_EQ(got, expected);
+}
+
+// The end of the session (and a termination signal) asks CShutdownWatch to close: an open modal
+// dialog is ended first, then the window closes once, as closing it does, saving the position.
+TEST_F(MainFrameTest, ACloseRequestEndsTheOpenDialogAndClosesTheWindowOnce)
+{
+    CShutdownWatch watch;
+    CMainFrame* frame = OpenFrame();
+    frame->Move(70, 90);
+    ASSERT_TRUE(WaitFor([&] { return frame->GetPosition() == wxPoint(70, 90); }, kWindowManagerWaitMs));
+    int closes = 0;
+    frame->Bind(wxEVT_CLOSE_WINDOW, [&](wxCloseEvent& e) {
+        ++closes;
+        e.Skip();
+    });
+
+    {
+        // As the program's own dialogs: made on the stack of a command, gone when it returns.
+        wxDialog dialog(frame, wxID_ANY, "modal");
+        dialog.CallAfter([&] {
+            watch.RequestClose();
+            watch.RequestClose();  // twice in a row: still one close
+        });
+        EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL);
+    }
+    EXPECT_TRUE(WaitFor([&] { return closes > 0; }, kWindowManagerWaitMs)) << "the window was not closed";
+    m_frame = nullptr;  // destroyed by its close
+    testing_support::PumpEvents(300);
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(watch.CloseRequested());
+    EXPECT_EQ(ReadSetting(kXScreen), 70);
+    EXPECT_EQ(ReadSetting(kYScreen), 90);
 }
