@@ -1,12 +1,16 @@
 #include "app/RecorderApp.h"
 
+#include <SDL.h>
+
 #include <wx/log.h>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "app/ShutdownWatch.h"
 #include "panel/MainPanel.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
+#include "platform/SignalPipe.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -15,10 +19,20 @@ std::string g_startupFile;
 
 wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
     EVT_MENU(res::ID_APP_ABOUT, CRecorderApp::OnAppAbout)
+    EVT_QUERY_END_SESSION(CRecorderApp::OnQueryEndSession)
+    EVT_END_SESSION(CRecorderApp::OnEndSession)
 wxEND_EVENT_TABLE()
+
+CRecorderApp::CRecorderApp() = default;
+CRecorderApp::~CRecorderApp() = default;
 
 bool CRecorderApp::OnInit()
 {
+    // Termination signals close the window as the user would; SDL must not turn them into
+    // quit events of its own that nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    platform::SignalPipe::Install();
+    m_shutdown = std::make_unique<CShutdownWatch>();
     // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
     wxLog::SetLogLevel(wxLOG_Info);
     platform::RegisterPrivateFonts();
@@ -46,6 +60,22 @@ bool CRecorderApp::InitInstance()
 }
 
 void CRecorderApp::SetStartupFile(const std::string& path) { g_startupFile = path; }
+int CRecorderApp::OnExit()
+{
+    m_shutdown.reset();
+    return wxApp::OnExit();
+}
+
+void CRecorderApp::OnQueryEndSession(wxCloseEvent&)
+{
+    // Not vetoed: the session may end.
+}
+
+void CRecorderApp::OnEndSession(wxCloseEvent&)
+{
+    if (m_shutdown)
+        m_shutdown->RequestClose();
+}
 
 void CRecorderApp::OnAppAbout(wxCommandEvent&)
 {

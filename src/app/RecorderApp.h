@@ -3,12 +3,19 @@
 // to the event loop.
 
 #include <string>
+#include <memory>
 
 #include <wx/app.h>
 
+class CShutdownWatch;
+
 class CRecorderApp : public wxApp {
 public:
+    CRecorderApp();
+    ~CRecorderApp() override;
+
     bool OnInit() override;
+    int OnExit() override;
 
     // Start-up in its fixed order; returns true in every case.
     bool InitInstance();
@@ -19,6 +26,11 @@ public:
 
 private:
     void OnAppAbout(wxCommandEvent& event);
+    // The session is ending: close as closing the window does, never veto.
+    void OnQueryEndSession(wxCloseEvent& event);
+    void OnEndSession(wxCloseEvent& event);
+
+    std::unique_ptr<CShutdownWatch> m_shutdown;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include <fcntl.h>
@@ -37,6 +39,21 @@ std::string NameOf(const std::string& path)
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+// folder (empty: the current folder) as a full path ending in a separator, so a name made in it
+// is found again from any current folder.
+std::string FullFolder(const std::string& folder)
+{
+    std::error_code error;
+    const std::filesystem::path full =
+        std::filesystem::absolute(folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder), error);
+    if (error)
+        return folder;
+    std::string text = full.lexically_normal().string();
+    while (text.size() > 1 && text.back() == platform::PathSeparator())
+        text.pop_back();
+    return text + platform::PathSeparator();
+}
+
 }  // namespace
 
 CRecordFile::CRecordFile() : CRecordFile(std::make_unique<CClock>(), std::make_unique<CFileDialogs>()) {}
@@ -52,6 +69,8 @@ void CRecordFile::Reset()
 {
     m_name = kNoFile;
     m_path.clear();
+    m_previousName = kNoFile;
+    m_previousPath.clear();
     m_existing = ExistingFile::Keep;
 }
 
@@ -77,7 +96,7 @@ bool CRecordFile::NewFile(bool automatic)
     if (automatic) {
         const std::string last = platform::ReadSetting(platform::kLastFile);
         const std::size_t sep = last.find_last_of(platform::PathSeparator());
-        const std::string folder = sep == std::string::npos ? std::string() : last.substr(0, sep + 1);
+        const std::string folder = FullFolder(sep == std::string::npos ? std::string() : last.substr(0, sep + 1));
         SetPath(folder + FreeNameIn(folder, standardName));
         m_existing = ExistingFile::Keep;
     } else {
@@ -95,7 +114,6 @@ bool CRecordFile::NewFile(bool automatic)
         SetPath(path);
         m_existing = existing;
     }
-    platform::WriteSetting(platform::kLastFile, m_path);
     return true;
 }
 
@@ -112,8 +130,14 @@ bool CRecordFile::CreateEmpty()
     }
     if (!created) {
         platform::ShowMessage(platform::FormatFileMessage(m_path, kCannotCreate), platform::MessageIcon::Stop);
+        // Nothing was made: the file from before the command stays the current one.
+        m_name = m_previousName;
+        m_path = m_previousPath;
         return false;
     }
+    m_previousName = m_name;
+    m_previousPath = m_path;
+    platform::WriteSetting(platform::kLastFile, m_path);
     return true;
 }
 
@@ -124,9 +148,12 @@ bool CRecordFile::OpenExisting(bool lastFile)
         m_existing = ExistingFile::Keep;
         if (last.empty()) {
             m_path.clear();
+            m_previousPath.clear();
             return false;
         }
         SetPath(last);
+        m_previousName = m_name;
+        m_previousPath = m_path;
         return true;
     }
     const std::optional<std::string> chosen = m_dialogs->AskExistingFile();
@@ -140,6 +167,8 @@ bool CRecordFile::OpenChosen(const std::string& path)
     if (path.empty())
         return false;
     SetPath(path);
+    m_previousName = m_name;
+    m_previousPath = m_path;
     m_existing = ExistingFile::Keep;
     platform::WriteSetting(platform::kLastFile, m_path);
     return true;

@@ -34,13 +34,16 @@ public:
     std::string MakeDefaultName() const;
 
     // Names a new file without creating it: automatically (the standard name in the folder of
-    // the last file) or through the save dialog. Writes the new path to "LastFile". False when
-    // the dialog was cancelled; then nothing has changed.
+    // the last file, or in the current folder when none is known; always a full path) or
+    // through the save dialog. False when the dialog was cancelled; then nothing has changed.
+    // The name is tentative until CreateEmpty: only a created file becomes the current one.
     bool NewFile(bool automatic);
 
     // Creates the named file empty. An existing file is emptied only when the user chose to
     // replace it in the save dialog; otherwise an existing file is left alone and counts as a
-    // failure. Shows "Не могу создать файл." and returns false on failure.
+    // failure. On success the file is the current one and its path goes to "LastFile". On
+    // failure shows "Не могу создать файл." and returns false; the name and path are again
+    // those from before NewFile, and "LastFile" is untouched.
     bool CreateEmpty();
 
     // Takes the last file ("LastFile", not checked for existence) or one chosen in the open
@@ -71,5 +74,9 @@ private:
     std::unique_ptr<CFileDialogs> m_dialogs;
     std::string m_name = kNoFile;
     std::string m_path;
+    // The current file, kept apart while a new name is tentative (between NewFile and
+    // CreateEmpty).
+    std::string m_previousName = kNoFile;
+    std::string m_previousPath;
     ExistingFile m_existing = ExistingFile::Keep;
 };

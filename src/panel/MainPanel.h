@@ -113,7 +113,16 @@ private:
     void EnableMenuItem(int id, bool enable);
     void ApplyAlwaysOnTop(bool onTop);
     void DestroyPlayer();
+    // The stop command without its reload: stops the recorder (everything captured is written),
+    // puts buttons, lamp, menu and timers back and tells about dropped input.
+    void EndRecording();
     void ShowWriteFailure();
+    // The sound input or output went away: stop, say so, and reload the file.
+    void ShowInputLost();
+    void ShowOutputLost();
+    // A recording that could not start: say why (unless the recorder did) and reload the file
+    // at the position it had, so the panel has its player and true displays again.
+    void RecoverFromFailedStart(float position, const char* sentence);
 
     // Timer ticks.
     void OnPlayTick();

@@ -2,6 +2,7 @@
 // displays, menu items and timers that follow it.
 
 #include <cmath>
+#include <cstdio>
 
 #include <wx/menu.h>
 
@@ -26,6 +27,33 @@ int Truncate(double value) { return static_cast<int>(value); }
 
 constexpr const char* kWriteFailedSentence =
     "Не удалось записать файл, запись остановлена.\n";
+constexpr const char* kInputLostSentence =
+    "Пропал звуковой вход (устройство записи или звуковой сервер), запись остановлена.\n";
+constexpr const char* kOutputLostSentence =
+    "Пропал звуковой выход (устройство или звуковой сервер), воспроизведение остановлено.\n";
+constexpr const char* kNoInputDevice =
+    "Не могу открыть звуковой вход: нет устройства записи или звуковой сервер недоступен.";
+constexpr const char* kFormatRefused = "Звуковой вход не принимает выбранный формат записи.";
+
+// "…: пропусков 3, всего около 1,2 с." with the Russian decimal comma.
+std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
+{
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", dropped.seconds);
+    std::string text = seconds;
+    for (char& c : text)
+        if (c == '.')
+            c = ',';
+    return "Часть звука не записана (компьютер не успевал): пропусков " + std::to_string(dropped.gaps) +
+           ", всего около " + text + " с.\n";
+}
+
+// The same report on the program's standard error, for logs and terminals.
+void LogDropped(const std::string& path, const CWaveRecorder::DroppedInput& dropped)
+{
+    std::fprintf(stderr, "dravellin-recorder: %s: %llu gaps in the recording, about %.1f s of input dropped\n",
+                 path.c_str(), static_cast<unsigned long long>(dropped.gaps), dropped.seconds);
+}
 
 }  // namespace
 
@@ -121,17 +149,22 @@ void CMainPanel::OnRecord()
         if (!m_mp3Player)
             return;
     }
+    const float position = m_mp3Player->GetPosition();
     m_trackInfo.startSeconds = static_cast<std::uint32_t>(std::max(0.0f, m_mp3Player->GetLength()));
     DestroyPlayer();
 
     m_recorder = std::make_unique<CWaveRecorder>();
     if (!m_recorder->Prepare(m_trackInfo)) {
-        m_recorder.reset();
+        m_recorder.reset();  // the writer has said why
+        RecoverFromFailedStart(position, nullptr);
         return;
     }
-    // A start that fails leaves the recorder in place until the next record or stop command.
-    if (!m_recorder->Start())
+    if (!m_recorder->Start()) {
+        const bool format = m_recorder->LastStartFailure() == CWaveRecorder::StartFailure::Format;
+        m_recorder.reset();  // closes the device, if it opened, and the file
+        RecoverFromFailedStart(position, format ? kFormatRefused : kNoInputDevice);
         return;
+    }
 
     m_recordButton->SetIconId(res::IDI_STOP);
     m_playButton->Disable();
@@ -148,9 +181,31 @@ void CMainPanel::OnRecord()
     m_meterTimer.Start(100);
 }
 
+void CMainPanel::RecoverFromFailedStart(float position, const char* sentence)
+{
+    if (sentence != nullptr)
+        platform::ShowMessage(sentence, platform::MessageIcon::Stop);
+    m_trackInfo.startSeconds = static_cast<std::uint32_t>(std::max(0.0f, position));
+    LoadCurrentFile();
+}
+
 void CMainPanel::StopRecording()
 {
-    m_recorder.reset();  // capture stops after its wait; the file is closed
+    EndRecording();
+    LoadCurrentFile();
+}
+
+void CMainPanel::EndRecording()
+{
+    // Capture stops after its wait; everything captured until then is encoded and the file is
+    // closed. What was dropped is counted up to the stop.
+    CWaveRecorder::DroppedInput dropped;
+    if (m_recorder) {
+        m_recorder->Stop();
+        dropped = m_recorder->Dropped();
+    }
+    const std::string path = m_trackInfo.path;
+    m_recorder.reset();
 
     m_recordButton->SetIconId(res::IDI_RECORD);
     m_playButton->Enable();
@@ -164,7 +219,11 @@ void CMainPanel::StopRecording()
     m_recordTimer.Stop();
     m_meterTimer.Stop();
 
-    LoadCurrentFile();
+    if (dropped.gaps > 0) {
+        LogDropped(path, dropped);
+        platform::ShowMessage(platform::FormatFileMessage(path, DroppedSentence(dropped)),
+                              platform::MessageIcon::Information);
+    }
 }
 
 void CMainPanel::OnPlay()
@@ -213,6 +272,10 @@ void CMainPanel::OnPlayTick()
     if (!m_slider->IsDragging())
         m_slider->SetPos(length > 0.0f ? Truncate(position * 1000.0 / length) : 0);
     m_timePanel->SetSeconds(static_cast<int>(position));
+    if (m_mp3Player->OutputLost()) {
+        ShowOutputLost();
+        return;
+    }
     if (length - position < 0.5f) {
         JumpToStart();
         m_timePanel->Reset();
@@ -226,6 +289,10 @@ void CMainPanel::OnRecordTick()
         return;
     if (m_recorder->WriteFailed()) {
         ShowWriteFailure();
+        return;
+    }
+    if (m_recorder->InputLost()) {
+        ShowInputLost();
         return;
     }
     m_timePanel->Tick();
@@ -242,6 +309,10 @@ void CMainPanel::OnMeterTick()
         ShowWriteFailure();
         return;
     }
+    if (m_recorder->InputLost()) {
+        ShowInputLost();
+        return;
+    }
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
 }
@@ -251,7 +322,32 @@ void CMainPanel::ShowWriteFailure()
     // The file could not take more audio (full disk, file removed, I/O error): stop as the stop
     // command does, so what was written stays playable, and say so.
     const std::string path = m_trackInfo.path;
-    StopRecording();
+    EndRecording();
     platform::ShowMessage(platform::FormatFileMessage(path, kWriteFailedSentence),
                           platform::MessageIcon::Stop);
+    LoadCurrentFile();
+}
+
+void CMainPanel::ShowInputLost()
+{
+    // Nothing more arrives: stop as the stop command does, so everything captured so far is
+    // written and the file ends on a whole frame, and say so. The next Enter tries again.
+    const std::string path = m_trackInfo.path;
+    EndRecording();
+    platform::ShowMessage(platform::FormatFileMessage(path, kInputLostSentence),
+                          platform::MessageIcon::Stop);
+    LoadCurrentFile();
+}
+
+void CMainPanel::ShowOutputLost()
+{
+    // Stop as at the end of the file, but keep the place: a fresh player (with a fresh output
+    // device) is loaded there, so Space plays on once the sound is back.
+    const std::string path = m_trackInfo.path;
+    const float position = m_mp3Player->GetPosition();
+    StopPlaying();
+    platform::ShowMessage(platform::FormatFileMessage(path, kOutputLostSentence),
+                          platform::MessageIcon::Stop);
+    m_trackInfo.startSeconds = static_cast<std::uint32_t>(std::max(0.0f, position));
+    LoadCurrentFile();
 }

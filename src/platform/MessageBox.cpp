@@ -18,7 +18,10 @@ void ShowRealMessageBox(const std::string& text, MessageIcon icon)
         std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
-    const long style = wxOK | (icon == MessageIcon::Stop ? wxICON_STOP : wxICON_EXCLAMATION);
+    const long iconStyle = icon == MessageIcon::Stop          ? wxICON_STOP
+                           : icon == MessageIcon::Information ? wxICON_INFORMATION
+                                                              : wxICON_EXCLAMATION;
+    const long style = wxOK | iconStyle;
     wxMessageBox(wxString::FromUTF8(text), wxTheApp->GetAppName(), style);
 }
 

@@ -11,7 +11,7 @@
 
 namespace platform {
 
-enum class MessageIcon { Stop, Exclamation };
+enum class MessageIcon { Stop, Exclamation, Information };
 
 using MessageSink = std::function<void(const std::string& text, MessageIcon icon)>;
 

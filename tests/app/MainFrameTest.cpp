@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/uiaction.h>
 
 #include "app/MainFrame.h"
+#include "app/ShutdownWatch.h"
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/ProfileKeys.h"
@@ -17,6 +19,9 @@ using namespace platform;
 using testing_support::WaitFor;
 
 namespace {
+
+// Generous: a wait that ends early costs nothing, one that ends too soon fails for no reason.
+constexpr int kWindowManagerWaitMs = 30000;
 
 // A fresh settings store for each test, and a frame made the way start-up makes it.
 class MainFrameTest : public ::testing::Test {
@@ -40,7 +45,9 @@ protected:
         m_frame = new CMainFrame;
         wxTheApp->SetTopWindow(m_frame);
         EXPECT_TRUE(m_frame->LoadFrame(res::IDR_MAINFRAME));
-        WaitFor([this] { return m_frame->IsShownOnScreen() || m_frame->IsIconized(); });
+        // The window manager answers when it gets to it: on a loaded machine (sanitizers, tests
+        // in parallel) that takes seconds.
+        WaitFor([this] { return m_frame->IsShownOnScreen() || m_frame->IsIconized(); }, kWindowManagerWaitMs);
         testing_support::PumpEvents(200);
         return m_frame;
     }
@@ -112,7 +119,7 @@ TEST_F(MainFrameTest, StartsMinimisedAndThenLeavesThePositionAlone)
     WriteSetting(kXScreen, 123);
     WriteSetting(kYScreen, 45);
     CMainFrame* frame = OpenFrame();
-    EXPECT_TRUE(WaitFor([&] { return frame->IsIconized(); }));
+    EXPECT_TRUE(WaitFor([&] { return frame->IsIconized(); }, kWindowManagerWaitMs));
     EXPECT_EQ(frame->GetTitle().utf8_string(), "<No file> - Dravellin Recorder");
     WriteSetting(kXScreen, 7);  // must survive the close untouched
     CloseFrame();
@@ -203,4 +210,36 @@ TEST_F(MainFrameTest, KeysSendTheAcceleratorCommandsOnlyAndFocusGoesToThePanel)
     EXPECT_TRUE(WaitFor([&] { return got.size() >= expected.size(); }));
     testing_support::PumpEvents(100);
     EXPECT_EQ(got, expected);
+}
+
+// The end of the session (and a termination signal) asks CShutdownWatch to close: an open modal
+// dialog is ended first, then the window closes once, as closing it does, saving the position.
+TEST_F(MainFrameTest, ACloseRequestEndsTheOpenDialogAndClosesTheWindowOnce)
+{
+    CShutdownWatch watch;
+    CMainFrame* frame = OpenFrame();
+    frame->Move(70, 90);
+    ASSERT_TRUE(WaitFor([&] { return frame->GetPosition() == wxPoint(70, 90); }, kWindowManagerWaitMs));
+    int closes = 0;
+    frame->Bind(wxEVT_CLOSE_WINDOW, [&](wxCloseEvent& e) {
+        ++closes;
+        e.Skip();
+    });
+
+    {
+        // As the program's own dialogs: made on the stack of a command, gone when it returns.
+        wxDialog dialog(frame, wxID_ANY, "modal");
+        dialog.CallAfter([&] {
+            watch.RequestClose();
+            watch.RequestClose();  // twice in a row: still one close
+        });
+        EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL);
+    }
+    EXPECT_TRUE(WaitFor([&] { return closes > 0; }, kWindowManagerWaitMs)) << "the window was not closed";
+    m_frame = nullptr;  // destroyed by its close
+    testing_support::PumpEvents(300);
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(watch.CloseRequested());
+    EXPECT_EQ(ReadSetting(kXScreen), 70);
+    EXPECT_EQ(ReadSetting(kYScreen), 90);
 }

@@ -15,7 +15,9 @@ start() {
   "$program" 2>/dev/null &
   pid=$!
   win=
-  for _ in $(seq 1 100); do
+  # Generous waits: under sanitizers, with other tests beside it, the program is many times
+  # slower; a wait that ends early costs nothing.
+  for _ in $(seq 1 600); do
     win=$(xdotool search --pid "$pid" --onlyvisible --name '^<No file> - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] && break
     sleep 0.1
@@ -35,11 +37,22 @@ outer_position() {
   echo "$((ax - left)),$((ay - top))"
 }
 
+# Closes the window with Alt+F4 and waits for the program to end; tells how long that took, so
+# a slow end and a stuck one can be told apart in the log.
 close() {
   xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+  local started ended
+  started=$(date +%s%N)
   xdotool key alt+F4
-  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$pid" 2>/dev/null && fail "the program did not end when its window closed"
+  for _ in $(seq 1 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  ended=$(date +%s%N)
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "the program still runs 60 s after its window closed; its threads:" >&2
+    gdb -p "$pid" -batch -ex 'thread apply all bt 12' 2>/dev/null >&2 || true
+    fail "the program did not end when its window closed"
+  fi
+  wait "$pid" 2>/dev/null || true
+  echo "startup_test: the program ended $(( (ended - started) / 1000000 )) ms after Alt+F4"
   pid=
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <fcntl.h>
 #include <optional>
 #include <unistd.h>
@@ -100,24 +101,46 @@ TEST_F(RecordFileTest, AutomaticNameLandsInTheFolderOfTheLastFile)
     ASSERT_TRUE(file.NewFile(true));
     EXPECT_EQ(file.GetPath(), dir.File("05mar_0907.mp3"));
     EXPECT_EQ(file.GetName(), "05mar_0907.mp3");
-    EXPECT_EQ(LastFile(), dir.File("05mar_0907.mp3"));
     EXPECT_EQ(script.newCalls, 0);
+    // Remembered only once the file exists.
+    EXPECT_EQ(LastFile(), dir.File("old.mp3"));
 
     ASSERT_TRUE(file.CreateEmpty());
+    EXPECT_EQ(LastFile(), dir.File("05mar_0907.mp3"));
     EXPECT_EQ(ReadWholeFile(dir.File("05mar_0907.mp3")), "");
     EXPECT_TRUE(messages.Messages().empty());
 }
 
-TEST_F(RecordFileTest, AutomaticNameWithoutKnownFolderIsBare)
+// Without a known folder the file lands in the current folder, and "LastFile" holds its full
+// path, so a later start from another folder (autostart starts in the home folder) finds it.
+TEST_F(RecordFileTest, AutomaticNameWithoutKnownFolderIsAFullPathInTheCurrentFolder)
 {
+    const std::string before = std::filesystem::current_path().string();
+    std::filesystem::create_directory(dir.File("here"));
+    std::filesystem::current_path(dir.File("here"));
+    const std::string here = std::filesystem::current_path().string();
+
     ASSERT_TRUE(file.NewFile(true));  // "LastFile" empty
-    EXPECT_EQ(file.GetPath(), "05mar_0907.mp3");
+    EXPECT_EQ(file.GetPath(), here + "/05mar_0907.mp3");
     EXPECT_EQ(file.GetName(), "05mar_0907.mp3");
-    EXPECT_EQ(LastFile(), "05mar_0907.mp3");
+    ASSERT_TRUE(file.CreateEmpty());
+    EXPECT_EQ(LastFile(), here + "/05mar_0907.mp3");
+    EXPECT_TRUE(std::filesystem::exists(here + "/05mar_0907.mp3"));
 
     platform::WriteSetting(platform::kLastFile, "old.mp3");  // no folder part
     ASSERT_TRUE(file.NewFile(true));
-    EXPECT_EQ(file.GetPath(), "05mar_0907.mp3");
+    EXPECT_EQ(file.GetPath(), here + "/05mar_0907-2.mp3");
+    platform::WriteSetting(platform::kLastFile, "sub/old.mp3");  // a relative folder
+    std::filesystem::create_directory("sub");
+    ASSERT_TRUE(file.NewFile(true));
+    EXPECT_EQ(file.GetPath(), here + "/sub/05mar_0907.mp3");
+
+    // Another current folder: the remembered file is still found.
+    ASSERT_TRUE(file.CreateEmpty());
+    std::filesystem::current_path(before);
+    CRecordFile later(std::make_unique<FixedClock>(), std::make_unique<ScriptedDialogs>(script));
+    ASSERT_TRUE(later.OpenExisting(true));
+    EXPECT_TRUE(std::filesystem::exists(later.GetPath())) << later.GetPath();
 }
 
 TEST_F(RecordFileTest, AutomaticNameNeverReusesAnExistingFile)
@@ -131,8 +154,8 @@ TEST_F(RecordFileTest, AutomaticNameNeverReusesAnExistingFile)
     // A third start in the same minute.
     ASSERT_TRUE(file.NewFile(true));
     EXPECT_EQ(file.GetName(), "05mar_0907-3.mp3");
-    EXPECT_EQ(LastFile(), dir.File("05mar_0907-3.mp3"));
     ASSERT_TRUE(file.CreateEmpty());
+    EXPECT_EQ(LastFile(), dir.File("05mar_0907-3.mp3"));
 
     EXPECT_EQ(ReadWholeFile(dir.File("05mar_0907.mp3")), "first recording");
     EXPECT_EQ(ReadWholeFile(dir.File("05mar_0907-2.mp3")), "");
@@ -143,24 +166,48 @@ TEST_F(RecordFileTest, CreateEmptyKeepsAFileThatAppearedAfterNaming)
 {
     platform::WriteSetting(platform::kLastFile, dir.File("old.mp3"));
     ASSERT_TRUE(file.NewFile(true));
-    WriteWholeFile(file.GetPath(), "someone else's audio");
+    const std::string named = file.GetPath();
+    WriteWholeFile(named, "someone else's audio");
 
     EXPECT_FALSE(file.CreateEmpty());
-    EXPECT_EQ(ReadWholeFile(file.GetPath()), "someone else's audio");
+    EXPECT_EQ(ReadWholeFile(named), "someone else's audio");
     ASSERT_EQ(messages.Messages().size(), 1u);
-    EXPECT_EQ(messages.Messages()[0].text, file.GetPath() + "\nНе могу создать файл.");
+    EXPECT_EQ(messages.Messages()[0].text, named + "\nНе могу создать файл.");
     EXPECT_EQ(messages.Messages()[0].icon, platform::MessageIcon::Stop);
 }
 
-TEST_F(RecordFileTest, CreateEmptyReportsAMissingFolder)
+// A failed New changes nothing: the current file, its name and "LastFile" stay as they were.
+TEST_F(RecordFileTest, AFailedCreationKeepsTheCurrentFile)
 {
-    platform::WriteSetting(platform::kLastFile, dir.File("gone/old.mp3"));
+    WriteWholeFile(dir.File("current.mp3"), "audio");
+    platform::WriteSetting(platform::kLastFile, dir.File("current.mp3"));
+    ASSERT_TRUE(file.OpenExisting(true));
+
+    platform::WriteSetting(platform::kLastFile, dir.File("gone/current.mp3"));
     ASSERT_TRUE(file.NewFile(true));
     EXPECT_FALSE(file.CreateEmpty());
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text, dir.File("gone/05mar_0907.mp3") + "\nНе могу создать файл.");
-    // The naming stays, as the panel expects.
-    EXPECT_EQ(LastFile(), dir.File("gone/05mar_0907.mp3"));
+    EXPECT_EQ(file.GetPath(), dir.File("current.mp3"));
+    EXPECT_EQ(file.GetName(), "current.mp3");
+    EXPECT_EQ(LastFile(), dir.File("gone/current.mp3"));
+    EXPECT_EQ(file.GetSizeKB(), 0u);
+
+    // Through the dialog, into a folder that does not exist.
+    platform::WriteSetting(platform::kLastFile, dir.File("current.mp3"));
+    script.answers.push_back(dir.File("missing/talk.mp3"));
+    ASSERT_TRUE(file.NewFile(false));
+    EXPECT_FALSE(file.CreateEmpty());
+    EXPECT_EQ(file.GetPath(), dir.File("current.mp3"));
+    EXPECT_EQ(LastFile(), dir.File("current.mp3"));
+
+    // With no file before, there is still none after.
+    CRecordFile fresh(std::make_unique<FixedClock>(), std::make_unique<ScriptedDialogs>(script));
+    script.answers.push_back(dir.File("missing/talk.mp3"));
+    ASSERT_TRUE(fresh.NewFile(false));
+    EXPECT_FALSE(fresh.CreateEmpty());
+    EXPECT_EQ(fresh.GetName(), "<No file>");
+    EXPECT_EQ(fresh.GetPath(), "");
 }
 
 TEST_F(RecordFileTest, DialogOffersTheStandardNameAndTakesTheChoice)
@@ -170,8 +217,8 @@ TEST_F(RecordFileTest, DialogOffersTheStandardNameAndTakesTheChoice)
     EXPECT_EQ(script.lastSuggestion, "05mar_0907");
     EXPECT_EQ(file.GetPath(), dir.File("talk.mp3"));
     EXPECT_EQ(file.GetName(), "talk.mp3");
-    EXPECT_EQ(LastFile(), dir.File("talk.mp3"));
     ASSERT_TRUE(file.CreateEmpty());
+    EXPECT_EQ(LastFile(), dir.File("talk.mp3"));
     EXPECT_EQ(ReadWholeFile(dir.File("talk.mp3")), "");
 }
 

@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/menu.h>
+#include <wx/uiaction.h>
 
 #include "controls/PanelButton.h"
 #include "controls/SeekSlider.h"
@@ -58,6 +59,16 @@ void PanelFixture::Command(int id)
     wxCommandEvent event(wxEVT_MENU, id);
     event.SetEventObject(m_frame);
     m_frame->GetEventHandler()->ProcessEvent(event);
+}
+
+void PanelFixture::PressKey(int keyCode, int modifiers)
+{
+    m_frame->Raise();
+    m_panel->SetFocus();
+    ASSERT_TRUE(testing_support::WaitFor([this] { return wxWindow::FindFocus() == m_panel; }, 20000))
+        << "the panel never got the keyboard focus";
+    wxUIActionSimulator keys;
+    keys.Char(keyCode, modifiers);
 }
 
 void PanelFixture::Click(int id)

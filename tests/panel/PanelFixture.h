@@ -31,6 +31,8 @@ protected:
     void Command(int id);
     // Sends a button click from the panel's button with this id.
     void Click(int id);
+    // Presses a key through the X server (XTest) with the panel focused, as a user types it.
+    void PressKey(int keyCode, int modifiers = 0);
 
     std::string MenuText(int id) const;
     bool MenuEnabled(int id) const;

@@ -129,6 +129,8 @@ void CMp3Player::Pause()
         m_player->Route(nullptr);
 }
 
+bool CMp3Player::OutputLost() const { return m_player && m_player->Lost(); }
+
 bool CMp3Player::IsPlaying() { return m_decoder && m_player && m_player->Routed() == m_decoder.get(); }
 
 float CMp3Player::GetPosition() { return m_decoder ? static_cast<float>(m_decoder->PositionSeconds()) : 0.0f; }

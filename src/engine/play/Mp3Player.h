@@ -43,6 +43,9 @@ public:
     // Stops the sound; the position stays.
     void Pause();
     bool IsPlaying();
+    // True once the sound output is gone or has stopped taking sound (see SoundOutput::Lost):
+    // the panel stops playing and reloads.
+    bool OutputLost() const;
 
     // Seconds heard so far / the file's exact length; 0 without a decoder.
     float GetPosition();

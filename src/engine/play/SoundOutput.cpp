@@ -10,6 +10,13 @@ namespace {
 
 // A device buffer of 1/10 s or a little more, as a power of two: short enough for a
 // position that follows the sound closely, long enough not to wake the audio thread often.
+std::int64_t Now()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 Uint16 BufferFrames(int rate)
 {
     Uint16 frames = 256;
@@ -68,6 +75,7 @@ bool SoundOutput::Route(PlaybackStream* stream)
         m_routed = nullptr;
     }
     if (stream) {
+        m_lastCallback.store(Now(), std::memory_order_relaxed);
         m_source.store(stream, std::memory_order_release);
         m_routed = stream;
         SDL_PauseAudioDevice(m_device, 0);
@@ -75,9 +83,20 @@ bool SoundOutput::Route(PlaybackStream* stream)
     return true;
 }
 
+bool SoundOutput::Lost() const
+{
+    if (m_device == 0)
+        return false;
+    if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED)
+        return true;
+    return m_routed != nullptr && Now() - m_lastCallback.load(std::memory_order_relaxed) >
+                                      std::chrono::nanoseconds(kStallLimit).count();
+}
+
 void SDLCALL SoundOutput::Callback(void* self, Uint8* data, int bytes)
 {
     auto* output = static_cast<SoundOutput*>(self);
+    output->m_lastCallback.store(Now(), std::memory_order_relaxed);
     PlaybackStream* stream = output->m_source.load(std::memory_order_acquire);
     if (!stream) {
         std::memset(data, 0, static_cast<std::size_t>(bytes));

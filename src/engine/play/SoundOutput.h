@@ -9,6 +9,8 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 
 namespace play {
 
@@ -30,6 +32,11 @@ public:
     bool Route(PlaybackStream* stream);
     PlaybackStream* Routed() const { return m_routed; }
 
+    // True once the device is gone (unplugged, sound server ended; SDL then plays nothing), or
+    // while a stream is routed SDL has not asked for sound for kStallLimit.
+    bool Lost() const;
+    static constexpr std::chrono::milliseconds kStallLimit{1500};
+
     int SampleRate() const { return m_rate; }
     int Channels() const { return m_channels; }
 
@@ -41,6 +48,8 @@ private:
     int m_channels = 0;
     PlaybackStream* m_routed = nullptr;                 // user-interface thread's view
     std::atomic<PlaybackStream*> m_source{nullptr};     // what the callback reads from
+    // steady_clock nanoseconds of the callback's last run (or of the routing); SDL's thread.
+    std::atomic<std::int64_t> m_lastCallback{0};
 };
 
 }  // namespace play

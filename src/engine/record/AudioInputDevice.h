@@ -21,4 +21,10 @@ public:
     virtual bool Start() = 0;
     // Stops and closes the device; once it returns the sink is never called again.
     virtual void Close() = 0;
+    // True once the started device is gone (unplugged, sound server ended) or has delivered
+    // nothing for too long: what is recorded from then on would be nothing or silence.
+    // Owner's thread.
+    virtual bool Lost() const { return false; }
+    // True when the last Open failed because the format was refused, not for want of a device.
+    virtual bool FormatRefused() const { return false; }
 };

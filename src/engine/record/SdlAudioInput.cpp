@@ -1,5 +1,7 @@
 #include "engine/record/SdlAudioInput.h"
 
+#include <thread>
+
 CSdlAudioInput::~CSdlAudioInput()
 {
     Close();
@@ -8,14 +10,18 @@ CSdlAudioInput::~CSdlAudioInput()
 bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink)
 {
     Close();
-    if (format.bitsPerSample != 16 || format.channels == 0)
+    m_formatRefused = false;
+    if (format.bitsPerSample != 16 || format.channels == 0 || format.samplesPerSec == 0) {
+        m_formatRefused = true;
         return false;
+    }
     // SDL counts its users of the audio subsystem, so the player and the recorder can each
     // hold it.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     m_subsystem = true;
-    m_sink = std::move(sink);
+    m_shared = std::make_shared<Shared>();
+    m_shared->sink = std::move(sink);
 
     // The period: the largest power of two not above the hint, so one period never spans more
     // than one capture buffer by much.
@@ -29,7 +35,7 @@ bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPerio
     want.channels = static_cast<Uint8>(format.channels);
     want.samples = period;
     want.callback = &CSdlAudioInput::OnAudio;
-    want.userdata = this;
+    want.userdata = m_shared.get();
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts whatever the hardware gives into the asked format.
     m_device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
@@ -44,27 +50,72 @@ bool CSdlAudioInput::Start()
 {
     if (m_device == 0)
         return false;
+    m_shared->lastDelivery.store(Now(), std::memory_order_relaxed);
+    m_shared->running.store(m_device, std::memory_order_release);
+    m_started = true;
     SDL_PauseAudioDevice(m_device, 0);
     return true;
 }
 
+bool CSdlAudioInput::Stalled() const
+{
+    const std::int64_t silentFor = Now() - m_shared->lastDelivery.load(std::memory_order_relaxed);
+    return silentFor > std::chrono::nanoseconds(kStallLimit).count();
+}
+
+bool CSdlAudioInput::Lost() const
+{
+    if (m_device == 0 || !m_started)
+        return false;
+    return SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED || Stalled();
+}
+
 void CSdlAudioInput::Close()
 {
+    if (m_shared) {
+        std::lock_guard<std::mutex> lock(m_shared->sinkMutex);
+        m_shared->sink = nullptr;  // no more data to the owner from here on
+    }
     if (m_device != 0) {
-        // Waits for a running callback and stops SDL's audio thread.
-        SDL_CloseAudioDevice(m_device);
+        if (m_started && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED && Stalled()) {
+            // SDL's thread may be blocked for good waiting for data; closing joins it. The
+            // closer keeps the callback's state and the subsystem until SDL lets go of both.
+            std::thread([device = m_device, shared = m_shared, subsystem = m_subsystem] {
+                SDL_CloseAudioDevice(device);
+                if (subsystem)
+                    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            }).detach();
+            m_subsystem = false;
+        } else {
+            // Waits for a running callback and stops SDL's audio thread.
+            SDL_CloseAudioDevice(m_device);
+        }
         m_device = 0;
     }
     if (m_subsystem) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_subsystem = false;
     }
-    m_sink = nullptr;
+    m_shared.reset();
+    m_started = false;
+}
+
+std::int64_t CSdlAudioInput::Now()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void SDLCALL CSdlAudioInput::OnAudio(void* userdata, Uint8* stream, int len)
 {
-    auto* self = static_cast<CSdlAudioInput*>(userdata);
-    if (len > 0 && self->m_sink)
-        self->m_sink(stream, static_cast<std::size_t>(len));
+    auto* shared = static_cast<Shared*>(userdata);
+    // A device SDL has found gone still gets its callback, with silence SDL made up: that is
+    // no recorded sound, and the missing deliveries make the device count as lost.
+    if (SDL_GetAudioDeviceStatus(shared->running.load(std::memory_order_acquire)) == SDL_AUDIO_STOPPED)
+        return;
+    shared->lastDelivery.store(Now(), std::memory_order_relaxed);
+    std::lock_guard<std::mutex> lock(shared->sinkMutex);
+    if (len > 0 && shared->sink)
+        shared->sink(stream, static_cast<std::size_t>(len));
 }

@@ -1,10 +1,15 @@
 #pragma once
 // The default sound input through SDL2's audio capture.
 //
-// Thread: Open, Start and Close on the user-interface thread; the sink runs on SDL's audio
-// thread.
+// Thread: Open, Start, Lost and Close on the user-interface thread; the sink runs on SDL's
+// audio thread.
 
 #include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
 
 #include "engine/record/AudioInputDevice.h"
 
@@ -17,12 +22,34 @@ public:
 
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) override;
     bool Start() override;
+    // A device that has stalled is cut off from the sink at once and closed on a thread of its
+    // own: SDL's capture thread may wait for data that never comes, and closing joins it.
     void Close() override;
+    // SDL reports the device removed (it then feeds silence), or no data came for kStallLimit.
+    bool Lost() const override;
+    bool FormatRefused() const override { return m_formatRefused; }
+
+    // How long a started device may deliver nothing before it counts as lost.
+    static constexpr std::chrono::milliseconds kStallLimit{1500};
 
 private:
-    static void SDLCALL OnAudio(void* userdata, Uint8* stream, int len);
+    // What SDL's thread uses; it outlives this object while a stalled device is being closed.
+    struct Shared {
+        std::mutex sinkMutex;  // held while the sink runs; Close takes it to cut the sink off
+        Sink sink;
+        // steady_clock nanoseconds of the last delivery (or of Start).
+        std::atomic<std::int64_t> lastDelivery{0};
+        // The device as the callback sees it: set by Start, before the first callback.
+        std::atomic<SDL_AudioDeviceID> running{0};
+    };
 
-    Sink m_sink;
+    static void SDLCALL OnAudio(void* userdata, Uint8* stream, int len);
+    static std::int64_t Now();
+    bool Stalled() const;
+
+    std::shared_ptr<Shared> m_shared;
     SDL_AudioDeviceID m_device = 0;
     bool m_subsystem = false;
+    bool m_started = false;
+    bool m_formatRefused = false;
 };

@@ -114,8 +114,15 @@ void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
             }
         }
     }
-    if (overrun)
+    if (overrun) {
         m_overruns.fetch_add(1, std::memory_order_relaxed);
+        m_droppedBytes.fetch_add(bytes, std::memory_order_relaxed);
+        if (!m_inGap)
+            m_gaps.fetch_add(1, std::memory_order_relaxed);
+        m_inGap = true;
+    } else {
+        m_inGap = false;
+    }
     if (filledOne)
         m_wake.notify_one();
 }

@@ -45,6 +45,12 @@ public:
 
     // Times the device had data and no queued buffer to put it in (the data is dropped).
     std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
+    // Runs of dropped data between data that found a buffer, and the bytes dropped in all.
+    std::uint64_t Gaps() const { return m_gaps.load(std::memory_order_relaxed); }
+    std::uint64_t DroppedBytes() const { return m_droppedBytes.load(std::memory_order_relaxed); }
+    // The device is gone or has stopped delivering (see IAudioInputDevice::Lost).
+    bool DeviceLost() const { return m_open && m_device->Lost(); }
+    bool FormatRefused() const { return m_device && m_device->FormatRefused(); }
 
 private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
@@ -70,4 +76,7 @@ private:
     bool m_open = false;
     std::thread m_delivery;
     std::atomic<std::uint64_t> m_overruns{0};
+    std::atomic<std::uint64_t> m_gaps{0};
+    std::atomic<std::uint64_t> m_droppedBytes{0};
+    bool m_inGap = false;  // device thread only
 };

@@ -78,6 +78,7 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
 
 bool CWaveRecorder::Start()
 {
+    m_startFailure = StartFailure::Device;
     if (m_waveIn || m_headers[0].data == nullptr) {
         m_capturing = false;
         return false;
@@ -86,6 +87,8 @@ bool CWaveRecorder::Start()
     const std::uint32_t frames =
         static_cast<std::uint32_t>(m_sampleCount) / std::max<std::uint16_t>(m_format.channels, 1);
     if (!m_waveIn->Open(m_format, frames, [this](WaveHeader& h) { WaveInCallback(h); })) {
+        if (m_waveIn->FormatRefused())
+            m_startFailure = StartFailure::Format;
         m_waveIn.reset();
         m_capturing = false;
         return false;
@@ -100,11 +103,28 @@ bool CWaveRecorder::Start()
     m_capturing = true;
     if (!m_waveIn->Start())
         m_capturing = false;
+    if (m_capturing.load())
+        m_startFailure = StartFailure::None;
     return m_capturing.load();
+}
+
+CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
+{
+    if (m_droppedAtStop)
+        return *m_droppedAtStop;
+    DroppedInput dropped;
+    if (m_waveIn) {
+        dropped.gaps = m_waveIn->Gaps();
+        if (m_format.avgBytesPerSec > 0)
+            dropped.seconds = static_cast<double>(m_waveIn->DroppedBytes()) / m_format.avgBytesPerSec;
+    }
+    return dropped;
 }
 
 bool CWaveRecorder::Stop()
 {
+    if (m_capturing.load() && !m_droppedAtStop)
+        m_droppedAtStop = Dropped();
     m_capturing = false;
     std::this_thread::sleep_for(m_options.stopWait);
     return m_waveIn && m_waveIn->Close();

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,19 @@ class CWaveRecorder {
 public:
     static constexpr int kBufferCount = 8;
 
+    // Why Start failed.
+    enum class StartFailure {
+        None,
+        Device,  // the sound input or the sound server could not be opened
+        Format,  // the input refused the recording format
+    };
+    // Input dropped for want of a free buffer while capturing (not during the stop's wait,
+    // where that is by design): separate runs of dropped input, and their length in seconds.
+    struct DroppedInput {
+        std::uint64_t gaps = 0;
+        double seconds = 0;
+    };
+
     CWaveRecorder();
     explicit CWaveRecorder(WaveRecorderOptions options);
     ~CWaveRecorder();
@@ -54,8 +68,10 @@ public:
     // Bitrate in bits per second, rate in Hz, stereo 0 or non-zero.
     bool SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std::int32_t bitsPerSample,
                    std::int32_t stereo);
-    // Opens the device, queues the buffers and starts capture; false without a message.
+    // Opens the device, queues the buffers and starts capture; false without a message
+    // (LastStartFailure tells why).
     bool Start();
+    StartFailure LastStartFailure() const { return m_startFailure; }
     // Stops capture: clears the flag, waits, closes the device. True when the device closed.
     bool Stop();
 
@@ -69,6 +85,11 @@ public:
     bool WriteFailed() const { return m_writer->WriteFailed(); }
 
     bool IsCapturing() const { return m_capturing.load(std::memory_order_acquire); }
+    // True once the sound input is gone or has stopped delivering while capturing: the
+    // recording should be stopped. User-interface thread.
+    bool InputLost() const { return m_capturing.load(std::memory_order_acquire) && m_waveIn && m_waveIn->DeviceLost(); }
+    // What was dropped: so far while capturing, or up to the start of Stop afterwards.
+    DroppedInput Dropped() const;
     const WaveFormat& Format() const { return m_format; }
     // Buffers encoded so far, and inputs dropped for want of a free buffer.
     std::uint64_t ChunksEncoded() const { return m_chunksEncoded.load(std::memory_order_acquire); }
@@ -87,6 +108,8 @@ private:
     std::atomic<bool> m_capturing{false};
     std::unique_ptr<CMp3Writer> m_writer;
     int m_sampleCount = 0;
+    StartFailure m_startFailure = StartFailure::None;
+    std::optional<DroppedInput> m_droppedAtStop;
     std::atomic<std::uint64_t> m_chunksEncoded{0};
 
     // The level meter's copy: the delivery thread writes m_latest under m_latestMutex, the
