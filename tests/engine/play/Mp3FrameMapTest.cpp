@@ -85,7 +85,7 @@ void ExpectAgreesWithLibmpg123(const std::string& path)
     ASSERT_FALSE(scanned.empty());
     EXPECT_EQ(map.Offsets(), scanned);
     const auto decoded = play_test::ReferenceDecode(path);
-    EXPECT_EQ(map.TotalSamples() * map.FirstHeader().Channels(), static_cast<std::int64_t>(decoded.size()));
+    EXPECT_EQ(map.TotalSamples() * map.Header().Channels(), static_cast<std::int64_t>(decoded.size()));
 }
 
 class FrameMapTest : public ::testing::Test {
