@@ -6,6 +6,7 @@
 #include "app/MainFrame.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
+#include "platform/SafeOpen.h"
 #include "res/ResourceIds.h"
 
 wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
@@ -16,6 +17,7 @@ bool CRecorderApp::OnInit()
 {
     // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
     wxLog::SetLogLevel(wxLOG_Info);
+    platform::IgnoreFileSizeSignal();
     platform::RegisterPrivateFonts();
     return InitInstance();
 }
