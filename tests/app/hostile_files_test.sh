@@ -76,19 +76,12 @@ done
 
 for name in huge pipe; do
   start_with "$work/$name.mp3"
-  # The message box is a second window of the program beside the main one.
-  main=$(wait_window "Dravellin Recorder\$" "$name.mp3")
-  box=
-  for _ in $(seq 1 300); do
-    box=$(xdotool search --pid "$pid" --onlyvisible --name '.' 2>/dev/null | grep -vx "$main" | head -n 1 || true)
-    [ -n "$box" ] && break
-    sleep 0.1
-  done
-  [ -n "$box" ] || fail "no message for $name.mp3"
+  # The message box carries the program's name as its title.
+  box=$(wait_window '^dravellin-recorder$' "$name.mp3")
   echo "$name.mp3: message after $(ms_since "$started") ms"
   xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
   xdotool key Return
-  sleep 0.3
+  main=$(wait_window 'Dravellin Recorder$' "$name.mp3")
   kill -0 "$pid" 2>/dev/null || fail "the program ended after the message for $name.mp3"
   close_program "$main" "$name.mp3"
 done
