@@ -38,15 +38,19 @@ std::int64_t Id3v2Length(const unsigned char* b)
 
 // The size without padding of the free-format frame at pos: the distance to the next header
 // of the same stream and channel count, less this frame's padding. 0 when there is none
-// within libmpg123's largest frame.
+// within libmpg123's largest frame, or the frame is not Layer III.
 int FreeFormatBytes(FileWindow& file, std::int64_t pos)
 {
     const unsigned char* b = file.At(pos, 4);
     if (!b)
         return 0;
+    // Layer III only: the free-format files in use are Layer III, and libmpg123 does not
+    // size free-format frames of the other layers the way their headers say.
+    if (((b[1] >> 1) & 3) != 1)
+        return 0;
     const std::uint32_t bits = Bits(b);
     const bool mono = (b[3] >> 6) == 3;
-    const int padding = ((b[2] >> 1) & 1) * ((((b[1] >> 1) & 3) == 3) ? 4 : 1);
+    const int padding = (b[2] >> 1) & 1;
     for (int distance = 24; distance <= kMaxFrameBytes; ++distance) {
         const unsigned char* n = file.At(pos + distance, 4);
         if (!n)

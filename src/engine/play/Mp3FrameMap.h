@@ -11,8 +11,8 @@
 // (by duration) gives the file's format; every run of that rate and channel count is played
 // (an appended recording of another layer, say), every other run counts as junk. A truncated
 // last frame is left out. An Xing/Info frame counts as an ordinary frame: its frame count is
-// never trusted. Free-format frames are accepted up to libmpg123's largest frame, of one
-// frame size among the played runs.
+// never trusted. Free-format Layer III frames are accepted up to libmpg123's largest
+// frame, of one frame size among the played runs.
 //
 // Memory grows with the frames found, never with the file's size. A failed allocation makes
 // Build return false.
