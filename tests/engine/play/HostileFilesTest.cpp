@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "engine/play/Mp3Decoder.h"
 #include "engine/play/PlayerTestSupport.h"
@@ -67,6 +68,18 @@ std::int64_t ExpectReachableLength(const std::string& path)
     EXPECT_EQ(DecodedFrom(decoder, length - 1000), 1000);
     EXPECT_EQ(DecodedFrom(decoder, length), 0);
     return length;
+}
+
+// Read system calls this process has made so far (Linux), or -1 when unknown.
+long ReadCalls()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long value = 0;
+    while (io >> key >> value)
+        if (key == "syscr:")
+            return value;
+    return -1;
 }
 
 class HostileFilesTest : public ::testing::Test {
@@ -132,6 +145,20 @@ TEST_F(HostileFilesTest, JunkBeforeTheAudioIsSkippedOnceAndPlaysLikeTheCleanFile
     const std::string path = m_out.Write("junk.mp3", junk + audio);
     const std::string clean = m_out.Write("clean.mp3", audio);
     EXPECT_EQ(ExpectReachableLength(path), ExpectReachableLength(clean));
+
+    // The junk is read once, by the walk, in large reads: opening and seeking never make
+    // libmpg123 crawl through it again (it read one byte per call).
+    {
+        platform::UniqueFd fd(::open(path.c_str(), O_RDONLY));
+        const long before = ReadCalls();
+        play::Mp3Decoder decoder;
+        ASSERT_TRUE(decoder.Open(fd.Get(), static_cast<std::int64_t>(junk.size() + audio.size())));
+        for (std::int64_t at : {decoder.LengthFrames() / 2, std::int64_t{0}, decoder.LengthFrames() - 100})
+            ASSERT_TRUE(decoder.SeekFrame(at));
+        if (before >= 0) {
+            EXPECT_LT(ReadCalls() - before, 1000);
+        }
+    }
 
     // The same sound as the clean file, from the start and after a seek.
     const auto whole = ReferenceDecode(clean);
