@@ -1,7 +1,6 @@
 #include "engine/play/Mp3Decoder.h"
 
 #include <mpg123.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -58,7 +57,6 @@ bool Mp3Decoder::Open(int fd, std::int64_t fileBytes)
 {
     m_handle.reset();
     m_stream.reset();
-    m_fd = fd;
     try {
         if (!m_map.Build(fd, fileBytes))
             return false;

@@ -64,7 +64,6 @@ private:
     struct BlockDeleter {
         void operator()(unsigned char* p) const { std::free(p); }
     };
-    int m_fd = -1;
     double m_volume = 1.0;
     Mp3FrameMap m_map;
     std::unique_ptr<RunStream> m_stream;

@@ -51,7 +51,11 @@ int FreeFormatBytes(FileWindow& file, std::int64_t pos)
     const std::uint32_t bits = Bits(b);
     const bool mono = (b[3] >> 6) == 3;
     const int padding = (b[2] >> 1) & 1;
-    for (int distance = 24; distance <= kMaxFrameBytes; ++distance) {
+    // A frame holds at least its header, its checksum and its side information.
+    const bool mpeg1 = ((b[1] >> 3) & 3) == 3;
+    const int sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const int smallest = 4 + ((b[1] & 1) ? 0 : 2) + sideInfo + 1;
+    for (int distance = smallest + padding; distance <= kMaxFrameBytes; ++distance) {
         const unsigned char* n = file.At(pos + distance, 4);
         if (!n)
             return 0;
