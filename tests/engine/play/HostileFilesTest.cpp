@@ -101,13 +101,35 @@ protected:
 
 TEST_F(HostileFilesTest, AnAppendedRecordingOfAnotherLayerIsPlayedAndCounted)
 {
-    const std::string layer2 = Layer2(m_out, 44100, 2, 3.0, 192);
+    std::string layer2 = Layer2(m_out, 44100, 2, 3.0, 192);
+    {
+        // Cut to a frame count one past a multiple of 8: a seek then starts decoding at the
+        // last Layer II frame alone before the Layer III frames (libmpg123's read-ahead would
+        // have dropped it as a false sync).
+        platform::UniqueFd fd(::open(m_out.Write("whole-l2.mp3", layer2).c_str(), O_RDONLY));
+        play::Mp3FrameMap map;
+        ASSERT_TRUE(map.Build(fd.Get(), static_cast<std::int64_t>(layer2.size())));
+        const std::int64_t frames = (map.FrameCount() - 2) / 8 * 8 + 1;
+        layer2.resize(static_cast<std::size_t>(map.Offsets()[static_cast<std::size_t>(frames)]));
+    }
     const std::string layer3 = EncodeMp3({44100, 2, 128, 3.0, 1, false});
     const std::string path = m_out.Write("mixed.mp3", layer2 + layer3);
     const std::int64_t length = ExpectReachableLength(path);
     // Both recordings: whole MPEG frames of 1152 samples each, about six seconds.
     EXPECT_GT(length, 6 * 44100 - 2 * 1152);
-    EXPECT_EQ(length, ExpectReachableLength(m_out.Write("l2.mp3", layer2)) + ExpectReachableLength(m_out.Write("l3.mp3", layer3)));
+    const std::int64_t layer2Length = ExpectReachableLength(m_out.Write("l2.mp3", layer2));
+    EXPECT_EQ(length, layer2Length + ExpectReachableLength(m_out.Write("l3.mp3", layer3)));
+    // Seeks around the change of layer, where decoding starts at a Layer II frame or two
+    // before the first Layer III frame, still reach exactly the rest of the file.
+    {
+        platform::UniqueFd fd(::open(path.c_str(), O_RDONLY));
+        play::Mp3Decoder decoder;
+        ASSERT_TRUE(decoder.Open(fd.Get(), static_cast<std::int64_t>(layer2.size() + layer3.size())));
+        for (std::int64_t at = layer2Length - 14 * 1152; at <= layer2Length + 14 * 1152; at += 576) {
+            SCOPED_TRACE(at);
+            EXPECT_EQ(DecodedFrom(decoder, at), length - at);
+        }
+    }
 
     TrackInfo track;
     EXPECT_NEAR(LoadedLength(path, track), static_cast<double>(length) / 44100, 0.001);
