@@ -36,6 +36,16 @@ std::int64_t Id3v2Length(const unsigned char* b)
     return 10 + size + ((b[5] & 0x10) ? 10 : 0);
 }
 
+// The smallest Layer III frame with the header at b: its header, checksum and side
+// information and a byte of audio data. libmpg123 cannot decode a smaller one.
+int SmallestLayer3Frame(const unsigned char* b)
+{
+    const bool mono = (b[3] >> 6) == 3;
+    const bool mpeg1 = ((b[1] >> 3) & 3) == 3;
+    const int sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    return 4 + ((b[1] & 1) ? 0 : 2) + sideInfo + 1;
+}
+
 // The size without padding of the free-format frame at pos: the distance to the next header
 // of the same stream and channel count, less this frame's padding. 0 when there is none
 // within libmpg123's largest frame, or the frame is not Layer III.
@@ -51,11 +61,7 @@ int FreeFormatBytes(FileWindow& file, std::int64_t pos)
     const std::uint32_t bits = Bits(b);
     const bool mono = (b[3] >> 6) == 3;
     const int padding = (b[2] >> 1) & 1;
-    // A frame holds at least its header, its checksum and its side information.
-    const bool mpeg1 = ((b[1] >> 3) & 3) == 3;
-    const int sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    const int smallest = 4 + ((b[1] & 1) ? 0 : 2) + sideInfo + 1;
-    for (int distance = smallest + padding; distance <= kMaxFrameBytes; ++distance) {
+    for (int distance = SmallestLayer3Frame(b); distance <= kMaxFrameBytes; ++distance) {
         const unsigned char* n = file.At(pos + distance, 4);
         if (!n)
             return 0;
@@ -75,7 +81,7 @@ std::optional<MpegFrameHeader> FrameAt(FileWindow& file, std::int64_t pos, const
     int freeBytes = 0;
     if (MpegFrameHeader::IsFreeFormat(b)) {
         freeBytes = ref ? ref->freeFormatBytes : FreeFormatBytes(file, pos);
-        if (freeBytes <= 0 || !(b = file.At(pos, 4)))
+        if (freeBytes <= 0 || !(b = file.At(pos, 4)) || freeBytes + ((b[2] >> 1) & 1) < SmallestLayer3Frame(b))
             return std::nullopt;
     }
     auto h = MpegFrameHeader::Parse(b, freeBytes);
@@ -173,7 +179,9 @@ bool Mp3FrameMap::Walk(int fd, std::int64_t fileBytes)
     };
     while (pos < fileBytes) {
         if (ref) {
-            if (const unsigned char* b = file.At(pos, 4)) {
+            // (Free-format frames always take the full check: their size limits depend on
+            // each frame's checksum bit.)
+            if (const unsigned char* b = ref->freeFormatBytes == 0 ? file.At(pos, 4) : nullptr) {
                 const std::uint32_t bits = Bits(b);
                 const std::int64_t size = refBytes + ((bits >> 9) & 1) * paddingBytes;
                 if ((bits & kSameFrameMask) == refBits && (bits & 3) != 2 && (((bits >> 6) & 3) == 3) == refMono &&
