@@ -284,3 +284,21 @@ TEST_F(FrameMapTest, HolesOfASparseFileAreJumped)
     ASSERT_EQ(map.Runs().size(), 2u);
     EXPECT_EQ(map.Runs()[1].begin, static_cast<std::int64_t>(a.size()) + gap);
 }
+
+TEST_F(FrameMapTest, FreeFormatFramesMustHoldTheirSideInformation)
+{
+    // 37-byte free-format frames, MPEG 1 stereo: room for the header, 32 bytes of side
+    // information and one byte, but not for a checksum as well.
+    auto frames = [](unsigned char protection) {
+        std::string bytes;
+        for (int i = 0; i < 4; ++i)
+            bytes += std::string{'\xFF', static_cast<char>(0xFA | protection), '\x00', '\x00'} + std::string(33, '\x01');
+        return bytes;
+    };
+    EXPECT_EQ(Walk(Write("plain.mp3", frames(1))).FrameCount(), 4);
+    // With checksums the next header is too near to end a frame: the frames are sized to
+    // the header after it.
+    const play::Mp3FrameMap crc = Walk(Write("crc.mp3", frames(0)));
+    EXPECT_EQ(crc.FrameCount(), 2);
+    EXPECT_EQ(crc.Header().frameBytes, 74);
+}
