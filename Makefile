@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan test-tsan bench clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
 .PHONY: install uninstall package clean-package
 
 all: build
@@ -24,9 +24,10 @@ run: build
 test: build
 	scripts/run-tests $(BUILD_DIR)
 
-# The whole suite under AddressSanitizer or ThreadSanitizer, in a build folder of its own.
+# The whole suite under AddressSanitizer with UndefinedBehaviorSanitizer, or ThreadSanitizer,
+# in a build folder of its own.
 test-asan: deps
-	cmake -S . -B build-asan -DSANITIZE=address $(CMAKE_FLAGS)
+	cmake -S . -B build-asan -DSANITIZE=address,undefined $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	scripts/run-tests build-asan
 
@@ -40,8 +41,16 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	scripts/run-bench build-bench
 
+# The libFuzzer target over the MP3 input path (tests/fuzz), built with clang in build-fuzz,
+# run for FUZZ_SECONDS; fails on any finding.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CXX=clang++ cmake -S tests/fuzz -B build-fuzz $(CMAKE_FLAGS)
+	cmake --build build-fuzz -j $(JOBS)
+	scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-bench build-fuzz
 
 # Installs the program under PREFIX, below DESTDIR when given (staged installs write nothing
 # outside it):  make install [PREFIX=/usr] [DESTDIR=/tmp/stage]

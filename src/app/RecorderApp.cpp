@@ -10,6 +10,7 @@
 #include "panel/MainPanel.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
+#include "platform/SafeOpen.h"
 #include "platform/SignalPipe.h"
 #include "res/ResourceIds.h"
 
@@ -35,6 +36,7 @@ bool CRecorderApp::OnInit()
     m_shutdown = std::make_unique<CShutdownWatch>();
     // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
     wxLog::SetLogLevel(wxLOG_Info);
+    platform::IgnoreFileSizeSignal();
     platform::RegisterPrivateFonts();
     return InitInstance();
 }

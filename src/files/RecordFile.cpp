@@ -7,7 +7,6 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProfileKeys.h"
 #include "platform/ProgramPaths.h"
+#include "platform/SafeOpen.h"
 #include "platform/UniqueFd.h"
 
 namespace {
@@ -120,13 +120,15 @@ bool CRecordFile::NewFile(bool automatic)
 bool CRecordFile::CreateEmpty()
 {
     const ExistingFile existing = std::exchange(m_existing, ExistingFile::Keep);
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (existing == ExistingFile::Keep ? O_EXCL : 0);
-    platform::UniqueFd fd(::open(m_path.c_str(), flags, 0666));
+    // A pipe or device chosen in the dialog is refused without waiting for its other end.
+    const int flags = O_WRONLY | O_CREAT | (existing == ExistingFile::Keep ? O_EXCL : 0);
+    platform::UniqueFd fd = platform::OpenRegularFile(m_path, flags, 0666);
     bool created = fd.Valid();
     if (created && existing == ExistingFile::Replace) {
         // No one else may be writing the file while it is emptied (another copy of the program
-        // recording into it holds the same lock).
-        created = ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 && ::ftruncate(fd.Get(), 0) == 0;
+        // recording into it holds the same lock). A file system without locks empties it anyway.
+        created = platform::TryLockExclusive(fd.Get(), m_path) != platform::LockResult::HeldElsewhere &&
+                  ::ftruncate(fd.Get(), 0) == 0;
     }
     if (!created) {
         platform::ShowMessage(platform::FormatFileMessage(m_path, kCannotCreate), platform::MessageIcon::Stop);
@@ -178,9 +180,9 @@ std::uint32_t CRecordFile::GetSizeKB() const
 {
     if (m_path.empty())
         return 0;
-    // A plain read-only open takes no lock, so the size can be read while the recorder appends;
-    // non-blocking, so a named pipe cannot hang it.
-    platform::UniqueFd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // A plain read-only open takes no lock, so the size can be read while the recorder appends.
+    // Only a regular file is measured: a pipe or device is never opened for good.
+    platform::UniqueFd fd = platform::OpenRegularFile(m_path, O_RDONLY);
     if (!fd.Valid())
         return 0;
     struct stat st {};

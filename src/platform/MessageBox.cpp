@@ -52,8 +52,14 @@ std::string FormatFileMessage(const std::string& path, const std::string& senten
 {
     std::string text = path + "\n" + sentence;
     constexpr std::size_t kBufferBytes = 1000;
-    if (text.size() > kBufferBytes - 1)
-        text.resize(kBufferBytes - 1);
+    if (text.size() > kBufferBytes - 1) {
+        // Cut on a whole UTF-8 character: a torn one makes the whole text invalid, and the
+        // message box would come up blank. Continuation bytes are 10xxxxxx.
+        std::size_t cut = kBufferBytes - 1;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
     return text;
 }
 

@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include <gtk/gtk.h>
 
 #include <X11/keysym.h>
@@ -360,4 +362,22 @@ TEST_F(SeekingTest, ClicksAndWheelDoNothingWithoutAFileOrWhileRecording)
     ExpectState(State::Recording);
     Key(XK_Return);
     EXPECT_TRUE(WaitFor([this] { return m_panel->Player() != nullptr; }, 3000));
+}
+
+TEST_F(SeekingTest, AnAppendedRecordingOfAnotherLayerCountsAndIsReached)
+{
+    // Three seconds of Layer II (ffmpeg), then three seconds of our own Layer III appended.
+    const std::string wav = File("tone.wav");
+    const std::string path = File("mixed.mp3");
+    ASSERT_EQ(std::system(("sox -q -n -r 11025 -c 1 -b 16 '" + wav + "' synth 3 sine 440").c_str()), 0);
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -y -v quiet -i '" + wav + "' -ar 22050 -c:a mp2 -b:a 64k -f mp2 '" + path + "'").c_str()), 0);
+    ASSERT_TRUE(testing_support::WriteToneMp3(path, 3.0, 22050, 1, 32, true));
+    OpenFrame();
+    wxTEST_DIALOG(Command(res::ID_FILE_OPEN), wxExpectModal<wxFileDialog>(path));
+    ASSERT_NE(m_panel->Player(), nullptr);
+    EXPECT_EQ(Title(), "mixed.mp3 - Dravellin Recorder");
+    const float length = m_panel->Player()->GetLength();
+    EXPECT_NEAR(length, 6.0f, 0.15f);
+    Command(res::ID_ACCEL_END);
+    EXPECT_FLOAT_EQ(m_panel->Player()->GetPosition(), length);
 }

@@ -2,7 +2,8 @@
 // Forward reading of a whole file through a buffer: At(pos, n) gives n bytes at pos, reading
 // the next stretch of the file when pos runs past what the buffer holds. Made for walks that
 // go mostly forward, so every byte is read once. (Reading beats mapping the file here: a
-// mapping pays a page fault for every few pages of a long file.)
+// mapping pays a page fault for every few pages of a long file.) The decoder reads its input
+// through the same kind of window, so no read ever asks the system for a few bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,17 @@ public:
             return m_buffer.data() + (pos - m_start);
         return Refill(pos, n);
     }
+    // Pointer to the bytes from pos on that the window holds (refilled at pos when it holds
+    // none) and their count in available; nullptr at the end of the file or on a read error.
+    const unsigned char* From(std::int64_t pos, std::size_t& available);
+    // Copies up to n bytes at pos into out; the count copied (short only at the end of the
+    // file or on a read error).
+    std::size_t Copy(std::int64_t pos, unsigned char* out, std::size_t n);
+    // The first offset at or after pos that may hold data: a hole of a sparse file reads as
+    // zeros, so a search for a sync word can jump it. pos itself when the system cannot tell.
+    std::int64_t NextData(std::int64_t pos) const;
+
+    std::int64_t FileBytes() const { return m_fileBytes; }
     bool Failed() const { return m_failed; }
 
 private:

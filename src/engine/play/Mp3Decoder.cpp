@@ -1,13 +1,13 @@
 #include "engine/play/Mp3Decoder.h"
 
 #include <mpg123.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
+#include <new>
 
 namespace play {
 
@@ -25,11 +25,18 @@ void InitLibraryOnce()
 
 // MPEG frames decoded ahead of a seek target and dropped, so the bit reservoir and the
 // filters are filled again (LAME's reservoir reaches back at most 511 bytes).
-constexpr long kWarmUpFrames = 4;
+constexpr std::int64_t kWarmUpFrames = 4;
 // libmpg123's synthesis window turns through 16 positions, 18 per 576 samples, and keeps
-// turning across seeks; its rounding depends on the position. After 8 MPEG frames of any
+// turning across frames; its rounding depends on the position. After 8 MPEG frames of any
 // layer it stands where it started.
 constexpr std::int64_t kPhaseFrames = 8;
+
+// libmpg123's reads and seeks on our stream.
+mpg123_ssize_t ReadStream(void* stream, void* out, size_t n) { return static_cast<RunStream*>(stream)->Read(out, n); }
+off_t SeekStream(void* stream, off_t offset, int whence)
+{
+    return static_cast<off_t>(static_cast<RunStream*>(stream)->Seek(offset, whence));
+}
 
 }  // namespace
 
@@ -40,13 +47,24 @@ void Mp3Decoder::HandleDeleter::operator()(mpg123_handle_struct* h) const
 }
 
 Mp3Decoder::Mp3Decoder() = default;
-Mp3Decoder::~Mp3Decoder() = default;
+Mp3Decoder::~Mp3Decoder()
+{
+    // The handle reads from the stream until it is closed.
+    m_handle.reset();
+}
 
 bool Mp3Decoder::Open(int fd, std::int64_t fileBytes)
 {
     m_handle.reset();
-    m_fd = fd;
-    if (!m_map.Build(fd, fileBytes) || !Restart())
+    m_stream.reset();
+    try {
+        if (!m_map.Build(fd, fileBytes))
+            return false;
+        m_stream = std::make_unique<RunStream>(fd, fileBytes, m_map);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!Restart(0))
         return false;
     m_blockBytes = mpg123_outblock(m_handle.get());
     m_block.reset(static_cast<unsigned char*>(std::aligned_alloc(64, (m_blockBytes + 63) / 64 * 64)));
@@ -57,36 +75,46 @@ bool Mp3Decoder::Open(int fd, std::int64_t fileBytes)
     return true;
 }
 
-bool Mp3Decoder::Restart()
+void Mp3Decoder::Cancel()
+{
+    if (m_stream)
+        m_stream->Cancel();
+}
+
+bool Mp3Decoder::Restart(std::int64_t frame)
 {
     m_handle.reset();
     m_pendingAt = m_pendingEnd = 0;
+    if (!m_stream || m_stream->Cancelled())
+        return false;
     InitLibraryOnce();
     int err = MPG123_OK;
     std::unique_ptr<mpg123_handle_struct, HandleDeleter> h(mpg123_new(nullptr, &err));
     if (!h)
         return false;
-    const MpegFrameHeader& first = m_map.FirstHeader();
-    if (mpg123_param(h.get(), MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME | MPG123_QUIET, 0) != MPG123_OK ||
+    const MpegFrameHeader& format = m_map.Header();
+    // The stream holds only confirmed frames, so libmpg123 need not look ahead to the next
+    // frame to believe the first (it would drop a lone frame of a layer that another follows).
+    // A free-format size is told rather than guessed from the next frame for the same reason
+    // (libmpg123 counts it without the four header bytes).
+    const long freeBytes = m_map.FreeFormatBytes();
+    if (mpg123_param(h.get(), MPG123_ADD_FLAGS, MPG123_IGNORE_INFOFRAME | MPG123_QUIET | MPG123_NO_READAHEAD, 0) != MPG123_OK ||
+        (freeBytes > 0 && mpg123_param(h.get(), MPG123_FREEFORMAT_SIZE, freeBytes - 4, 0) != MPG123_OK) ||
         mpg123_param(h.get(), MPG123_RESYNC_LIMIT, -1, 0) != MPG123_OK ||
-        mpg123_param(h.get(), MPG123_PREFRAMES, kWarmUpFrames, 0) != MPG123_OK ||
         mpg123_format_none(h.get()) != MPG123_OK ||
-        mpg123_format(h.get(), first.sampleRate, first.Channels() == 1 ? MPG123_MONO : MPG123_STEREO,
+        mpg123_format(h.get(), format.sampleRate, format.Channels() == 1 ? MPG123_MONO : MPG123_STEREO,
                       MPG123_ENC_SIGNED_16) != MPG123_OK)
         return false;
 
-    if (::lseek(m_fd, 0, SEEK_SET) != 0 || mpg123_open_fd(h.get(), m_fd) != MPG123_OK)
+    static_assert(sizeof(off_t) == sizeof(std::int64_t), "64-bit file offsets expected");
+    m_stream->SetOrigin(m_map.StreamOffsetOfFrame(frame));
+    if (mpg123_replace_reader_handle(h.get(), ReadStream, SeekStream, nullptr) != MPG123_OK ||
+        mpg123_open_handle(h.get(), m_stream.get()) != MPG123_OK)
         return false;
     long rate = 0;
     int channels = 0;
     int encoding = 0;
-    if (mpg123_getformat(h.get(), &rate, &channels, &encoding) != MPG123_OK)
-        return false;
-
-    // Every frame's offset goes in, so a seek lands on its frame without reading ahead.
-    static_assert(sizeof(off_t) == sizeof(std::int64_t), "64-bit file offsets expected");
-    auto* offsets = reinterpret_cast<off_t*>(const_cast<std::int64_t*>(m_map.Offsets().data()));
-    if (mpg123_set_index(h.get(), offsets, 1, m_map.Offsets().size()) != MPG123_OK)
+    if (frame < m_map.FrameCount() && mpg123_getformat(h.get(), &rate, &channels, &encoding) != MPG123_OK)
         return false;
     mpg123_volume(h.get(), m_volume);
     m_handle = std::move(h);
@@ -95,24 +123,22 @@ bool Mp3Decoder::Restart()
 
 bool Mp3Decoder::SeekFrame(std::int64_t frame)
 {
-    if (!m_handle)
+    if (!m_handle && !m_stream)
         return false;
     frame = std::clamp<std::int64_t>(frame, 0, LengthFrames());
-    // A fresh libmpg123 handle (its synthesis window at its first position) resumes decoding
-    // kWarmUpFrames MPEG frames before the landing frame; with that start a multiple of
-    // kPhaseFrames from the file's start, every sample equals a decode from the start. The
-    // few samples between the landing frame and the target are decoded and dropped.
-    const MpegFrameHeader& first = m_map.FirstHeader();
-    const std::int64_t warmUp = first.layer == 3 ? kWarmUpFrames : std::min<long>(kWarmUpFrames, 2);
-    const std::int64_t mpegFrame = frame / first.samplesPerFrame;
-    std::int64_t landing = 0;
+    // A fresh libmpg123 handle (its synthesis window at its first position) starts decoding
+    // kWarmUpFrames MPEG frames before the landing frame, at a multiple of kPhaseFrames from
+    // the file's start, so every sample equals a decode from the start. The warm-up frames
+    // and the samples between the landing frame and the target are decoded and dropped.
+    const Mp3FrameMap::Run* run = nullptr;
+    const std::int64_t mpegFrame = m_map.FrameOfSample(frame, &run);
+    const std::int64_t warmUp = run && run->header.layer == 3 ? kWarmUpFrames : std::min<std::int64_t>(kWarmUpFrames, 2);
+    std::int64_t start = 0;
     if (mpegFrame >= warmUp + kPhaseFrames)
-        landing = (mpegFrame - warmUp) / kPhaseFrames * kPhaseFrames + warmUp;
-    if (!Restart())
+        start = (mpegFrame - warmUp) / kPhaseFrames * kPhaseFrames;
+    if (!Restart(start))
         return false;
-    if (mpg123_seek(m_handle.get(), static_cast<off_t>(landing * first.samplesPerFrame), SEEK_SET) < 0)
-        return false;
-    std::int64_t skip = frame - landing * first.samplesPerFrame;
+    std::int64_t skip = frame - m_map.SampleOfFrame(start);
     std::int16_t scratch[4096];
     const std::int64_t perRead = static_cast<std::int64_t>(std::size(scratch)) / Channels();
     while (skip > 0) {

@@ -8,6 +8,7 @@
 #include "engine/play/SoundOutput.h"
 #include "engine/play/SoundSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/SafeOpen.h"
 
 namespace {
 
@@ -18,10 +19,10 @@ constexpr const char* kCannotInitPlayback = "Невозможно инициал
 // Opens an existing regular file for reading; an invalid descriptor when that fails.
 platform::UniqueFd OpenForReading(const std::string& path, std::int64_t& bytes)
 {
-    // Non-blocking, so a named pipe cannot hang the open; no effect on reading regular files.
-    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // Non-blocking, so a named pipe cannot hang the open; only a regular file is kept.
+    platform::UniqueFd fd = platform::OpenRegularFile(path, O_RDONLY);
     struct stat st {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0)
         return platform::UniqueFd();
     bytes = static_cast<std::int64_t>(st.st_size);
     return fd;

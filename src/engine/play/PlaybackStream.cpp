@@ -29,6 +29,8 @@ PlaybackStream::PlaybackStream(std::unique_ptr<Mp3Decoder> decoder)
 PlaybackStream::~PlaybackStream()
 {
     m_stop.store(true, std::memory_order_release);
+    // A seek or decode in progress ends at its next read instead of running to its end.
+    m_decoder->Cancel();
     Wake();
     m_thread.join();
 }

@@ -10,6 +10,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ProgramPaths.h"
+#include "platform/SafeOpen.h"
 
 using namespace blade;
 
@@ -202,11 +203,13 @@ bool CMp3Writer::OpenFile(const std::string& path)
 {
     CloseFile();
     // Never created or truncated here. The exclusive lock stands in for "read sharing only":
-    // readers (the player, the size line) may open the file, a second writer may not.
-    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
-    struct stat info {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+    // readers (the player, the size line) may open the file, a second writer may not. Only a
+    // regular file is written: a pipe or device is refused without waiting for its reader.
+    platform::UniqueFd fd = platform::OpenRegularFile(path, O_WRONLY | O_APPEND);
+    // A file-size limit must reach the failure path of WriteAll (EFBIG), in whichever process
+    // hosts the writer, rather than end the process.
+    platform::IgnoreFileSizeSignal();
+    if (!fd.Valid() || platform::TryLockExclusive(fd.Get(), path) == platform::LockResult::HeldElsewhere) {
         platform::ShowMessage(platform::FormatFileMessage(path, kOpenFileFailed),
                               platform::MessageIcon::Stop);
         m_fileOpen = false;

@@ -3,9 +3,10 @@
 // the MP3 bytes to an existing file.
 //
 // The writer owns the loaded encoder library, one encoder stream and one open output file. It
-// never creates or truncates a file: it opens an existing one for writing, takes an exclusive
-// advisory lock on it (a second copy of the program cannot append at the same time) and only
-// ever appends. A failed or short write cuts the file back to its size before that write, so it
+// never creates or truncates a file: it opens an existing regular one for writing (never a
+// pipe or device), takes an exclusive advisory lock on it (a second copy of the program cannot
+// append at the same time; a file system without locks is written without one, with a warning
+// on standard error) and only ever appends. A failed or short write cuts the file back to its size before that write, so it
 // still ends on a whole frame, and stops the encoding; WriteFailed() tells the controller.
 //
 // Threads: EncodeAndWrite runs on the capture's delivery thread, one call at a time; everything

@@ -3,6 +3,8 @@
 
 #include <fcntl.h>
 #include <mpg123.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -85,7 +87,7 @@ void ExpectAgreesWithLibmpg123(const std::string& path)
     ASSERT_FALSE(scanned.empty());
     EXPECT_EQ(map.Offsets(), scanned);
     const auto decoded = play_test::ReferenceDecode(path);
-    EXPECT_EQ(map.TotalSamples() * map.FirstHeader().Channels(), static_cast<std::int64_t>(decoded.size()));
+    EXPECT_EQ(map.TotalSamples() * map.Header().Channels(), static_cast<std::int64_t>(decoded.size()));
 }
 
 class FrameMapTest : public ::testing::Test {
@@ -221,4 +223,82 @@ TEST_F(FrameMapTest, DecoderSeeksSampleAccuratelyThroughTheSeededIndex)
             EXPECT_TRUE(std::equal(got.begin(), got.end(), whole.begin() + at * f.channels));
         }
     }
+}
+
+TEST(MpegFrameHeaderTest, FreeFormatNeedsItsFrameSize)
+{
+    const unsigned char freeFormat[] = {0xFF, 0xFB, 0x02, 0x64};  // 44100, padded, joint stereo
+    EXPECT_TRUE(play::MpegFrameHeader::IsFreeFormat(freeFormat));
+    EXPECT_FALSE(play::MpegFrameHeader::Parse(freeFormat));
+    const auto h = play::MpegFrameHeader::Parse(freeFormat, 574);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->frameBytes, 575);
+    EXPECT_EQ(h->freeFormatBytes, 574);
+    EXPECT_EQ(h->bitrateKbps, 574 * 44100 / 144000);
+    const unsigned char standard[] = {0xFF, 0xFB, 0x90, 0x64};
+    EXPECT_FALSE(play::MpegFrameHeader::IsFreeFormat(standard));
+}
+
+TEST_F(FrameMapTest, TheLongestRunDecidesTheFormatAndItsLikeArePlayed)
+{
+    // A short 22050 Hz recording, a long 44100 Hz one, a short 22050 Hz one again, then
+    // another 44100 Hz one after junk: the 44100 Hz runs are played, the others are junk.
+    const std::string shortA = EncodeMp3({22050, 1, 32, 0.5, 1, false});
+    const std::string longB = EncodeMp3({44100, 2, 128, 2.0, 2, false});
+    const std::string shortC = EncodeMp3({22050, 1, 32, 0.5, 3, false});
+    const std::string moreD = EncodeMp3({44100, 2, 96, 1.0, 4, false});
+    const play::Mp3FrameMap map = Walk(Write("mixed.mp3", shortA + longB + shortC + std::string(999, 'j') + moreD));
+    EXPECT_EQ(map.Header().sampleRate, 44100);
+    EXPECT_EQ(map.Header().bitrateKbps, 128);
+    ASSERT_EQ(map.Runs().size(), 2u);
+    EXPECT_EQ(map.Runs()[0].begin, static_cast<std::int64_t>(shortA.size()));
+    EXPECT_EQ(map.Runs()[1].streamBegin, static_cast<std::int64_t>(longB.size()));
+    const play::Mp3FrameMap b = Walk(Write("b.mp3", longB));
+    const play::Mp3FrameMap d = Walk(Write("d.mp3", moreD));
+    EXPECT_EQ(map.TotalSamples(), b.TotalSamples() + d.TotalSamples());
+    EXPECT_EQ(map.FrameCount(), b.FrameCount() + d.FrameCount());
+    // Samples and frames map onto each other across the runs.
+    EXPECT_EQ(map.FrameOfSample(b.TotalSamples()), b.FrameCount());
+    EXPECT_EQ(map.SampleOfFrame(b.FrameCount() + 1), b.TotalSamples() + 1152);
+    EXPECT_EQ(map.FrameOfSample(map.TotalSamples()), map.FrameCount());
+    EXPECT_EQ(map.StreamOffsetOfFrame(map.FrameCount()), map.StreamBytes());
+    EXPECT_EQ(map.StreamBytes(), static_cast<std::int64_t>(longB.size() + moreD.size()));
+}
+
+TEST_F(FrameMapTest, HolesOfASparseFileAreJumped)
+{
+    // A recording, a 4 GiB hole, another recording: both are found without reading the hole.
+    const std::string a = EncodeMp3({11025, 1, 16, 0.5, 1, false});
+    const std::string path = Write("sparse.mp3", a);
+    const std::int64_t gap = std::int64_t{4} << 30;
+    {
+        platform::UniqueFd fd(::open(path.c_str(), O_WRONLY));
+        const std::string b = EncodeMp3({11025, 1, 16, 0.5, 2, false});
+        ASSERT_EQ(::pwrite(fd.Get(), b.data(), b.size(), static_cast<off_t>(a.size() + gap)), static_cast<ssize_t>(b.size()));
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY));
+    play::Mp3FrameMap map;
+    ASSERT_TRUE(map.Build(fd.Get(), st.st_size));
+    ASSERT_EQ(map.Runs().size(), 2u);
+    EXPECT_EQ(map.Runs()[1].begin, static_cast<std::int64_t>(a.size()) + gap);
+}
+
+TEST_F(FrameMapTest, FreeFormatFramesMustHoldTheirSideInformation)
+{
+    // 37-byte free-format frames, MPEG 1 stereo: room for the header, 32 bytes of side
+    // information and one byte, but not for a checksum as well.
+    auto frames = [](unsigned char protection) {
+        std::string bytes;
+        for (int i = 0; i < 4; ++i)
+            bytes += std::string{'\xFF', static_cast<char>(0xFA | protection), '\x00', '\x00'} + std::string(33, '\x01');
+        return bytes;
+    };
+    EXPECT_EQ(Walk(Write("plain.mp3", frames(1))).FrameCount(), 4);
+    // With checksums the next header is too near to end a frame: the frames are sized to
+    // the header after it.
+    const play::Mp3FrameMap crc = Walk(Write("crc.mp3", frames(0)));
+    EXPECT_EQ(crc.FrameCount(), 2);
+    EXPECT_EQ(crc.Header().frameBytes, 74);
 }

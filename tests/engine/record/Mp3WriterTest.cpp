@@ -3,16 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <cerrno>
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/record/Mp3TestFiles.h"
 #include "engine/record/Mp3Writer.h"
 #include "platform/ProgramPaths.h"
+#include "platform/SafeOpen.h"
 #include "support/MessageCapture.h"
 #include "support/TempDir.h"
 
@@ -234,7 +239,6 @@ TEST(Mp3Writer, FailedWriteLeavesWholeFramesAndStopsEncoding)
     WriteWholeFile(path, "");
     struct rlimit old {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     MessageCapture messages;
     {
         CMp3Writer writer;
@@ -257,7 +261,6 @@ TEST(Mp3Writer, FailedWriteLeavesWholeFramesAndStopsEncoding)
         // Encoding has stopped for good.
         EXPECT_FALSE(writer.EncodeAndWrite(pcm.data(), writer.ChunkBytes()));
     }
-    std::signal(SIGXFSZ, oldHandler);
     const std::string bytes = ReadWholeFile(path);
     EXPECT_LE(bytes.size(), 10000u);
     EXPECT_GT(bytes.size(), 5000u);
@@ -268,4 +271,60 @@ TEST(Mp3Writer, FailedWriteLeavesWholeFramesAndStopsEncoding)
     EXPECT_EQ(decoded.Frames(), static_cast<std::size_t>(walk.frames) * 1152);
     // The writer shows nothing itself: the controller reports the failure.
     EXPECT_TRUE(messages.Messages().empty());
+}
+
+namespace {
+
+int LockingUnsupported(int, int)
+{
+    errno = EOPNOTSUPP;
+    return -1;
+}
+
+}  // namespace
+
+TEST(Mp3Writer, APipeOrDeviceIsRefusedWithoutWaitingForAReader)
+{
+    TempDir dir;
+    const std::string pipe = dir.File("pipe.mp3");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    MessageCapture messages;
+    auto opened = std::async(std::launch::async, [&] {
+        CMp3Writer writer;
+        return writer.OpenFile(pipe);
+    });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Release the waiting open by becoming its reader, then fail.
+        const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        opened.wait();
+        ::close(reader);
+        FAIL() << "opening a named pipe waited for a reader";
+    }
+    EXPECT_FALSE(opened.get());
+    CMp3Writer writer;
+    EXPECT_FALSE(writer.OpenFile("/dev/null"));
+    ASSERT_EQ(messages.Messages().size(), 2u);
+    EXPECT_EQ(messages.Messages()[0].text, pipe + "\n" + kOpenFailed);
+    EXPECT_EQ(messages.Messages()[1].text, std::string("/dev/null\n") + kOpenFailed);
+}
+
+TEST(Mp3Writer, AFileSystemWithoutLocksRecordsWithAWarning)
+{
+    TempDir dir;
+    const std::string path = dir.File("nfs.mp3");
+    WriteWholeFile(path, "");
+    MessageCapture messages;
+    const platform::LockFunction previous = platform::SetLockFunction(LockingUnsupported);
+    ::testing::internal::CaptureStderr();
+    CMp3Writer writer;
+    const bool opened = writer.OpenFile(path);
+    const std::string warning = ::testing::internal::GetCapturedStderr();
+    platform::SetLockFunction(previous);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_NE(warning.find(path), std::string::npos) << warning;
+    writer.Configure(64, 22050, 16, 0);
+    ASSERT_TRUE(writer.OpenStream());
+    const auto pcm = record_test::MakeTone(22050, 1, 1152 * 4);
+    EXPECT_TRUE(writer.EncodeAndWrite(pcm.data(), writer.ChunkBytes()));
 }
