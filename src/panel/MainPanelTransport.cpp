@@ -17,6 +17,7 @@
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/MessageBox.h"
+#include "platform/UiTrace.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -29,7 +30,11 @@ constexpr const char* kWriteFailedSentence =
 
 }  // namespace
 
-void CMainPanel::DestroyPlayer() { m_mp3Player.reset(); }
+void CMainPanel::DestroyPlayer()
+{
+    platform::UiTrace trace("player-destroy");
+    m_mp3Player.reset();
+}
 
 void CMainPanel::ShowSettingsFormat()
 {
@@ -41,6 +46,7 @@ void CMainPanel::ShowSettingsFormat()
 
 void CMainPanel::LoadCurrentFile()
 {
+    platform::UiTrace trace("file-load");
     const CPageRec& page = m_settings.RecordPage();
     m_trackInfo.bitrate = page.GetBitrate();
     m_trackInfo.sampleRate = page.GetSampleRate();
@@ -103,6 +109,7 @@ void CMainPanel::OnOpenFile()
 
 void CMainPanel::OnRecord()
 {
+    platform::UiTrace trace(m_recorder ? "record-stop" : "record-start");
     SetFocus();
     if (m_recorder) {
         StopRecording();
@@ -142,6 +149,11 @@ void CMainPanel::OnRecord()
 
 void CMainPanel::StopRecording()
 {
+    if (m_recorder && platform::UiTrace::Enabled()) {
+        if (m_recorder->IsCapturing())
+            m_recorder->Stop();
+        platform::UiTrace::Report("record-overruns", static_cast<double>(m_recorder->Overruns()));
+    }
     m_recorder.reset();  // capture stops after its wait; the file is closed
 
     m_recordButton->SetIconId(res::IDI_RECORD);
@@ -161,6 +173,7 @@ void CMainPanel::StopRecording()
 
 void CMainPanel::OnPlay()
 {
+    platform::UiTrace trace("play-press");
     SetFocus();
     if (!m_mp3Player) {
         OnOpenFile();
@@ -172,7 +185,9 @@ void CMainPanel::OnPlay()
     }
     if (m_mp3Player->GetLength() - m_mp3Player->GetPosition() < 0.5f)
         JumpToStart();
-    m_mp3Player->Play();
+    // No output device (the player has shown why): the panel stays stopped.
+    if (!m_mp3Player->Play())
+        return;
 
     m_playButton->SetIconId(res::IDI_STOP);
     m_recordButton->Disable();

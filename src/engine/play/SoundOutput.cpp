@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/play/PlaybackStream.h"
+#include "platform/SdlAudio.h"
 
 namespace play {
 
@@ -25,6 +26,9 @@ SoundOutput::~SoundOutput() { Close(); }
 bool SoundOutput::Open(int sampleRate, int channels)
 {
     Close();
+    platform::SdlAudio& sdl = platform::SdlAudio::Get();
+    if (!sdl.Init())
+        return false;
     SDL_AudioSpec want{};
     want.freq = sampleRate;
     want.format = AUDIO_S16SYS;
@@ -35,7 +39,7 @@ bool SoundOutput::Open(int sampleRate, int channels)
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts to whatever the device needs, the callback always
     // gets the format asked for (a rate of 0 becomes SDL's default, which `have` tells).
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    m_device = sdl.Open(false, want, have);
     if (m_device == 0)
         return false;
     m_rate = have.freq;
@@ -48,7 +52,8 @@ void SoundOutput::Close()
     if (m_device == 0)
         return;
     Route(nullptr);
-    SDL_CloseAudioDevice(m_device);
+    // The device is paused now and never calls back again, so this object may go at once.
+    platform::SdlAudio::Get().CloseLater(m_device);
     m_device = 0;
 }
 
@@ -62,7 +67,7 @@ bool SoundOutput::Route(PlaybackStream* stream)
         return false;
     if (m_routed) {
         // Once paused, SDL no longer runs the callback.
-        SDL_PauseAudioDevice(m_device, 1);
+        platform::SdlAudio::Get().Pause(m_device, true);
         m_source.store(nullptr, std::memory_order_release);
         m_routed->OutputStopped();
         m_routed = nullptr;
@@ -70,7 +75,7 @@ bool SoundOutput::Route(PlaybackStream* stream)
     if (stream) {
         m_source.store(stream, std::memory_order_release);
         m_routed = stream;
-        SDL_PauseAudioDevice(m_device, 0);
+        platform::SdlAudio::Get().Pause(m_device, false);
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "engine/record/SdlAudioInput.h"
 
+#include "platform/SdlAudio.h"
+
 CSdlAudioInput::~CSdlAudioInput()
 {
     Close();
@@ -10,11 +12,10 @@ bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPerio
     Close();
     if (format.bitsPerSample != 16 || format.channels == 0)
         return false;
-    // SDL counts its users of the audio subsystem, so the player and the recorder can each
-    // hold it.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    // Loads SDL the first time; the subsystem then stays up for the player and later recordings.
+    platform::SdlAudio& sdl = platform::SdlAudio::Get();
+    if (!sdl.Init())
         return false;
-    m_subsystem = true;
     m_sink = std::move(sink);
 
     // The period: the largest power of two not above the hint, so one period never spans more
@@ -32,7 +33,7 @@ bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPerio
     want.userdata = this;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts whatever the hardware gives into the asked format.
-    m_device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    m_device = sdl.Open(true, want, have);
     if (m_device == 0) {
         Close();
         return false;
@@ -44,20 +45,17 @@ bool CSdlAudioInput::Start()
 {
     if (m_device == 0)
         return false;
-    SDL_PauseAudioDevice(m_device, 0);
+    platform::SdlAudio::Get().Pause(m_device, false);
     return true;
 }
 
 void CSdlAudioInput::Close()
 {
     if (m_device != 0) {
-        // Waits for a running callback and stops SDL's audio thread.
-        SDL_CloseAudioDevice(m_device);
+        // Waits for a running callback and stops SDL's audio thread: the sink is never called
+        // after this. A capture device has no output to drain, so this is quick.
+        platform::SdlAudio::Get().Close(m_device);
         m_device = 0;
-    }
-    if (m_subsystem) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_subsystem = false;
     }
     m_sink = nullptr;
 }

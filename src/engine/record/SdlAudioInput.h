@@ -4,7 +4,7 @@
 // Thread: Open, Start and Close on the user-interface thread; the sink runs on SDL's audio
 // thread.
 
-#include <SDL.h>
+#include <SDL_audio.h>
 
 #include "engine/record/AudioInputDevice.h"
 
@@ -24,5 +24,4 @@ private:
 
     Sink m_sink;
     SDL_AudioDeviceID m_device = 0;
-    bool m_subsystem = false;
 };

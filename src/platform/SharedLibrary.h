@@ -13,7 +13,8 @@ public:
     CSharedLibrary(const CSharedLibrary&) = delete;
     CSharedLibrary& operator=(const CSharedLibrary&) = delete;
 
-    // Loads exactly the file at path (no search); false when it cannot be loaded.
+    // Loads the file at path; a bare file name is looked up the system's usual way. False when
+    // it cannot be loaded.
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return m_handle != nullptr; }
