@@ -1,0 +1,228 @@
+#include "support/PulseServer.h"
+
+#include <chrono>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testing_support {
+
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Runs argv and waits for it; its exit status, or -1.
+int RunAndWait(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::uint32_t Le32(const std::string& s, std::size_t at)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
+}
+
+// Whether the server has a recording stream (parecord's) connected.
+bool HasRecordingStream()
+{
+    FILE* list = ::popen("pactl list short source-outputs 2>/dev/null", "r");
+    if (!list)
+        return false;
+    char line[256];
+    const bool any = std::fgets(line, sizeof line, list) != nullptr;
+    ::pclose(list);
+    return any;
+}
+
+}  // namespace
+
+bool PulseServer::Available() { return !Env("DR_PULSE_DIR").empty() && !Env("DR_PULSE_CONTROL").empty(); }
+bool PulseServer::Kill() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--kill"}) == 0; }
+bool PulseServer::Start() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--start"}) == 0; }
+bool PulseServer::Running() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--status"}) == 0; }
+int PulseServer::Rate() { return std::atoi(Env("DR_PULSE_RATE").c_str()); }
+int PulseServer::Channels() { return std::atoi(Env("DR_PULSE_CHANNELS").c_str()); }
+std::string PulseServer::MicFifo() { return Env("DR_PULSE_MIC_FIFO"); }
+std::string PulseServer::Monitor() { return Env("DR_PULSE_MONITOR"); }
+
+MicFeeder::MicFeeder(double frequencyHz, int amplitude)
+    : m_frequency(frequencyHz), m_amplitude(amplitude), m_thread([this] { Run(); })
+{
+}
+
+MicFeeder::~MicFeeder()
+{
+    m_stop.store(true);
+    m_thread.join();
+}
+
+std::int16_t MicFeeder::Sample(std::uint64_t frame) const
+{
+    const double t = static_cast<double>(frame) / PulseServer::Rate();
+    return static_cast<std::int16_t>(std::lround(m_amplitude * std::sin(2.0 * M_PI * m_frequency * t)));
+}
+
+void MicFeeder::Run()
+{
+    // Writing into a FIFO whose reader died raises SIGPIPE: this thread wants EPIPE instead.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
+    const int rate = PulseServer::Rate();
+    const int channels = PulseServer::Channels();
+    const std::string fifo = PulseServer::MicFifo();
+    const std::size_t chunkFrames = static_cast<std::size_t>(rate) / 100;
+    std::vector<std::int16_t> chunk(chunkFrames * static_cast<std::size_t>(channels));
+    int fd = -1;
+    std::uint64_t frame = 0;
+    const auto start = std::chrono::steady_clock::now();
+    while (!m_stop.load()) {
+        const auto due = start + std::chrono::microseconds(frame * 1000000 / static_cast<std::uint64_t>(rate));
+        std::this_thread::sleep_until(due);
+        if (fd < 0)
+            fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // ENXIO: no reader yet
+        if (fd >= 0 && !m_hold.load()) {
+            for (std::size_t i = 0; i < chunkFrames; ++i)
+                for (int c = 0; c < channels; ++c)
+                    chunk[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = Sample(frame + i);
+            const auto* bytes = reinterpret_cast<const char*>(chunk.data());
+            std::size_t left = chunk.size() * sizeof(std::int16_t);
+            // The server reads far more often than every 10 ms; a full pipe means it is gone or
+            // stopped, and waiting for room longer than a chunk would only drift.
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+            while (left > 0 && !m_stop.load()) {
+                const ssize_t n = ::write(fd, bytes, left);
+                if (n > 0) {
+                    bytes += n;
+                    left -= static_cast<std::size_t>(n);
+                    continue;
+                }
+                if (n < 0 && errno == EAGAIN && std::chrono::steady_clock::now() < giveUp) {
+                    pollfd p{fd, POLLOUT, 0};
+                    ::poll(&p, 1, 10);
+                    continue;
+                }
+                ::close(fd);  // EPIPE: the server is gone; a new one makes a new FIFO
+                fd = -1;
+                break;
+            }
+            if (left == 0)
+                m_written.fetch_add(chunkFrames);
+        } else {
+            // Also a stopped stream of a microphone: reopen the FIFO next time if it vanished.
+            struct stat st {};
+            if (fd >= 0 && ::stat(fifo.c_str(), &st) != 0) {
+                ::close(fd);
+                fd = -1;
+            }
+        }
+        frame += chunkFrames;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+SpeakerRecorder::SpeakerRecorder(const std::string& rawPath) : m_path(rawPath)
+{
+    const std::string device = "--device=" + PulseServer::Monitor();
+    const std::string rate = "--rate=" + std::to_string(PulseServer::Rate());
+    const std::string channels = "--channels=" + std::to_string(PulseServer::Channels());
+    // Small fragments, so what reached the speaker is in the file soon after.
+    std::vector<std::string> args = {"parecord", "--raw", "--format=s16le", device, rate, channels,
+                                     "--latency-msec=20", m_path};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawnp(&m_pid, "parecord", nullptr, nullptr, argv.data(), environ) != 0) {
+        m_pid = -1;
+        return;
+    }
+    // Recording only once the server lists parecord's stream, so nothing played is missed.
+    for (int i = 0; i < 250 && !HasRecordingStream(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+SpeakerRecorder::~SpeakerRecorder() { Finish(); }
+
+std::vector<std::int16_t> SpeakerRecorder::Finish()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGINT);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+    }
+    std::ifstream in(m_path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+std::vector<std::int16_t> DecodeWithMpg123(const std::string& mp3Path, int* channels, int* rate)
+{
+    const std::string wav = mp3Path + ".decoded.wav";
+    if (RunAndWait({"mpg123", "-q", "-w", wav, mp3Path}) != 0)
+        return {};
+    std::ifstream in(wav, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(wav.c_str());
+    std::vector<std::int16_t> samples;
+    for (std::size_t at = 12; at + 8 <= bytes.size();) {
+        const std::string id = bytes.substr(at, 4);
+        std::uint32_t size = Le32(bytes, at + 4);
+        if (id == "fmt " && at + 16 <= bytes.size()) {
+            if (channels)
+                *channels = static_cast<unsigned char>(bytes[at + 10]);
+            if (rate)
+                *rate = static_cast<int>(Le32(bytes, at + 12));
+        } else if (id == "data") {
+            // mpg123 writing to a file fixes the size at the end; be lenient with the rest.
+            const std::size_t avail = bytes.size() - (at + 8);
+            const std::size_t n = std::min<std::size_t>(size, avail) / 2;
+            samples.resize(n);
+            std::memcpy(samples.data(), bytes.data() + at + 8, n * 2);
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return samples;
+}
+
+}  // namespace testing_support

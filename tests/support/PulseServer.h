@@ -1,0 +1,80 @@
+#pragma once
+// The private PulseAudio server that scripts/with-pulse runs beside a test: control of the
+// server, a microphone fed at real-time pace and a recorder of what reaches the speaker.
+// Tests labelled "pulse" run inside with-pulse; outside it Available() is false.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+class PulseServer {
+public:
+    // True inside a with-pulse run.
+    static bool Available();
+    // Ends the server at once (as a crash would) and waits until it is gone.
+    static bool Kill();
+    // Starts it again and waits until it answers.
+    static bool Start();
+    static bool Running();
+    static int Rate();
+    static int Channels();
+    static std::string MicFifo();
+    static std::string Monitor();
+};
+
+// Writes a signal into the server's microphone FIFO at real-time pace from a thread of its own,
+// 10 ms at a time, from construction until destruction. Frame n of the signal (all channels
+// alike) is Sample(n). Time runs on while the FIFO has no reader (server gone): the signal then
+// continues where a real microphone's would. A restarted server's new FIFO is found by itself.
+class MicFeeder {
+public:
+    MicFeeder(double frequencyHz, int amplitude);
+    ~MicFeeder();
+    MicFeeder(const MicFeeder&) = delete;
+    MicFeeder& operator=(const MicFeeder&) = delete;
+
+    std::int16_t Sample(std::uint64_t frame) const;
+    // While held, writes nothing but keeps the FIFO open: the source stalls without an error.
+    void Hold(bool hold) { m_hold.store(hold); }
+    // Frames the server has taken so far.
+    std::uint64_t FramesWritten() const { return m_written.load(); }
+
+private:
+    void Run();
+
+    double m_frequency;
+    int m_amplitude;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_hold{false};
+    std::atomic<std::uint64_t> m_written{0};
+    std::thread m_thread;
+};
+
+// Records the speaker's monitor with parecord into a raw file (signed 16-bit, the server's rate
+// and channels) from construction until Finish.
+class SpeakerRecorder {
+public:
+    explicit SpeakerRecorder(const std::string& rawPath);
+    ~SpeakerRecorder();
+    SpeakerRecorder(const SpeakerRecorder&) = delete;
+    SpeakerRecorder& operator=(const SpeakerRecorder&) = delete;
+
+    // Stops parecord and returns the interleaved samples it recorded.
+    std::vector<std::int16_t> Finish();
+
+private:
+    std::string m_path;
+    pid_t m_pid = -1;
+};
+
+// Decodes an MP3 file with the mpg123 command-line decoder (not the program's decoding code)
+// into interleaved 16-bit samples at the file's own rate; channels gets the channel count.
+std::vector<std::int16_t> DecodeWithMpg123(const std::string& mp3Path, int* channels = nullptr,
+                                           int* rate = nullptr);
+
+}  // namespace testing_support
