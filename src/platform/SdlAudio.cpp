@@ -84,7 +84,19 @@ SDL_AudioDeviceID SdlAudio::Open(bool capture, const SDL_AudioSpec& want, SDL_Au
         if (!m_ready)
             return 0;
     }
-    const SDL_AudioDeviceID device = m_open(nullptr, capture ? 1 : 0, &want, &have, 0);
+    SDL_AudioDeviceID device = m_open(nullptr, capture ? 1 : 0, &want, &have, 0);
+    if (device == 0) {
+        // The sound server may have gone away and come back since the subsystem started: its
+        // connection is made once, at initialisation. With no device of ours open, start the
+        // subsystem again and try once more.
+        WaitForClosed();
+        if (OpenDevices() == 0) {
+            Shutdown();
+            if (!Init())
+                return 0;
+            device = m_open(nullptr, capture ? 1 : 0, &want, &have, 0);
+        }
+    }
     if (device != 0)
         m_openDevices.fetch_add(1, std::memory_order_acq_rel);
     return device;
