@@ -4,7 +4,7 @@
  *
  * Usage: startup_probe <settle ms> <program> [args...]
  * Prints: "<ms to mapped> <resident kB>" */
-#define _POSIX_C_SOURCE 200809L
+#define _DEFAULT_SOURCE
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <stdio.h>

@@ -6,6 +6,7 @@
 #include "app/MainFrame.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
+#include "platform/UiTrace.h"
 #include "res/ResourceIds.h"
 
 wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
@@ -16,7 +17,11 @@ bool CRecorderApp::OnInit()
 {
     // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
     wxLog::SetLogLevel(wxLOG_Info);
-    platform::RegisterPrivateFonts();
+    {
+        platform::UiTrace trace("startup-fonts");
+        platform::RegisterPrivateFonts();
+    }
+    platform::UiTrace trace("startup-frame");
     return InitInstance();
 }
 
