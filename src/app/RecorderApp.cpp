@@ -17,6 +17,11 @@ bool CRecorderApp::OnInit()
 {
     // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
     wxLog::SetLogLevel(wxLOG_Info);
+    // No window here handles idle or update-UI events: without these modes every event the
+    // loop handles (ten meter ticks a second while recording) is followed by a walk of every
+    // window with both.
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
     {
         platform::UiTrace trace("startup-fonts");
         platform::RegisterPrivateFonts();
