@@ -123,14 +123,20 @@ void CMainPanel::OnRecord()
     m_trackInfo.startSeconds = static_cast<std::uint32_t>(std::max(0.0f, m_mp3Player->GetLength()));
     DestroyPlayer();
 
-    m_recorder = std::make_unique<CWaveRecorder>();
-    if (!m_recorder->Prepare(m_trackInfo)) {
-        m_recorder.reset();
-        return;
+    {
+        platform::UiTrace prepareTrace("record-prepare");
+        m_recorder = std::make_unique<CWaveRecorder>();
+        if (!m_recorder->Prepare(m_trackInfo)) {
+            m_recorder.reset();
+            return;
+        }
     }
     // A start that fails leaves the recorder in place until the next record or stop command.
-    if (!m_recorder->Start())
-        return;
+    {
+        platform::UiTrace startTrace("record-open-input");
+        if (!m_recorder->Start())
+            return;
+    }
 
     m_recordButton->SetIconId(res::IDI_STOP);
     m_playButton->Disable();

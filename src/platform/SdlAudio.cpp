@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/UiTrace.h"
+
 namespace platform {
 
 namespace {
@@ -71,8 +73,12 @@ bool SdlAudio::Init()
     std::lock_guard<std::mutex> lock(m_initMutex);
     if (m_ready)
         return true;
-    if (!Load())
-        return false;
+    {
+        UiTrace trace("sdl-load");
+        if (!Load())
+            return false;
+    }
+    UiTrace trace("sdl-init-audio");
     m_ready = m_initSubSystem(SDL_INIT_AUDIO) == 0;
     return m_ready;
 }
