@@ -85,6 +85,14 @@ int main(int argc, char** argv)
     }
     usleep((useconds_t)settle * 1000);
     const long rss = RssKb(pid);
+    /* For looking closer: a copy of the memory map with its resident sizes. */
+    const char* smaps = getenv("DR_PROBE_SMAPS");
+    if (smaps) {
+        char cmd[512];
+        snprintf(cmd, sizeof cmd, "cp /proc/%d/smaps '%s'", (int)pid, smaps);
+        if (system(cmd) != 0)
+            fprintf(stderr, "could not copy the memory map\n");
+    }
     kill(pid, SIGTERM);
     for (int i = 0; i < 200 && waitpid(pid, NULL, WNOHANG) == 0; ++i)
         usleep(10000);

@@ -54,7 +54,7 @@ CMainPanel::~CMainPanel()
     // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
     // closes the file.
     if (m_mp3Player)
-        m_mp3Player.reset();
+        DestroyPlayer();
     else
         m_recorder.reset();
 }
