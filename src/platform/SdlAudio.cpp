@@ -38,8 +38,10 @@ SdlAudio::~SdlAudio()
     m_closerWake.notify_all();
     if (m_closer.joinable())
         m_closer.join();
-    Shutdown();
-    // The library stays loaded: a thread of a sound server library may still be winding down.
+    // The subsystem is not shut down and the library stays loaded: the process is ending, and
+    // unloading SDL would take the sound libraries it links and opens with it while threads of
+    // theirs may still be winding down.
+    m_library.Detach();
 }
 
 void SdlAudio::Shutdown()

@@ -59,7 +59,7 @@ public:
 
 private:
     SdlAudio() = default;
-    // At exit: finishes the closes under way and shuts the subsystem down.
+    // At exit: finishes the closes under way.
     ~SdlAudio();
     bool Load();
     void CloserLoop();

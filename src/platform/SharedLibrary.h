@@ -17,6 +17,8 @@ public:
     // it cannot be loaded.
     bool Open(const std::string& path);
     void Close();
+    // Forgets the library without unloading it: it stays in the process until the end.
+    void Detach() { m_handle = nullptr; }
     bool IsOpen() const { return m_handle != nullptr; }
     // Address of an exported name, or nullptr.
     void* Symbol(const char* name) const;
