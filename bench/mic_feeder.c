@@ -1,6 +1,8 @@
 /* Feeds a PulseAudio pipe source at real-time pace: a 440 Hz tone (all channels alike) as
- * interleaved signed 16-bit little-endian PCM, 10 ms at a time, until killed. A FIFO that has
- * lost its reader (server restarted) is opened again.
+ * interleaved signed 16-bit little-endian PCM, 10 ms at a time, until killed. Like a real
+ * microphone it never catches up: a block the FIFO has no room for (the server is not reading,
+ * nobody records) is dropped and time runs on. A FIFO that has lost its reader (server
+ * restarted) is opened again.
  *
  * Usage: mic_feeder <fifo> <rate> <channels> */
 #define _DEFAULT_SOURCE
@@ -33,7 +35,7 @@ int main(int argc, char** argv)
     int fd = -1;
     for (;;) {
         if (fd < 0)
-            fd = open(argv[1], O_WRONLY);
+            fd = open(argv[1], O_WRONLY | O_NONBLOCK);
         for (int i = 0; i < frames; ++i, ++n) {
             const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * 440.0 * (double)n / rate));
             for (int c = 0; c < channels; ++c)

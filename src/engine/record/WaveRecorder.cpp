@@ -97,8 +97,13 @@ bool CWaveRecorder::Start()
     }
     // The queue has room for every buffer.
     m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice(), m_headers.size());
-    const std::uint32_t frames =
+    // The device's period: about a tenth of a second, and never less than one buffer. Each
+    // period wakes the sound library's capture thread and the encoding thread once; periods of
+    // one encoder chunk (26 ms at 44.1 kHz) cost more in wake-ups than the encoding itself. The
+    // level meter, drawn every 100 ms, still gets a new buffer for nearly every picture.
+    const std::uint32_t chunkFrames =
         static_cast<std::uint32_t>(m_sampleCount) / std::max<std::uint16_t>(m_format.channels, 1);
+    const std::uint32_t frames = std::max(chunkFrames, m_format.samplesPerSec / 10);
     if (!m_waveIn->Open(m_format, frames, [this](WaveHeader& h) { WaveInCallback(h); })) {
         m_waveIn.reset();
         m_capturing = false;
