@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include <wx/menu.h>
+#include <wx/settings.h>
 
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
@@ -34,6 +35,11 @@ bool CMainFrame::LoadFrame(int resourceId)
     if (!Create(nullptr, wxID_ANY, WindowTitleText(), wxDefaultPosition, wxDefaultSize,
                 PreCreateWindow()))
         return false;
+    // The frame's client area is repainted under every control that redraws; with a font and
+    // text colour of its own each repaint skips the GTK theme look-ups (see CMainPanel::Create).
+    SetOwnFont(*wxNORMAL_FONT);
+    SetOwnForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
+    SetOwnBackgroundColour(GetBackgroundColour());  // the theme's, looked up once
     SetIcons(res::ProgramIconBundle());
     SetMenuBar(res::CreateMainMenuBar());
     platform::DetachMenuAccelerators(this);

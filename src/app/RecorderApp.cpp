@@ -1,7 +1,5 @@
 #include "app/RecorderApp.h"
 
-#include <SDL.h>
-
 #include <wx/log.h>
 
 #include "app/AboutDlg.h"
@@ -12,6 +10,7 @@
 #include "platform/Profile.h"
 #include "platform/SafeOpen.h"
 #include "platform/SignalPipe.h"
+#include "platform/UiTrace.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -29,15 +28,23 @@ CRecorderApp::~CRecorderApp() = default;
 
 bool CRecorderApp::OnInit()
 {
-    // Termination signals close the window as the user would; SDL must not turn them into
-    // quit events of its own that nobody reads.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Termination signals close the window as the user would (SDL, once loaded, leaves them
+    // alone).
     platform::SignalPipe::Install();
     m_shutdown = std::make_unique<CShutdownWatch>();
     // wxWidgets' own debugging chatter is for developers, not for the terminal of a user.
     wxLog::SetLogLevel(wxLOG_Info);
     platform::IgnoreFileSizeSignal();
-    platform::RegisterPrivateFonts();
+    // No window here handles idle or update-UI events: without these modes every event the
+    // loop handles (ten meter ticks a second while recording) is followed by a walk of every
+    // window with both.
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
+    {
+        platform::UiTrace trace("startup-fonts");
+        platform::RegisterPrivateFonts();
+    }
+    platform::UiTrace trace("startup-frame");
     return InitInstance();
 }
 

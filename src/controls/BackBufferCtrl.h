@@ -1,8 +1,12 @@
 #pragma once
 // Base of the custom-drawn display controls (level meter, status lamp, format and size panel,
-// time display). Each keeps its whole picture in an off-screen bitmap of its own size, draws
-// only into that bitmap and invalidates itself; the one paint handler here copies the whole
-// bitmap to the window whatever the update region is. A new back buffer is black.
+// time display). Each keeps its whole picture in an off-screen bitmap of its own size and draws
+// only into that bitmap; the one paint handler here copies the whole bitmap to the window
+// whatever the update region is. A new picture is copied to the window at once where the
+// display allows drawing outside a paint (X11): a repaint through the toolkit redraws the frame
+// and the panel beneath the control too, which made the level meter's ten pictures a second
+// the largest cost of the user interface while recording. Elsewhere the control invalidates
+// itself. A new back buffer is black.
 //
 // User-interface thread only.
 
@@ -34,11 +38,10 @@ public:
     int GetBufferHeight() const { return m_height; }
 
 protected:
-    // Runs draw on a memory device context holding the back buffer, then invalidates the
-    // window so the next paint shows the new picture.
+    // Runs draw on a memory device context holding the back buffer, then shows the new picture.
     void Draw(const std::function<void(wxDC& dc)>& draw);
 
-    // Replaces the whole picture with image (of the control's size), then invalidates.
+    // Replaces the whole picture with image (of the control's size), then shows it.
     void ReplaceBackBuffer(const wxImage& image);
 
     // Fills rect of the back buffer with black.
@@ -54,6 +57,8 @@ protected:
 
 private:
     void OnPaint(wxPaintEvent& event);
+    // Brings the window up to date with the back buffer.
+    void Present();
 
     wxBitmap m_bitmap;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <wx/fontenum.h>
+#include "platform/PrivateFonts.h"
 
 namespace controls {
 namespace {
@@ -13,7 +13,7 @@ const wxString& FaceName()
 {
     static const wxString face = [] {
         for (const char* candidate : {"Tahoma", "Liberation Sans", "Arial", "Nimbus Sans", "DejaVu Sans"}) {
-            if (wxFontEnumerator::IsValidFacename(candidate))
+            if (platform::FontFamilyInstalled(candidate))
                 return wxString(candidate);
         }
         return wxString();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -64,7 +65,13 @@ void CLevelMeter::SetupTrace(int count, int /*bits*/, int stereo)
 
 void CLevelMeter::DrawSamples(const std::int16_t* samples)
 {
-    wxImage image(std::max(1, m_width), std::max(1, m_height), true);
+    const int width = std::max(1, m_width);
+    const int height = std::max(1, m_height);
+    if (!m_trace.IsOk() || m_trace.GetWidth() != width || m_trace.GetHeight() != height)
+        m_trace.Create(width, height, true);
+    else
+        std::memset(m_trace.GetData(), 0, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    wxImage& image = m_trace;
     auto trace = [&](int base, int offset) {
         int x0 = kMargin;
         int y0 = base;

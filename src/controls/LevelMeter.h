@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include <wx/image.h>
+
 #include "controls/BackBufferCtrl.h"
 
 class CLevelMeter : public CBackBufferCtrl {
@@ -32,4 +34,6 @@ private:
     float m_fScale = 0.0f;
     int m_bStereo = 0;
     int m_nCount = 0;
+    // The trace is drawn here, reused from tick to tick (cleared, not reallocated).
+    wxImage m_trace;
 };

@@ -55,7 +55,7 @@ CMainPanel::~CMainPanel()
     // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
     // closes the file.
     if (m_mp3Player)
-        m_mp3Player.reset();
+        DestroyPlayer();
     else
         m_recorder.reset();
 }
@@ -65,6 +65,11 @@ bool CMainPanel::Create(wxWindow* parent)
     if (!wxWindow::Create(parent, wxID_ANY, wxPoint(0, 0), wxSize(314, 152), wxWANTS_CHARS))
         return false;
     SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_MENU));
+    // The panel is repainted under every control that redraws (the level meter ten times a
+    // second); with a font and text colour of its own, each repaint skips the GTK theme
+    // look-ups a window without them makes. Own values are not passed on to the controls.
+    SetOwnFont(*wxNORMAL_FONT);
+    SetOwnForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_MENUTEXT));
     return OnCreate() == 0;
 }
 

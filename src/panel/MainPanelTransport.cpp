@@ -18,6 +18,7 @@
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/MessageBox.h"
+#include "platform/UiTrace.h"
 #include "res/ResourceIds.h"
 
 namespace {
@@ -57,7 +58,11 @@ void LogDropped(const std::string& path, const CWaveRecorder::DroppedInput& drop
 
 }  // namespace
 
-void CMainPanel::DestroyPlayer() { m_mp3Player.reset(); }
+void CMainPanel::DestroyPlayer()
+{
+    platform::UiTrace trace("player-destroy");
+    m_mp3Player.reset();
+}
 
 void CMainPanel::ShowSettingsFormat()
 {
@@ -69,6 +74,7 @@ void CMainPanel::ShowSettingsFormat()
 
 void CMainPanel::LoadCurrentFile()
 {
+    platform::UiTrace trace("file-load");
     const CPageRec& page = m_settings.RecordPage();
     m_trackInfo.bitrate = page.GetBitrate();
     m_trackInfo.sampleRate = page.GetSampleRate();
@@ -139,6 +145,7 @@ void CMainPanel::OpenChosenFile(const std::string& path)
 
 void CMainPanel::OnRecord()
 {
+    platform::UiTrace trace(m_recorder ? "record-stop" : "record-start");
     SetFocus();
     if (m_recorder) {
         StopRecording();
@@ -153,13 +160,23 @@ void CMainPanel::OnRecord()
     m_trackInfo.startSeconds = static_cast<std::uint32_t>(std::max(0.0f, m_mp3Player->GetLength()));
     DestroyPlayer();
 
-    m_recorder = std::make_unique<CWaveRecorder>();
-    if (!m_recorder->Prepare(m_trackInfo)) {
+    bool prepared = false;
+    {
+        platform::UiTrace prepareTrace("record-prepare");
+        m_recorder = std::make_unique<CWaveRecorder>();
+        prepared = m_recorder->Prepare(m_trackInfo);
+    }
+    if (!prepared) {
         m_recorder.reset();  // the writer has said why
         RecoverFromFailedStart(position, nullptr);
         return;
     }
-    if (!m_recorder->Start()) {
+    bool started = false;
+    {
+        platform::UiTrace startTrace("record-open-input");
+        started = m_recorder->Start();
+    }
+    if (!started) {
         const bool format = m_recorder->LastStartFailure() == CWaveRecorder::StartFailure::Format;
         m_recorder.reset();  // closes the device, if it opened, and the file
         RecoverFromFailedStart(position, format ? kFormatRefused : kNoInputDevice);
@@ -203,6 +220,8 @@ void CMainPanel::EndRecording()
     if (m_recorder) {
         m_recorder->Stop();
         dropped = m_recorder->Dropped();
+        if (platform::UiTrace::Enabled())
+            platform::UiTrace::Report("record-overruns", static_cast<double>(m_recorder->Overruns()));
     }
     const std::string path = m_trackInfo.path;
     m_recorder.reset();
@@ -228,6 +247,7 @@ void CMainPanel::EndRecording()
 
 void CMainPanel::OnPlay()
 {
+    platform::UiTrace trace("play-press");
     SetFocus();
     if (!m_mp3Player) {
         OnOpenFile();
@@ -239,7 +259,9 @@ void CMainPanel::OnPlay()
     }
     if (m_mp3Player->GetLength() - m_mp3Player->GetPosition() < 0.5f)
         JumpToStart();
-    m_mp3Player->Play();
+    // No output device (the player has shown why): the panel stays stopped.
+    if (!m_mp3Player->Play())
+        return;
 
     m_playButton->SetIconId(res::IDI_STOP);
     m_recordButton->Disable();

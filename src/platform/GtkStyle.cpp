@@ -2,6 +2,10 @@
 
 #include "platform/GtkStyle.h"
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace platform {
 namespace {
 
@@ -30,6 +34,16 @@ void AddScreenCss(const char* css)
     gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);
+}
+
+bool CanDrawOutsidePaint()
+{
+#ifdef GDK_WINDOWING_X11
+    static const bool x11 = GDK_IS_X11_DISPLAY(gdk_display_get_default());
+    return x11;
+#else
+    return false;
+#endif
 }
 
 }  // namespace platform

@@ -14,6 +14,10 @@ void AddWidgetCss(GtkWidget* widget, const char* css);
 // Adds css to every widget on the default screen, above the theme.
 void AddScreenCss(const char* css);
 
+// True when windows may be drawn on outside the toolkit's paint cycle (an X11 display): what
+// is drawn shows at once. Elsewhere (Wayland) only painting shows anything.
+bool CanDrawOutsidePaint();
+
 }  // namespace platform
 
 #endif

@@ -170,3 +170,51 @@ TEST_F(LevelMeterTest, StereoSetupWithATinyBufferStaysInsideIt)
 }
 
 }  // namespace
+
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+
+namespace {
+
+// What the X server shows in the meter's window now.
+wxImage OnScreen(wxWindow* window)
+{
+    GdkWindow* gdk = window->GTKGetDrawingWindow();
+    const wxSize size = window->GetClientSize();
+    GdkPixbuf* pixbuf = gdk ? gdk_pixbuf_get_from_window(gdk, 0, 0, size.x, size.y) : nullptr;
+    wxImage image(size.x, size.y, true);
+    if (pixbuf == nullptr)
+        return image;
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guchar* data = gdk_pixbuf_get_pixels(pixbuf);
+    for (int y = 0; y < size.y; ++y)
+        for (int x = 0; x < size.x; ++x) {
+            const guchar* p = data + y * stride + x * channels;
+            image.SetRGB(x, y, p[0], p[1], p[2]);
+        }
+    g_object_unref(pixbuf);
+    return image;
+}
+
+}  // namespace
+
+TEST_F(LevelMeterTest, TheWindowShowsEachPictureAtOnceAndAfterARepaint)
+{
+    RunEventsUntil([&] { return meter->IsShownOnScreen(); }, 5000);
+    RunEventsUntil([] { return false; }, 200);
+    std::vector<std::int16_t> samples(kCount, 0);
+    meter->SetupTrace(kCount, 16, 0);
+    for (int picture = 0; picture < 3; ++picture) {
+        samples.assign(kCount, static_cast<std::int16_t>(picture * 9000));
+        meter->DrawSamples(samples.data());
+        // Without a turn of the event loop: the picture is on the screen already.
+        EXPECT_EQ(LitPixels(OnScreen(meter)), LitPixels(meter->GetBackBufferImage())) << "picture " << picture;
+    }
+    // Covered and uncovered (a repaint through the toolkit), it shows the same.
+    meter->Refresh();
+    RunEventsUntil([] { return false; }, 200);
+    EXPECT_EQ(LitPixels(OnScreen(meter)), LitPixels(meter->GetBackBufferImage()));
+    EXPECT_NE(LitPixels(OnScreen(meter)), "");
+}
+#endif

@@ -9,6 +9,7 @@
 #include "controls/StatusLamp.h"
 #include "panel/WindowTitle.h"
 #include "platform/Profile.h"
+#include "platform/SdlAudio.h"
 #include "res/ResourceIds.h"
 #include "res/TextMenuItem.h"
 #include "support/GuiWait.h"
@@ -29,6 +30,8 @@ void PanelFixture::TearDown()
 {
     if (m_frame != nullptr)
         CloseFrame();
+    // Devices closing in the background still use this test's output file.
+    platform::SdlAudio::Get().WaitForClosed();
     m_messages.reset();
     m_audioOut.reset();
     m_audioIn.reset();

@@ -8,6 +8,7 @@
 #include "engine/play/Mp3Player.h"
 #include "panel/PanelFixture.h"
 #include "platform/ProfileKeys.h"
+#include "platform/SdlAudio.h"
 #include "res/ResourceIds.h"
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"
@@ -142,6 +143,12 @@ TEST_F(TransportTest, EmptyFileShowsSettingsFormatAndStopsAtFirstTick)
     ExpectState(State::Playing, "playing empty");
     EXPECT_TRUE(WaitFor([&] { return !m_panel->IsTimerRunning(kPlayTimerId); }, 3000));
     ExpectState(State::Stopped, "stopped by tick");
+    // An empty file can never sound: no output device was opened for it (the disk driver
+    // would have made its file).
+    EXPECT_FALSE(m_panel->Player()->HasOutput());
+    EXPECT_EQ(FileSize(File("output.raw")), -1);
+    platform::SdlAudio::Get().WaitForClosed();
+    EXPECT_EQ(platform::SdlAudio::Get().OpenDevices(), 0);
 }
 
 TEST_F(TransportTest, MissingFileLeavesNoPlayerAndTheSettingsFormat)

@@ -6,7 +6,6 @@
 #include "engine/play/Mp3Decoder.h"
 #include "engine/play/PlaybackStream.h"
 #include "engine/play/SoundOutput.h"
-#include "engine/play/SoundSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/SafeOpen.h"
 
@@ -30,30 +29,25 @@ platform::UniqueFd OpenForReading(const std::string& path, std::int64_t& bytes)
 
 }  // namespace
 
-CMp3Player::CMp3Player(const TrackInfo& track) : m_track(track), m_sound(std::make_unique<play::SoundSystem>()) {}
+CMp3Player::CMp3Player(const TrackInfo& track) : m_track(track) {}
 
 CMp3Player::~CMp3Player()
 {
     if (IsPlaying())
         Pause();
-    // The output stops reading the stream before the stream (and its thread) goes.
+    // The output stops reading the stream before the stream (and its thread) goes; the device
+    // itself is closed in the background.
     m_player.reset();
     m_decoder.reset();
     m_input.Reset();
-    m_sound.reset();
 }
 
 bool CMp3Player::Load(TrackInfo& track)
 {
-    // A sound system that failed at construction gets a second chance here.
-    if (!m_sound || !m_sound->Ready())
-        m_sound = std::make_unique<play::SoundSystem>();
     if (!OpenInput(track.path))
         return false;
     if (ReadHeader(track.sampleRate, track.bitrate, track.channels))
         track.channels += 1;
-    if (!OpenPlayer(-1, track.sampleRate, track.channels != 1))
-        return false;
     Seek(static_cast<float>(track.startSeconds));
     return true;
 }
@@ -97,7 +91,7 @@ bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int sampl
 {
     ClosePlayer();
     auto output = std::make_unique<play::SoundOutput>();
-    if (!m_sound || !m_sound->Ready() || !output->Open(sampleRate, stereo ? 2 : 1)) {
+    if (!output->Open(sampleRate, stereo ? 2 : 1)) {
         platform::ShowMessage(kCannotInitPlayback, platform::MessageIcon::Stop);
         return false;
     }
@@ -118,11 +112,17 @@ void CMp3Player::CloseInput()
     m_input.Reset();
 }
 
-void CMp3Player::Play()
+bool CMp3Player::Play()
 {
-    if (m_player && m_decoder)
-        m_player->Route(m_decoder.get());
+    if (!m_decoder)
+        return true;
+    // The output takes the decoder's own format, which is the file's first header's.
+    if (!m_player && !OpenPlayer(-1, m_decoder->SampleRate(), m_decoder->Channels() != 1))
+        return false;
+    return m_player->Route(m_decoder.get());
 }
+
+bool CMp3Player::HasOutput() const { return m_player != nullptr; }
 
 void CMp3Player::Pause()
 {

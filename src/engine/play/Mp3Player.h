@@ -4,6 +4,10 @@
 // position (seconds). Playback runs in the background once started; the panel polls the
 // position. The panel creates one player per load of a file and deletes it before the next.
 //
+// The sound output is opened at the first Play and kept until the player goes; a player that
+// is never played (an empty file, or one loaded only to be recorded into) opens no device and
+// does not load the sound library. Destroying a player never waits for the device to close.
+//
 // Thread: every member is called on the user-interface thread. Decoding runs on the player's
 // decoder thread and sound output on SDL's audio thread; both are ended by the destructor.
 
@@ -19,27 +23,31 @@
 namespace play {
 class PlaybackStream;
 class SoundOutput;
-class SoundSystem;
 }  // namespace play
 
 class CMp3Player {
 public:
-    // Copies the record (the copy is not updated by Load) and takes hold of the sound system.
+    // Copies the record (the copy is not updated by Load).
     explicit CMp3Player(const TrackInfo& track);
-    // Pauses when playing, then releases the output, the decoder, the file and the sound system.
+    // Pauses when playing, then releases the output (closed in the background), the decoder
+    // and the file.
     virtual ~CMp3Player();
     CMp3Player(const CMp3Player&) = delete;
     CMp3Player& operator=(const CMp3Player&) = delete;
 
     // Opens track.path, writes the file's rate, bitrate (bits per second) and channel count
     // into track when its first header can be read (otherwise they keep what the caller put
-    // there), opens the output at that format and positions playback at track.startSeconds.
+    // there) and positions playback at track.startSeconds. The output waits for the first Play.
     // An empty file loads without a decoder: position and length 0, Play does nothing.
     // On failure a message has been shown and the caller deletes the player.
     bool Load(TrackInfo& track);
 
-    // Plays from the current position in the background; nothing without output or decoder.
-    void Play();
+    // Plays from the current position in the background, opening the output at the file's
+    // format the first time. Nothing (and true) without a decoder; false, after the playback
+    // message, when no output can be opened.
+    bool Play();
+    // True once a sound output device has been opened for this player.
+    bool HasOutput() const;
     // Stops the sound; the position stays.
     void Pause();
     bool IsPlaying();
@@ -68,7 +76,6 @@ private:
 
     float m_volume = 1.0f;  // decoder output level
     TrackInfo m_track;
-    std::unique_ptr<play::SoundSystem> m_sound;
     platform::UniqueFd m_input;
     std::optional<play::MpegFrameHeader> m_header;  // first header, while a decoder is open
     std::unique_ptr<play::PlaybackStream> m_decoder;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/play/PlaybackStream.h"
+#include "platform/SdlAudio.h"
 
 namespace play {
 
@@ -32,6 +33,9 @@ SoundOutput::~SoundOutput() { Close(); }
 bool SoundOutput::Open(int sampleRate, int channels)
 {
     Close();
+    platform::SdlAudio& sdl = platform::SdlAudio::Get();
+    if (!sdl.Init())
+        return false;
     SDL_AudioSpec want{};
     want.freq = sampleRate;
     want.format = AUDIO_S16SYS;
@@ -42,7 +46,7 @@ bool SoundOutput::Open(int sampleRate, int channels)
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts to whatever the device needs, the callback always
     // gets the format asked for (a rate of 0 becomes SDL's default, which `have` tells).
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    m_device = sdl.Open(false, want, have);
     if (m_device == 0)
         return false;
     m_rate = have.freq;
@@ -55,7 +59,8 @@ void SoundOutput::Close()
     if (m_device == 0)
         return;
     Route(nullptr);
-    SDL_CloseAudioDevice(m_device);
+    // The device is paused now and never calls back again, so this object may go at once.
+    platform::SdlAudio::Get().CloseLater(m_device);
     m_device = 0;
 }
 
@@ -69,7 +74,7 @@ bool SoundOutput::Route(PlaybackStream* stream)
         return false;
     if (m_routed) {
         // Once paused, SDL no longer runs the callback.
-        SDL_PauseAudioDevice(m_device, 1);
+        platform::SdlAudio::Get().Pause(m_device, true);
         m_source.store(nullptr, std::memory_order_release);
         m_routed->OutputStopped();
         m_routed = nullptr;
@@ -78,7 +83,7 @@ bool SoundOutput::Route(PlaybackStream* stream)
         m_lastCallback.store(Now(), std::memory_order_relaxed);
         m_source.store(stream, std::memory_order_release);
         m_routed = stream;
-        SDL_PauseAudioDevice(m_device, 0);
+        platform::SdlAudio::Get().Pause(m_device, false);
     }
     return true;
 }
@@ -87,7 +92,7 @@ bool SoundOutput::Lost() const
 {
     if (m_device == 0)
         return false;
-    if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED)
+    if (platform::SdlAudio::Get().Status(m_device) == SDL_AUDIO_STOPPED)
         return true;
     return m_routed != nullptr && Now() - m_lastCallback.load(std::memory_order_relaxed) >
                                       std::chrono::nanoseconds(kStallLimit).count();

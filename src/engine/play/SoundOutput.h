@@ -3,10 +3,13 @@
 // Routing a PlaybackStream to it plays the stream in the background, on SDL's audio thread,
 // until it is routed to none. The audio callback only copies from the stream's ring.
 //
-// Thread: user-interface thread, except the callback. A SoundSystem must be held while the
-// output exists.
+// Closing returns at once: the device is paused (the stream is no longer read, nothing more
+// is heard from it) and SDL's slow close, which lets the device drain, runs on the closer
+// thread of platform::SdlAudio.
+//
+// Thread: user-interface thread, except the callback.
 
-#include <SDL.h>
+#include <SDL_audio.h>
 
 #include <atomic>
 #include <chrono>
@@ -23,9 +26,12 @@ public:
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
 
-    // Opens the default device, paused. False when no device can be opened.
+    // Loads and initialises SDL's audio when needed and opens the default device, paused.
+    // False when no device can be opened.
     bool Open(int sampleRate, int channels);
+    // Stops reading the routed stream and hands the device to the background closer.
     void Close();
+    bool IsOpen() const { return m_device != 0; }
 
     // Starts playing stream (its rate and channels must be the output's; false otherwise),
     // or with nullptr stops: when Route(nullptr) returns, the stream is no longer read.

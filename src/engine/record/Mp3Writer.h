@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/record/BladeEncApi.h"
-#include "engine/record/SharedLibrary.h"
+#include "platform/SharedLibrary.h"
 #include "platform/UniqueFd.h"
 
 class CMp3Writer {

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/SdlAudio.h"
+
 CSdlAudioInput::~CSdlAudioInput()
 {
     Close();
@@ -15,11 +17,10 @@ bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPerio
         m_formatRefused = true;
         return false;
     }
-    // SDL counts its users of the audio subsystem, so the player and the recorder can each
-    // hold it.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    // Loads SDL the first time; the subsystem then stays up for the player and later recordings.
+    platform::SdlAudio& sdl = platform::SdlAudio::Get();
+    if (!sdl.Init())
         return false;
-    m_subsystem = true;
     m_shared = std::make_shared<Shared>();
     m_shared->sink = std::move(sink);
 
@@ -38,7 +39,7 @@ bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPerio
     want.userdata = m_shared.get();
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts whatever the hardware gives into the asked format.
-    m_device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    m_device = sdl.Open(true, want, have);
     if (m_device == 0) {
         Close();
         return false;
@@ -53,7 +54,7 @@ bool CSdlAudioInput::Start()
     m_shared->lastDelivery.store(Now(), std::memory_order_relaxed);
     m_shared->running.store(m_device, std::memory_order_release);
     m_started = true;
-    SDL_PauseAudioDevice(m_device, 0);
+    platform::SdlAudio::Get().Pause(m_device, false);
     return true;
 }
 
@@ -67,7 +68,7 @@ bool CSdlAudioInput::Lost() const
 {
     if (m_device == 0 || !m_started)
         return false;
-    return SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED || Stalled();
+    return platform::SdlAudio::Get().Status(m_device) == SDL_AUDIO_STOPPED || Stalled();
 }
 
 void CSdlAudioInput::Close()
@@ -77,24 +78,19 @@ void CSdlAudioInput::Close()
         m_shared->sink = nullptr;  // no more data to the owner from here on
     }
     if (m_device != 0) {
-        if (m_started && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED && Stalled()) {
+        platform::SdlAudio& sdl = platform::SdlAudio::Get();
+        if (m_started && sdl.Status(m_device) != SDL_AUDIO_STOPPED && Stalled()) {
             // SDL's thread may be blocked for good waiting for data; closing joins it. The
-            // closer keeps the callback's state and the subsystem until SDL lets go of both.
-            std::thread([device = m_device, shared = m_shared, subsystem = m_subsystem] {
-                SDL_CloseAudioDevice(device);
-                if (subsystem)
-                    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            // closer keeps the callback's state until SDL lets go of it.
+            std::thread([device = m_device, shared = m_shared] {
+                platform::SdlAudio::Get().Close(device);
             }).detach();
-            m_subsystem = false;
         } else {
-            // Waits for a running callback and stops SDL's audio thread.
-            SDL_CloseAudioDevice(m_device);
+            // Waits for a running callback and stops SDL's audio thread: the sink is never
+            // called after this. A capture device has no output to drain, so this is quick.
+            sdl.Close(m_device);
         }
         m_device = 0;
-    }
-    if (m_subsystem) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        m_subsystem = false;
     }
     m_shared.reset();
     m_started = false;
@@ -112,7 +108,7 @@ void SDLCALL CSdlAudioInput::OnAudio(void* userdata, Uint8* stream, int len)
     auto* shared = static_cast<Shared*>(userdata);
     // A device SDL has found gone still gets its callback, with silence SDL made up: that is
     // no recorded sound, and the missing deliveries make the device count as lost.
-    if (SDL_GetAudioDeviceStatus(shared->running.load(std::memory_order_acquire)) == SDL_AUDIO_STOPPED)
+    if (platform::SdlAudio::Get().Status(shared->running.load(std::memory_order_acquire)) == SDL_AUDIO_STOPPED)
         return;
     shared->lastDelivery.store(Now(), std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(shared->sinkMutex);

@@ -4,7 +4,7 @@
 // Thread: Open, Start, Lost and Close on the user-interface thread; the sink runs on SDL's
 // audio thread.
 
-#include <SDL.h>
+#include <SDL_audio.h>
 
 #include <atomic>
 #include <chrono>
@@ -49,7 +49,6 @@ private:
 
     std::shared_ptr<Shared> m_shared;
     SDL_AudioDeviceID m_device = 0;
-    bool m_subsystem = false;
     bool m_started = false;
     bool m_formatRefused = false;
 };

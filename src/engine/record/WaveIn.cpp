@@ -5,7 +5,7 @@
 
 bool CWaveIn::Ring::Push(WaveHeader* h)
 {
-    if (count == items.size())
+    if (items.empty() || count == items.size())
         return false;
     items[(head + count) % items.size()] = h;
     ++count;
@@ -22,7 +22,10 @@ WaveHeader* CWaveIn::Ring::Pop()
     return h;
 }
 
-CWaveIn::CWaveIn(std::unique_ptr<IAudioInputDevice> device) : m_device(std::move(device)) {}
+CWaveIn::CWaveIn(std::unique_ptr<IAudioInputDevice> device, std::size_t maxBuffers)
+    : m_device(std::move(device)), m_queued(std::max<std::size_t>(maxBuffers, 1)), m_filled(std::max<std::size_t>(maxBuffers, 1))
+{
+}
 
 CWaveIn::~CWaveIn()
 {
@@ -109,7 +112,7 @@ void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
             if (h->bytesRecorded == h->bufferLength) {
                 m_queued.Pop();
                 h->flags = (h->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
-                m_filled.Push(h);  // cannot fail: both rings hold at most kMaxBuffers in all
+                m_filled.Push(h);  // cannot fail: both rings hold at most their capacity in all
                 filledOne = true;
             }
         }

@@ -8,7 +8,6 @@
 // buffer at a time; Close joins that thread, so no callback runs after Close returns. Close
 // must not be called from inside the callback.
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -17,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/record/AudioInputDevice.h"
 #include "engine/record/WaveFormat.h"
@@ -24,9 +24,11 @@
 class CWaveIn {
 public:
     using Callback = std::function<void(WaveHeader& header)>;
-    static constexpr std::size_t kMaxBuffers = 32;
+    static constexpr std::size_t kDefaultMaxBuffers = 32;
 
-    explicit CWaveIn(std::unique_ptr<IAudioInputDevice> device);
+    // maxBuffers: how many buffers may be queued at once; the queues are allocated here, so
+    // the device thread never allocates.
+    explicit CWaveIn(std::unique_ptr<IAudioInputDevice> device, std::size_t maxBuffers = kDefaultMaxBuffers);
     ~CWaveIn();
     CWaveIn(const CWaveIn&) = delete;
     CWaveIn& operator=(const CWaveIn&) = delete;
@@ -56,9 +58,10 @@ private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
     void DeliveryLoop();                                        // delivery thread
 
-    // A fixed ring of header pointers: the device thread never allocates.
+    // A ring of header pointers of fixed capacity: the device thread never allocates.
     struct Ring {
-        std::array<WaveHeader*, kMaxBuffers> items{};
+        explicit Ring(std::size_t capacity) : items(capacity, nullptr) {}
+        std::vector<WaveHeader*> items;
         std::size_t head = 0;
         std::size_t count = 0;
         bool Push(WaveHeader* h);

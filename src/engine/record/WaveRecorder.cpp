@@ -6,6 +6,15 @@
 
 #include "engine/record/SdlAudioInput.h"
 
+int CWaveRecorder::BufferCountFor(std::uint32_t chunkBytes, std::uint32_t bytesPerSecond)
+{
+    if (chunkBytes == 0)
+        return kMinBufferCount;
+    const std::uint64_t queueBytes = static_cast<std::uint64_t>(bytesPerSecond) * kQueueMilliseconds / 1000;
+    const std::uint64_t count = (queueBytes + chunkBytes - 1) / chunkBytes;
+    return static_cast<int>(std::max<std::uint64_t>(count, kMinBufferCount));
+}
+
 CWaveRecorder::CWaveRecorder() : CWaveRecorder(WaveRecorderOptions{}) {}
 
 CWaveRecorder::CWaveRecorder(WaveRecorderOptions options) : m_options(std::move(options))
@@ -46,6 +55,8 @@ bool CWaveRecorder::Prepare(const TrackInfo& track)
 bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
                               std::int32_t bitsPerSample, std::int32_t stereo)
 {
+    if (!m_headers.empty())
+        return false;  // the buffers are allocated once
     m_format.formatTag = kWaveFormatPcm;
     m_format.channels = stereo ? 2 : 1;
     m_format.samplesPerSec = static_cast<std::uint32_t>(sampleRate);
@@ -61,9 +72,11 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
     m_sampleCount = static_cast<int>(chunk / 2);
     if (chunk == 0 || bitsPerSample != 16)
         return false;
-    for (int i = 0; i < kBufferCount; ++i) {
+    const int count = BufferCountFor(chunk, m_format.avgBytesPerSec);
+    m_headers.assign(static_cast<std::size_t>(count), WaveHeader{});
+    m_blocks.resize(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < m_headers.size(); ++i) {
         m_blocks[i] = std::make_unique<std::int16_t[]>(chunk / 2);
-        m_headers[i] = WaveHeader{};
         m_headers[i].data = m_blocks[i].get();
         m_headers[i].bufferLength = chunk;
         m_headers[i].user = this;
@@ -79,13 +92,19 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
 bool CWaveRecorder::Start()
 {
     m_startFailure = StartFailure::Device;
-    if (m_waveIn || m_headers[0].data == nullptr) {
+    if (m_waveIn || m_headers.empty()) {
         m_capturing = false;
         return false;
     }
-    m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice());
-    const std::uint32_t frames =
+    // The queue has room for every buffer.
+    m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice(), m_headers.size());
+    // The device's period: about a tenth of a second, and never less than one buffer. Each
+    // period wakes the sound library's capture thread and the encoding thread once; periods of
+    // one encoder chunk (26 ms at 44.1 kHz) cost more in wake-ups than the encoding itself. The
+    // level meter, drawn every 100 ms, still gets a new buffer for nearly every picture.
+    const std::uint32_t chunkFrames =
         static_cast<std::uint32_t>(m_sampleCount) / std::max<std::uint16_t>(m_format.channels, 1);
+    const std::uint32_t frames = std::max(chunkFrames, m_format.samplesPerSec / 10);
     if (!m_waveIn->Open(m_format, frames, [this](WaveHeader& h) { WaveInCallback(h); })) {
         if (m_waveIn->FormatRefused())
             m_startFailure = StartFailure::Format;

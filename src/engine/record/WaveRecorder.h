@@ -9,7 +9,6 @@
 // waits (700 ms), then closes the device, which joins the delivery thread; only then are the
 // file, the encoder stream and the buffers released.
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -38,7 +37,12 @@ struct WaveRecorderOptions {
 
 class CWaveRecorder {
 public:
-    static constexpr int kBufferCount = 8;
+    // The capture queue holds at least this much sound, however short one buffer is: a
+    // sound server may deliver what piled up before the stream started in one burst.
+    static constexpr std::uint32_t kQueueMilliseconds = 2000;
+    static constexpr int kMinBufferCount = 8;
+    // Buffers of chunkBytes each that hold kQueueMilliseconds of bytesPerSecond.
+    static int BufferCountFor(std::uint32_t chunkBytes, std::uint32_t bytesPerSecond);
 
     // Why Start failed.
     enum class StartFailure {
@@ -59,8 +63,9 @@ public:
     CWaveRecorder(const CWaveRecorder&) = delete;
     CWaveRecorder& operator=(const CWaveRecorder&) = delete;
 
-    // Opens the file at its end and sets the format; false (after the writer's message) when
-    // the file cannot be opened or the encoder stream cannot be started.
+    // Opens the file at its end and sets the format, which allocates every capture buffer;
+    // false (after the writer's message) when the file cannot be opened or the encoder stream
+    // cannot be started.
     bool Prepare(const TrackInfo& track);
     bool OpenFile(const std::string& path) { return m_writer->OpenFile(path); }
     bool SeekToEnd() { return m_writer->SeekToEnd(); }
@@ -81,6 +86,8 @@ public:
     const std::int16_t* LastBuffer();
     // 16-bit values in one buffer, all channels together.
     int SampleCount() const { return m_sampleCount; }
+    // Capture buffers allocated by SetFormat.
+    int BufferCount() const { return static_cast<int>(m_headers.size()); }
     // True once appending to the file failed; the recording should be stopped.
     bool WriteFailed() const { return m_writer->WriteFailed(); }
 
@@ -102,8 +109,9 @@ private:
 
     WaveRecorderOptions m_options;
     WaveFormat m_format;
-    std::array<WaveHeader, kBufferCount> m_headers{};
-    std::array<std::unique_ptr<std::int16_t[]>, kBufferCount> m_blocks;
+    // Allocated once, by SetFormat; CWaveIn holds pointers to the headers.
+    std::vector<WaveHeader> m_headers;
+    std::vector<std::unique_ptr<std::int16_t[]>> m_blocks;
     std::unique_ptr<CWaveIn> m_waveIn;
     std::atomic<bool> m_capturing{false};
     std::unique_ptr<CMp3Writer> m_writer;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/play/PlayerTestSupport.h"
+#include "platform/SdlAudio.h"
 #include "support/MessageCapture.h"
 
 using namespace play_test;
@@ -86,9 +87,23 @@ TEST_F(Mp3PlayerFailureTest, DataThatIsNotMpegAudioHasNoDecoder)
 
 TEST_F(Mp3PlayerFailureTest, NoSoundOutputMeansNoPlayback)
 {
+    // The output is opened at the first Play, so that is where a missing driver shows.
     const std::string path = m_out.Write("ok.mp3", EncodeMp3({22050, 1, 32, 0.5, 0, false}));
+    // SDL keeps its audio up once started; start it again with a driver that does not exist.
+    platform::SdlAudio::Get().Shutdown();
     testing_support::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
-    ExpectLoadFails(path, "Невозможно инициализировать воспроизведение.\n", MessageIcon::Stop, 22050, 1);
+    testing_support::MessageCapture messages;
+    CMp3Player player(ConfiguredTrack(path));
+    TrackInfo track = ConfiguredTrack(path);
+    ASSERT_TRUE(player.Load(track));
+    EXPECT_EQ(track.sampleRate, 22050);
+    EXPECT_TRUE(messages.Messages().empty());
+    EXPECT_FALSE(player.Play());
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_FALSE(player.HasOutput());
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, "Невозможно инициализировать воспроизведение.\n");
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
 }
 
 TEST_F(Mp3PlayerFailureTest, LongPathIsCutToTheMessageBuffer)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "engine/play/PlayerTestSupport.h"
 #include "support/MessageCapture.h"
@@ -212,6 +213,9 @@ TEST_F(Mp3PlayerTest, EmptyFileLoadsWithoutDecoderAndKeepsTheConfiguredFormat)
     EXPECT_EQ(player.GetPosition(), 0.0f);
     player.Play();
     EXPECT_FALSE(player.IsPlaying());
+    // Nothing can play, so no output device was opened: the disk driver made no file.
+    EXPECT_FALSE(player.HasOutput());
+    EXPECT_FALSE(m_out.DeviceFileExists());
     player.SeekEnd();
     player.Seek(3.0f);
     EXPECT_EQ(player.GetPosition(), 0.0f);
@@ -273,4 +277,45 @@ TEST_F(Mp3PlayerTest, DestroyingAPlayingPlayerStopsCleanly)
     idle.SeekEnd();
     EXPECT_FALSE(idle.IsPlaying());
     EXPECT_EQ(idle.GetLength(), 0.0f);
+}
+
+TEST_F(Mp3PlayerTest, OutputOpensAtTheFirstPlayAndASwitchPlaysNothingOfThePreviousFile)
+{
+    // Two files of different tones; the first is left while it plays, as Open or New do.
+    auto first = std::make_unique<DiskOutput>();
+    const std::string a = first->Write("a.mp3", Recordings(44100, 2, 128, {3.0}));
+    const std::string b = first->Write("b.mp3", EncodeMp3({44100, 2, 128, 0.8, 3, false}));
+    platform::SdlAudio::Get().WaitForClosed();  // earlier tests' devices
+    const int devicesBefore = platform::SdlAudio::Get().OpenDevices();
+    {
+        CMp3Player player(ConfiguredTrack(a));
+        TrackInfo track = ConfiguredTrack(a);
+        ASSERT_TRUE(player.Load(track));
+        // Loading alone opens nothing.
+        EXPECT_FALSE(player.HasOutput());
+        EXPECT_FALSE(first->DeviceFileExists());
+        ASSERT_TRUE(player.Play());
+        EXPECT_TRUE(player.HasOutput());
+        EXPECT_EQ(platform::SdlAudio::Get().OpenDevices(), devicesBefore + 1);
+        ASSERT_TRUE(WaitFor([&] { return player.GetPosition() > 0.3f; }));
+    }
+    // The new file plays into an output of its own.
+    DiskOutput second;
+    {
+        CMp3Player player(ConfiguredTrack(b));
+        TrackInfo track = ConfiguredTrack(b);
+        ASSERT_TRUE(player.Load(track));
+        ASSERT_TRUE(PlayToEnd(player));
+    }
+    EXPECT_TRUE(WithoutZeros(second.Played()) == WithoutZeros(ReferenceDecode(b)));
+    // The first output holds the start of the first file and nothing after it.
+    const auto played = WithoutZeros(first->Played());
+    const auto whole = WithoutZeros(ReferenceDecode(a));
+    ASSERT_GT(played.size(), 0u);
+    ASSERT_LT(played.size(), whole.size());
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), whole.begin()));
+    // Every device is closed once the background closes are done.
+    platform::SdlAudio::Get().WaitForClosed();
+    EXPECT_EQ(platform::SdlAudio::Get().OpenDevices(), devicesBefore);
+    EXPECT_TRUE(m_messages.Messages().empty());
 }

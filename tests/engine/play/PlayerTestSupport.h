@@ -3,6 +3,8 @@
 // file and a short write delay, so sound runs many times faster than real time. Must be set
 // up before the player is constructed.
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include "engine/TrackInfo.h"
 #include "engine/play/Mp3Fixtures.h"
 #include "engine/play/Mp3Player.h"
+#include "platform/SdlAudio.h"
 #include "support/TempDir.h"
 
 namespace play_test {
@@ -29,8 +32,14 @@ public:
         testing_support::WriteWholeFile(File(name), bytes);
         return File(name);
     }
-    // What the output has played, once the player is gone.
-    std::vector<std::int16_t> Played() const { return ReadSamples(m_dir.File("out.raw")); }
+    // What the output has played, once the player is gone (and its device closed, which
+    // happens in the background).
+    std::vector<std::int16_t> Played() const
+    {
+        platform::SdlAudio::Get().WaitForClosed();
+        return ReadSamples(m_dir.File("out.raw"));
+    }
+    bool DeviceFileExists() const { return ::access(m_dir.File("out.raw").c_str(), F_OK) == 0; }
 
 private:
     testing_support::TempDir m_dir;

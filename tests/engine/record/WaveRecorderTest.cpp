@@ -185,16 +185,17 @@ TEST(WaveRecorder, BuffersReturnedDuringTheStopWaitAreWrittenButNotQueuedAgain)
     CWaveRecorder recorder(rig.Options(std::chrono::milliseconds(300)));
     ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
     ASSERT_TRUE(recorder.Start());
-    const auto tone = record_test::MakeTone(11025, 1, 576u * 20);
+    const int buffers = recorder.BufferCount();
+    const auto tone = record_test::MakeTone(11025, 1, 576u * static_cast<unsigned>(buffers + 12));
     std::thread device([&] {
         WaitUntil([&] { return !recorder.IsCapturing(); });
-        // After the flag went down: the 8 queued buffers fill, come back and stay out.
-        for (int c = 0; c < 20; ++c)
+        // After the flag went down: the queued buffers fill, come back and stay out.
+        for (int c = 0; c < buffers + 12; ++c)
             rig.device->Push(tone.data() + c * 576, 576 * 2);
     });
     EXPECT_TRUE(recorder.Stop());
     device.join();
-    EXPECT_EQ(recorder.ChunksEncoded(), 8u);
+    EXPECT_EQ(recorder.ChunksEncoded(), static_cast<std::uint64_t>(buffers));
     EXPECT_GE(recorder.Overruns(), 1u);
     EXPECT_FALSE(rig.device->IsOpen());
 }
@@ -251,4 +252,39 @@ TEST(WaveRecorder, FailedWriteIsReportedAndTheFileEndsOnAFrame)
     EXPECT_LE(bytes.size(), 6000u);
     EXPECT_TRUE(record_test::WalkFrames(bytes).wholeFrames);
     EXPECT_TRUE(record_test::DecodeMp3(path).ok);
+}
+
+TEST(WaveRecorder, TheQueueHoldsTwoSecondsAtEveryRateAndABurstLosesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.File("burst.mp3");
+    struct Case {
+        int bitrate, rate, channels;
+    };
+    for (const Case& c : {Case{8000, 8000, 1}, Case{16000, 11025, 1}, Case{64000, 22050, 2}, Case{256000, 44100, 2},
+                          Case{32000, 44100, 1}}) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.channels << " ch");
+        WriteWholeFile(path, "");
+        Rig rig;
+        CWaveRecorder recorder(rig.Options());
+        ASSERT_TRUE(recorder.Prepare(Track(path, c.bitrate, c.rate, c.channels)));
+        const std::uint64_t queueBytes =
+            static_cast<std::uint64_t>(recorder.BufferCount()) * static_cast<std::uint64_t>(recorder.SampleCount()) * 2;
+        EXPECT_GE(queueBytes, 2u * recorder.Format().avgBytesPerSec);
+
+        // What piled up before the stream started arrives at once: just under two seconds in
+        // one delivery, before the encoder has taken a single buffer back.
+        ASSERT_TRUE(recorder.Start());
+        const unsigned frames = static_cast<unsigned>(c.rate) * 19 / 10;
+        const auto burst = record_test::MakeTone(c.rate, c.channels, frames);
+        rig.device->Push(burst.data(), burst.size() * 2);
+        const std::uint64_t whole = burst.size() / static_cast<std::uint64_t>(recorder.SampleCount());
+        EXPECT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() >= whole; }));
+        EXPECT_EQ(recorder.Overruns(), 0u);
+        // And the ring keeps going afterwards.
+        rig.device->Push(burst.data(), static_cast<std::size_t>(recorder.SampleCount()) * 2);
+        EXPECT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() >= whole + 1; }));
+        EXPECT_EQ(recorder.Overruns(), 0u);
+        EXPECT_TRUE(recorder.Stop());
+    }
 }

@@ -13,9 +13,12 @@ public:
     CSharedLibrary(const CSharedLibrary&) = delete;
     CSharedLibrary& operator=(const CSharedLibrary&) = delete;
 
-    // Loads exactly the file at path (no search); false when it cannot be loaded.
+    // Loads the file at path; a bare file name is looked up the system's usual way. False when
+    // it cannot be loaded.
     bool Open(const std::string& path);
     void Close();
+    // Forgets the library without unloading it: it stays in the process until the end.
+    void Detach() { m_handle = nullptr; }
     bool IsOpen() const { return m_handle != nullptr; }
     // Address of an exported name, or nullptr.
     void* Symbol(const char* name) const;

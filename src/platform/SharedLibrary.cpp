@@ -1,4 +1,4 @@
-#include "engine/record/SharedLibrary.h"
+#include "platform/SharedLibrary.h"
 
 #ifdef _WIN32
 #include <windows.h>

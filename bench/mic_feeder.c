@@ -1,0 +1,58 @@
+/* Feeds a PulseAudio pipe source at real-time pace: a 440 Hz tone (all channels alike) as
+ * interleaved signed 16-bit little-endian PCM, 10 ms at a time, until killed. Like a real
+ * microphone it never catches up: a block the FIFO has no room for (the server is not reading,
+ * nobody records) is dropped and time runs on. A FIFO that has lost its reader (server
+ * restarted) is opened again.
+ *
+ * Usage: mic_feeder <fifo> <rate> <channels> */
+#define _DEFAULT_SOURCE
+#include <errno.h>
+#include <fcntl.h>
+#include <math.h>
+#include <signal.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        fprintf(stderr, "usage: %s <fifo> <rate> <channels>\n", argv[0]);
+        return 2;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    const int rate = atoi(argv[2]);
+    const int channels = atoi(argv[3]);
+    const int frames = rate / 100;
+    int16_t* block = malloc((size_t)frames * (size_t)channels * sizeof(int16_t));
+    if (!block || rate <= 0 || channels <= 0)
+        return 2;
+    uint64_t n = 0;
+    struct timespec next;
+    clock_gettime(CLOCK_MONOTONIC, &next);
+    int fd = -1;
+    for (;;) {
+        if (fd < 0)
+            fd = open(argv[1], O_WRONLY | O_NONBLOCK);
+        for (int i = 0; i < frames; ++i, ++n) {
+            const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * 440.0 * (double)n / rate));
+            for (int c = 0; c < channels; ++c)
+                block[i * channels + c] = v;
+        }
+        if (fd >= 0) {
+            const size_t bytes = (size_t)frames * (size_t)channels * sizeof(int16_t);
+            if (write(fd, block, bytes) < 0 && errno == EPIPE) {
+                close(fd);
+                fd = -1;
+            }
+        }
+        next.tv_nsec += 10 * 1000 * 1000;
+        if (next.tv_nsec >= 1000000000) {
+            next.tv_nsec -= 1000000000;
+            next.tv_sec += 1;
+        }
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, NULL);
+    }
+}

@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# How long the user-interface thread is blocked, how fast the window comes up and what a
+# recording costs, each figure next to its anchor measured in the same run:
+#
+#   start-up to the window mapped, resident memory   vs a bare wxWidgets frame (disk driver)
+#   pressing Record, destroying a player, Stop       vs the 30 ms goal / the designed 700 ms wait,
+#                                                    for the disk driver and a real PulseAudio server
+#   CPU of a 60 s 256 kbps stereo 44.1 kHz recording through PulseAudio, whole program
+#                                                    vs `lame` encoding the same amount of PCM
+#
+# The blocked times come from the program's own opt-in trace (DR_TRACE_UI=1 prints the length
+# of each traced user-interface step); the program is driven through its window with xdotool.
+# Every figure is min/median/max over RUNS runs (default 5).
+#
+# Usage: bench/responsiveness.sh <build dir with DR_BUILD_BENCH=ON> [record seconds (60)]
+# Needs: Xvfb and openbox (it makes its own display unless DISPLAY is set), xdotool, sox,
+# lame, pulseaudio.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build-bench}" && pwd)
+record_seconds=${2:-60}
+runs=${RUNS:-5}
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec "$here/scripts/with-display" "$0" "$build" "$record_seconds"
+fi
+# The PulseAudio figures run inside scripts/with-pulse (a private server whose microphone is a
+# FIFO that mic_feeder fills at real-time pace): this script calls itself there.
+part=${DR_BENCH_PART:-disk}
+
+program="$build/dravellin-recorder"
+for exe in "$program" "$build/bare_frame" "$build/startup_probe" "$build/mic_feeder"; do
+  [ -x "$exe" ] || { echo "missing $exe (configure with -DDR_BUILD_BENCH=ON)" >&2; exit 2; }
+done
+
+scratch=$(mktemp -d)
+feeder_pid=
+cleanup() {
+  [ -n "$feeder_pid" ] && kill "$feeder_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+export NO_AT_BRIDGE=1 GTK_A11Y=none
+
+# min/median/max of the numbers on standard input.
+stats() {
+  sort -g | awk '{ v[NR] = $1 } END {
+    if (NR == 0) { print "n/a"; exit }
+    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "%.1f / %.1f / %.1f", v[1], m, v[NR] }'
+}
+median() {
+  sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print 0; exit }
+    print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "n/a" }'; }
+
+# A fresh settings folder whose start-up action loads the file $1.
+settings_loading() {
+  local cfg="$scratch/config-$RANDOM$RANDOM"
+  mkdir -p "$cfg/Dravellin Software"
+  printf '[Common]\nLoader=2\nLastFile=%s\n[Record]\nBitrate=10\nStereo mode=1\nSampleFreq=3\nAuto freq=0\n' "$1" \
+    > "$cfg/Dravellin Software/dravellin-recorder.conf"
+  echo "$cfg"
+}
+
+# The program's window, once it is shown.
+window_of() {
+  local pid=$1 w
+  for _ in $(seq 1 200); do
+    w=$(xdotool search --all --onlyvisible --pid "$pid" --name "Dravellin Recorder" 2>/dev/null | head -n1 || true)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
+# A key pressed at the program's window the way a user's would be (XTest, window focused).
+key() { xdotool windowactivate --sync "$1" key "$2" 2>/dev/null || xdotool key "$2"; }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# A 10 s tone file to load, and PCM for the disk driver's input.
+sox -n -r 44100 -c 2 -b 16 -e signed-integer -L "$scratch/tone.raw" synth 200 sine 440 sine 660 vol 0.5
+head -c $((10 * 44100 * 4)) "$scratch/tone.raw" > "$scratch/ten.raw"
+lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -b 128 --cbr "$scratch/ten.raw" "$scratch/ten.mp3" 2>/dev/null
+
+
+# ---------------------------------------------------------------------------------------------
+# One run of the user-interface steps: play the loaded file, pause, record 3 s (which destroys
+# the player), stop, play again, quit (which destroys the player). Appends the trace to $1.
+ui_run() {
+  local trace=$1 cfg pid w
+  cfg=$(settings_loading "$scratch/ten-$RANDOM$RANDOM.mp3")
+  cp "$scratch/ten.mp3" "$(sed -n 's/^LastFile=//p' "$cfg/Dravellin Software/dravellin-recorder.conf")"
+  XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 "$program" 2>"$scratch/run.log" &
+  pid=$!
+  w=$(window_of "$pid") || { echo "  (no window)"; kill "$pid"; return; }
+  sleep 0.5
+  key "$w" space; sleep 1.5
+  key "$w" space; sleep 0.3
+  key "$w" Return; sleep 3
+  key "$w" Return; sleep 1
+  key "$w" space; sleep 1
+  key "$w" space; sleep 0.3
+  key "$w" alt+F4
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  grep '^dr-trace ' "$scratch/run.log" >>"$trace" || true
+}
+
+ui_report() {
+  local trace=$1
+  # The first player-destroy of a run is at the record press, the last at exit.
+  printf '  pressing Record (destroys the played player, opens the capture), ms  %s   (goal < 30)\n' \
+    "$(awk '$2 == "record-start" { print $3 }' "$trace" | stats)"
+  printf '  destroying a player that has played (record press and exit), ms     %s   (goal < 30)\n' \
+    "$(awk '$2 == "player-destroy" { print $3 }' "$trace" | stats)"
+  printf '  Stop (designed 700 ms wait + closing the capture + reload), ms     %s   (anchor 700)\n' \
+    "$(awk '$2 == "record-stop" { print $3 }' "$trace" | stats)"
+  printf '  Play pressed (the first loads SDL and opens the output), ms         %s\n' \
+    "$(awk '$2 == "play-press" { print $3 }' "$trace" | stats)"
+  printf '    of which loading SDL, ms                                          %s\n' \
+    "$(awk '$2 == "sdl-load" { print $3 }' "$trace" | stats)"
+  printf '    of which starting its audio subsystem, ms                         %s\n' \
+    "$(awk '$2 == "sdl-init-audio" { print $3 }' "$trace" | stats)"
+  printf '  reloading the file after a recording, ms                            %s\n' \
+    "$(awk '$2 == "file-load" { print $3 }' "$trace" | stats)"
+  printf '  input overruns per recording                                        %s\n' \
+    "$(awk '$2 == "record-overruns" { print $3 }' "$trace" | stats)"
+}
+
+if [ "$part" = disk ]; then
+echo "== responsiveness: $runs runs each; load average: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
+
+# ---------------------------------------------------------------------------------------------
+echo
+echo "-- start-up (disk driver, nothing loaded): time to the window mapped, resident memory 1 s later"
+: >"$scratch/ours.txt"
+: >"$scratch/bare.txt"
+# One discarded round first: the first start after the display came up loads more (GL).
+for run in $(seq 0 "$runs"); do
+  cfg="$scratch/config-empty-$RANDOM$RANDOM"
+  mkdir -p "$cfg"
+  o=$(XDG_CONFIG_HOME="$cfg" SDL_AUDIODRIVER=disk "$build/startup_probe" 1000 "$program")
+  b=$(XDG_CONFIG_HOME="$cfg" "$build/startup_probe" 1000 "$build/bare_frame")
+  [ "$run" -gt 0 ] || continue
+  echo "$o" >>"$scratch/ours.txt"
+  echo "$b" >>"$scratch/bare.txt"
+done
+om=$(cut -d' ' -f1 "$scratch/ours.txt" | median)
+bm=$(cut -d' ' -f1 "$scratch/bare.txt" | median)
+printf '  window mapped, ms   ours %s   bare frame %s   ratio of medians %s (goal <= 1.2x)\n' \
+  "$(cut -d' ' -f1 "$scratch/ours.txt" | stats)" "$(cut -d' ' -f1 "$scratch/bare.txt" | stats)" "$(ratio "$om" "$bm")"
+orss=$(cut -d' ' -f2 "$scratch/ours.txt" | awk '{ print $1 / 1024 }' | median)
+brss=$(cut -d' ' -f2 "$scratch/bare.txt" | awk '{ print $1 / 1024 }' | median)
+printf '  resident memory, MB ours %s   bare frame %s   ratio of medians %s (goal <= 1.15x)\n' \
+  "$(cut -d' ' -f2 "$scratch/ours.txt" | awk '{ print $1 / 1024 }' | stats)" \
+  "$(cut -d' ' -f2 "$scratch/bare.txt" | awk '{ print $1 / 1024 }' | stats)" "$(ratio "$orss" "$brss")"
+
+echo
+echo "-- user-interface steps, disk driver"
+: >"$scratch/disk.trace"
+for _ in $(seq 1 "$runs"); do
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIOFILEIN="$scratch/tone.raw" ui_run "$scratch/disk.trace"
+done
+ui_report "$scratch/disk.trace"
+
+echo
+DR_BENCH_PART=pulse "$here/scripts/with-pulse" "$0" "$build" "$record_seconds"
+exit 0
+fi
+
+# ---------------------------------------------------------------------------------------------
+# Inside with-pulse.
+"$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" &
+feeder_pid=$!
+echo "-- user-interface steps, PulseAudio (private server: FIFO-fed microphone, null speaker)"
+: >"$scratch/pulse.trace"
+for _ in $(seq 1 "$runs"); do
+  SDL_AUDIODRIVER=pulseaudio ui_run "$scratch/pulse.trace"
+done
+ui_report "$scratch/pulse.trace"
+
+# ---------------------------------------------------------------------------------------------
+echo
+echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through PulseAudio"
+: >"$scratch/cpu.txt"
+: >"$scratch/lame.txt"
+: >"$scratch/rec.trace"
+hz=$(getconf CLK_TCK)
+head -c $((record_seconds * 44100 * 4)) "$scratch/tone.raw" >"$scratch/cut.raw"
+for _ in $(seq 1 "$runs"); do
+  cfg="$scratch/config-rec-$RANDOM$RANDOM"
+  mkdir -p "$cfg/Dravellin Software"
+  file="$scratch/rec-$RANDOM.mp3"
+  : >"$file"
+  printf '[Common]\nLoader=2\nLastFile=%s\n[Record]\nBitrate=10\nStereo mode=1\nSampleFreq=3\nAuto freq=0\n' "$file" \
+    >"$cfg/Dravellin Software/dravellin-recorder.conf"
+  XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 SDL_AUDIODRIVER=pulseaudio "$program" 2>"$scratch/run.log" &
+  pid=$!
+  w=$(window_of "$pid") || { echo "  (no window)"; kill "$pid"; continue; }
+  sleep 0.5
+  before=$(cpu_ticks "$pid")
+  key "$w" Return
+  sleep "$record_seconds"
+  key "$w" Return
+  sleep 1
+  after=$(cpu_ticks "$pid")
+  key "$w" alt+F4
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  grep '^dr-trace ' "$scratch/run.log" >>"$scratch/rec.trace" || true
+  awk -v a="$after" -v b="$before" -v hz="$hz" 'BEGIN { printf "%.3f\n", (a - b) / hz }' >>"$scratch/cpu.txt"
+  TIMEFORMAT='%U %S'
+  { time lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 256 --cbr --nores -t \
+      "$scratch/cut.raw" "$scratch/lame.mp3" 2>/dev/null ; } 2>&1 | tail -n1 | awk '{ printf "%.3f\n", $1 + $2 }' >>"$scratch/lame.txt"
+done
+cm=$(median <"$scratch/cpu.txt")
+lm=$(median <"$scratch/lame.txt")
+printf '  whole program, CPU s   %s   lame on the same PCM %s   ratio of medians %s (goal <= 1.25x; issue 11: <= 1.3x)\n' \
+  "$(stats <"$scratch/cpu.txt")" "$(stats <"$scratch/lame.txt")" "$(ratio "$cm" "$lm")"
+printf '  per minute of recording: ours %s s, lame %s s\n' \
+  "$(awk -v c="$cm" -v s="$record_seconds" 'BEGIN { printf "%.2f", c * 60 / s }')" \
+  "$(awk -v c="$lm" -v s="$record_seconds" 'BEGIN { printf "%.2f", c * 60 / s }')"
+printf '  input overruns per recording   %s\n' "$(awk '$2 == "record-overruns" { print $3 }' "$scratch/rec.trace" | stats)"
+printf '  pressing Record (issue 11: UI block when a recording starts, PulseAudio), ms %s\n' \
+  "$(awk '$2 == "record-start" { print $3 }' "$scratch/rec.trace" | stats)"
