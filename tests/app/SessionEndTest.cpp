@@ -123,7 +123,8 @@ protected:
         // minimise it before then is lost, and so are keys typed at it. A loaded machine can take
         // seconds.
         ASSERT_TRUE(WaitFor([&] { return Shell("xprop -id " + m_window + " WM_STATE 2>/dev/null").find("Normal") != std::string::npos; }, 30))
-            << "the window manager did not take the window on";
+            << "the window manager did not take the window on; root: "
+            << Shell("xprop -root _NET_SUPPORTING_WM_CHECK 2>&1") << "; window: " << Shell("xprop -id " + m_window + " 2>&1 | head -n 20");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
 
