@@ -116,9 +116,12 @@ private:
     // The stop command without its reload: stops the recorder (everything captured is written),
     // puts buttons, lamp, menu and timers back and tells about dropped input.
     void EndRecording();
-    void ShowWriteFailure();
-    // The sound input or output went away: stop, say so, and reload the file.
-    void ShowInputLost();
+    // A recording that cannot go on (the file takes no more audio, or the sound input went
+    // away): stop as the stop command does, so everything captured is written and the file ends
+    // on a whole frame, show the sentence for the file with the stop icon, and reload the file.
+    // The next Enter tries again.
+    void StopRecordingWithMessage(const char* sentence);
+    // The sound output went away: stop, say so, and reload the file where it stopped.
     void ShowOutputLost();
     // A recording that could not start: say why (unless the recorder did) and reload the file
     // at the position it had, so the panel has its player and true displays again.

@@ -310,11 +310,11 @@ void CMainPanel::OnRecordTick()
     if (!m_recorder)
         return;
     if (m_recorder->WriteFailed()) {
-        ShowWriteFailure();
+        StopRecordingWithMessage(kWriteFailedSentence);
         return;
     }
     if (m_recorder->InputLost()) {
-        ShowInputLost();
+        StopRecordingWithMessage(kInputLostSentence);
         return;
     }
     m_timePanel->Tick();
@@ -328,36 +328,22 @@ void CMainPanel::OnMeterTick()
     if (!m_recorder)
         return;
     if (m_recorder->WriteFailed()) {
-        ShowWriteFailure();
+        StopRecordingWithMessage(kWriteFailedSentence);
         return;
     }
     if (m_recorder->InputLost()) {
-        ShowInputLost();
+        StopRecordingWithMessage(kInputLostSentence);
         return;
     }
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
 }
 
-void CMainPanel::ShowWriteFailure()
+void CMainPanel::StopRecordingWithMessage(const char* sentence)
 {
-    // The file could not take more audio (full disk, file removed, I/O error): stop as the stop
-    // command does, so what was written stays playable, and say so.
     const std::string path = m_trackInfo.path;
     EndRecording();
-    platform::ShowMessage(platform::FormatFileMessage(path, kWriteFailedSentence),
-                          platform::MessageIcon::Stop);
-    LoadCurrentFile();
-}
-
-void CMainPanel::ShowInputLost()
-{
-    // Nothing more arrives: stop as the stop command does, so everything captured so far is
-    // written and the file ends on a whole frame, and say so. The next Enter tries again.
-    const std::string path = m_trackInfo.path;
-    EndRecording();
-    platform::ShowMessage(platform::FormatFileMessage(path, kInputLostSentence),
-                          platform::MessageIcon::Stop);
+    platform::ShowMessage(platform::FormatFileMessage(path, sentence), platform::MessageIcon::Stop);
     LoadCurrentFile();
 }
 
