@@ -1,5 +1,6 @@
 #include "engine/record/SdlAudioInput.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/SdlAudio.h"
@@ -37,6 +38,8 @@ bool CSdlAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPerio
     want.samples = period;
     want.callback = &CSdlAudioInput::OnAudio;
     want.userdata = m_shared.get();
+    // Made before SDL's thread exists; SDL converts into exactly this format.
+    m_shared->clock = std::make_unique<CInputClock>(static_cast<double>(want.freq) * want.channels * 2.0);
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts whatever the hardware gives into the asked format.
     m_device = sdl.Open(true, want, have);
@@ -51,7 +54,7 @@ bool CSdlAudioInput::Start()
 {
     if (m_device == 0)
         return false;
-    m_shared->lastDelivery.store(Now(), std::memory_order_relaxed);
+    m_shared->clock->Start(Now());
     m_shared->running.store(m_device, std::memory_order_release);
     m_started = true;
     platform::SdlAudio::Get().Pause(m_device, false);
@@ -60,8 +63,7 @@ bool CSdlAudioInput::Start()
 
 bool CSdlAudioInput::Stalled() const
 {
-    const std::int64_t silentFor = Now() - m_shared->lastDelivery.load(std::memory_order_relaxed);
-    return silentFor > std::chrono::nanoseconds(kStallLimit).count();
+    return m_shared->clock->Behind(Now(), kStallLimit);
 }
 
 bool CSdlAudioInput::Lost() const
@@ -110,7 +112,7 @@ void SDLCALL CSdlAudioInput::OnAudio(void* userdata, Uint8* stream, int len)
     // no recorded sound, and the missing deliveries make the device count as lost.
     if (platform::SdlAudio::Get().Status(shared->running.load(std::memory_order_acquire)) == SDL_AUDIO_STOPPED)
         return;
-    shared->lastDelivery.store(Now(), std::memory_order_relaxed);
+    shared->clock->Delivered(Now(), static_cast<std::size_t>(std::max(len, 0)));
     std::lock_guard<std::mutex> lock(shared->sinkMutex);
     if (len > 0 && shared->sink)
         shared->sink(stream, static_cast<std::size_t>(len));

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "engine/record/AudioInputDevice.h"
+#include "engine/record/InputClock.h"
 
 class CSdlAudioInput : public IAudioInputDevice {
 public:
@@ -25,11 +26,12 @@ public:
     // A device that has stalled is cut off from the sink at once and closed on a thread of its
     // own: SDL's capture thread may wait for data that never comes, and closing joins it.
     void Close() override;
-    // SDL reports the device removed (it then feeds silence), or no data came for kStallLimit.
+    // SDL reports the device removed (it then feeds silence), or the sound delivered so far ends
+    // more than kStallLimit ago (see CInputClock).
     bool Lost() const override;
     bool FormatRefused() const override { return m_formatRefused; }
 
-    // How long a started device may deliver nothing before it counts as lost.
+    // How long a started device may fall behind the clock before it counts as lost.
     static constexpr std::chrono::milliseconds kStallLimit{1500};
 
 private:
@@ -37,8 +39,8 @@ private:
     struct Shared {
         std::mutex sinkMutex;  // held while the sink runs; Close takes it to cut the sink off
         Sink sink;
-        // steady_clock nanoseconds of the last delivery (or of Start).
-        std::atomic<std::int64_t> lastDelivery{0};
+        // How far the delivered sound reaches; set up before SDL's thread exists.
+        std::unique_ptr<CInputClock> clock;
         // The device as the callback sees it: set by Start, before the first callback.
         std::atomic<SDL_AudioDeviceID> running{0};
     };
