@@ -21,6 +21,7 @@
 #include "platform/ProfileKeys.h"
 #include "support/PulseServer.h"
 #include "support/TempDir.h"
+#include "support/PollUntil.h"
 
 extern char** environ;
 
@@ -51,17 +52,7 @@ long long FileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-template <typename Pred>
-bool WaitFor(Pred pred, double seconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using testing_support::PollUntil;
 
 class SessionEnd : public ::testing::Test {
 protected:
@@ -122,7 +113,7 @@ protected:
         // The window shows before the window manager has taken it on; a request to activate or
         // minimise it before then is lost, and so are keys typed at it. A loaded machine can take
         // seconds.
-        ASSERT_TRUE(WaitFor([&] { return Shell("xprop -id " + m_window + " WM_STATE 2>/dev/null").find("Normal") != std::string::npos; }, 30))
+        ASSERT_TRUE(PollUntil([&] { return Shell("xprop -id " + m_window + " WM_STATE 2>/dev/null").find("Normal") != std::string::npos; }, 30))
             << "the window manager did not take the window on; root: "
             << Shell("xprop -root _NET_SUPPORTING_WM_CHECK 2>&1") << "; window: " << Shell("xprop -id " + m_window + " 2>&1 | head -n 20");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -131,7 +122,7 @@ protected:
     // Types at the program's window once it has the keyboard focus.
     void Keys(const std::string& keys)
     {
-        const bool active = WaitFor(
+        const bool active = PollUntil(
             [&] {
                 Shell("xdotool windowactivate --sync " + m_window + " >/dev/null 2>&1");
                 return Shell("xdotool getactivewindow 2>/dev/null") == m_window;
@@ -155,7 +146,7 @@ protected:
         for (int i = 0; i < times; ++i)
             ::kill(m_pid, sig);
         int status = 0;
-        const bool ended = WaitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, limitSeconds);
+        const bool ended = PollUntil([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, limitSeconds);
         if (elapsed)
             *elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ended)
@@ -205,7 +196,7 @@ TEST_F(SessionEnd, SigtermWhileRecordingClosesAsTheWindowDoes)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     Keys("Return");
-    ASSERT_TRUE(WaitFor([&] { return FileSize(path) > 4000; }, 30)) << "the recording did not start";
+    ASSERT_TRUE(PollUntil([&] { return FileSize(path) > 4000; }, 30)) << "the recording did not start";
     std::this_thread::sleep_for(std::chrono::seconds(1));
     double took = 0;
     EXPECT_EQ(SignalAndWait(SIGTERM, 20, &took), 0) << "the program did not end on SIGTERM";
@@ -231,7 +222,7 @@ TEST_F(SessionEnd, SigintTwiceWhileADialogIsOpenClosesOnce)
 {
     Start();
     Keys("ctrl+p");
-    ASSERT_TRUE(WaitFor([&] { return VisibleWindows() >= 2; }, 20)) << "the settings dialog did not open";
+    ASSERT_TRUE(PollUntil([&] { return VisibleWindows() >= 2; }, 20)) << "the settings dialog did not open";
     EXPECT_EQ(SignalAndWait(SIGINT, 20, nullptr, 2), 0) << "the program did not end on SIGINT";
     EXPECT_TRUE(Has("x_screen=40")) << ConfText();
     ExpectWholeSettings();
@@ -246,7 +237,7 @@ TEST_F(SessionEnd, SighupWhileMinimisedKeepsThePosition)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     platform::WriteSetting(platform::kXScreen, 7);  // what a close while minimised must not touch
     // Asked again until the window manager has done it: a loaded machine can drop the first ask.
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(PollUntil(
         [&] {
             Shell("timeout 5 xdotool windowminimize --sync " + m_window + " >/dev/null 2>&1");
             return Shell("xprop -id " + m_window + " _NET_WM_STATE").find("HIDDEN") != std::string::npos;

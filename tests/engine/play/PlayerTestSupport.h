@@ -17,6 +17,7 @@
 #include "engine/play/Mp3Player.h"
 #include "platform/SdlAudio.h"
 #include "support/TempDir.h"
+#include "support/PollUntil.h"
 
 namespace play_test {
 
@@ -64,13 +65,7 @@ inline TrackInfo ConfiguredTrack(const std::string& path, std::uint32_t startSec
 template <typename Pred>
 bool WaitFor(Pred pred, double seconds = 30.0)
 {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return testing_support::PollUntil(pred, seconds, std::chrono::milliseconds(2));
 }
 
 // Plays and waits until the position has come to rest at the length.

@@ -14,6 +14,7 @@
 #include "support/MessageCapture.h"
 #include "support/PulseServer.h"
 #include "support/TempDir.h"
+#include "support/PollUntil.h"
 
 using testing_support::MicFeeder;
 using testing_support::PulseServer;
@@ -65,17 +66,7 @@ int WindowsWithoutTone(const std::vector<std::int16_t>& pcm, int channels, int r
     return bad;
 }
 
-template <typename Pred>
-bool WaitFor(Pred pred, double seconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using testing_support::PollUntil;
 
 class PulseRecording : public ::testing::Test {
 protected:
@@ -162,10 +153,10 @@ TEST_F(PulseRecording, AServerKilledWhileRecordingIsSeenAndTheNextRecordingAppen
         CWaveRecorder recorder;
         ASSERT_TRUE(recorder.Prepare(Track(path)));
         ASSERT_TRUE(recorder.Start());
-        ASSERT_TRUE(WaitFor([&] { return recorder.ChunksEncoded() >= 40; }, 20));
+        ASSERT_TRUE(PollUntil([&] { return recorder.ChunksEncoded() >= 40; }, 20));
         EXPECT_FALSE(recorder.InputLost());
         ASSERT_TRUE(PulseServer::Kill());
-        EXPECT_TRUE(WaitFor([&] { return recorder.InputLost(); }, 5)) << "the loss went unnoticed";
+        EXPECT_TRUE(PollUntil([&] { return recorder.InputLost(); }, 5)) << "the loss went unnoticed";
         const std::uint64_t atLoss = recorder.ChunksEncoded();
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_EQ(recorder.ChunksEncoded(), atLoss) << "recording went on after the loss";
@@ -205,9 +196,9 @@ TEST_F(PulseRecording, AnInputThatStopsDeliveringIsLost)
     CWaveRecorder recorder;
     ASSERT_TRUE(recorder.Prepare(Track(path)));
     ASSERT_TRUE(recorder.Start());
-    ASSERT_TRUE(WaitFor([&] { return recorder.ChunksEncoded() >= 20; }, 20));
+    ASSERT_TRUE(PollUntil([&] { return recorder.ChunksEncoded() >= 20; }, 20));
     EXPECT_FALSE(recorder.InputLost());
     mic.Hold(true);
-    EXPECT_TRUE(WaitFor([&] { return recorder.InputLost(); }, 10));
+    EXPECT_TRUE(PollUntil([&] { return recorder.InputLost(); }, 10));
     EXPECT_TRUE(recorder.Stop());
 }
