@@ -234,11 +234,11 @@ echo
 echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through PulseAudio"
 echo "   microphone: the FIFO pipe source, fed 10 ms at a time (the server posts every write: 100 wake-ups a second)"
 cpu_runs
-# A source that paces itself by the latency its recording streams ask for, as a sound card's
-# source does under PulseAudio's timer scheduling (and PipeWire by its quantum): the server
-# delivers blocks of about the stream's fragment, not of the feeder's writes.
+# The other extreme: PulseAudio's sine source hands over two seconds at a time, so the capture
+# thread wakes about once a second. A sound card's source under PulseAudio's timer scheduling
+# (or PipeWire) delivers blocks of about the stream's fragment (~0.1 s here): in between.
 sine=$(pactl load-module module-sine-source source_name=dr_sine rate=44100 frequency=440)
 echo
-echo "   microphone: a source that delivers at the latency the stream asks for (module-sine-source)"
+echo "   microphone: PulseAudio's sine source, which delivers two seconds at a time"
 PULSE_SOURCE=dr_sine cpu_runs
 pactl unload-module "$sine" 2>/dev/null || true
