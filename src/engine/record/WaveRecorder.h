@@ -38,8 +38,10 @@ struct WaveRecorderOptions {
 class CWaveRecorder {
 public:
     // The capture queue holds at least this much sound, however short one buffer is: a
-    // sound server may deliver what piled up before the stream started in one burst.
-    static constexpr std::uint32_t kQueueMilliseconds = 2000;
+    // sound server may deliver what piled up before the stream started in one burst, and a
+    // source with a long latency hands over two seconds at a time (about 700 kB at 44.1 kHz
+    // stereo, allocated once at Prepare).
+    static constexpr std::uint32_t kQueueMilliseconds = 4000;
     static constexpr int kMinBufferCount = 8;
     // Buffers of chunkBytes each that hold kQueueMilliseconds of bytesPerSecond.
     static int BufferCountFor(std::uint32_t chunkBytes, std::uint32_t bytesPerSecond);
