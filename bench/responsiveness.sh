@@ -6,7 +6,10 @@
 #   pressing Record, destroying a player, Stop       vs the 30 ms goal / the designed 700 ms wait,
 #                                                    for the disk driver and a real PulseAudio server
 #   CPU of a 60 s 256 kbps stereo 44.1 kHz recording through PulseAudio, whole program
-#                                                    vs `lame` encoding the same amount of PCM
+#                                                    vs `lame` encoding the same amount of PCM,
+#                                                    from two microphones: the FIFO pipe source
+#                                                    fed 10 ms at a time, and the sine source
+#                                                    that delivers two seconds at a time
 #
 # The blocked times come from the program's own opt-in trace (DR_TRACE_UI=1 prints the length
 # of each traced user-interface step); the program is driven through its window with xdotool.
