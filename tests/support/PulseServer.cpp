@@ -72,6 +72,14 @@ bool HasRecordingStream()
 bool PulseServer::Available() { return !Env("DR_PULSE_DIR").empty() && !Env("DR_PULSE_CONTROL").empty(); }
 bool PulseServer::Kill() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--kill"}) == 0; }
 bool PulseServer::Start() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--start"}) == 0; }
+std::string PulseServer::AddSlowMicrophone()
+{
+    const std::string name = "dr_slow_mic";
+    const int loaded = RunAndWait({"pactl", "load-module", "module-sine-source", "source_name=" + name,
+                                   "rate=" + std::to_string(Rate()), "frequency=440"});
+    return loaded == 0 ? name : std::string();
+}
+
 bool PulseServer::Running() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--status"}) == 0; }
 int PulseServer::Rate() { return std::atoi(Env("DR_PULSE_RATE").c_str()); }
 int PulseServer::Channels() { return std::atoi(Env("DR_PULSE_CHANNELS").c_str()); }

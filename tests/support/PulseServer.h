@@ -24,6 +24,10 @@ public:
     static int Rate();
     static int Channels();
     static std::string MicFifo();
+    // Adds a second microphone, a 440 Hz sine source, that hands over about two seconds of sound
+    // at a time (as a source with a long latency does); returns its name for PULSE_SOURCE, or
+    // an empty string when it could not be added.
+    static std::string AddSlowMicrophone();
     static std::string Monitor();
 };
 

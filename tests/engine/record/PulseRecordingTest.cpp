@@ -202,3 +202,31 @@ TEST_F(PulseRecording, AnInputThatStopsDeliveringIsLost)
     EXPECT_TRUE(PollUntil([&] { return recorder.InputLost(); }, 10));
     EXPECT_TRUE(recorder.Stop());
 }
+
+// A microphone that hands over two seconds at a time (PulseAudio's sine source) leaves the
+// recording without news for longer than a stalled one would, yet nothing is missing: the
+// recording is not taken for lost, no input is dropped, and the file holds the tone throughout.
+TEST_F(PulseRecording, AMicrophoneThatDeliversSecondsAtATimeIsNeitherLostNorCut)
+{
+    const std::string source = PulseServer::AddSlowMicrophone();
+    ASSERT_FALSE(source.empty());
+    testing_support::ScopedEnv pick("PULSE_SOURCE", source);
+    const std::string path = m_dir.File("slow.mp3");
+    testing_support::WriteWholeFile(path, "");
+    CWaveRecorder recorder;
+    ASSERT_TRUE(recorder.Prepare(Track(path)));
+    ASSERT_TRUE(recorder.Start());
+    EXPECT_FALSE(PollUntil([&] { return recorder.InputLost(); }, 7)) << "a slow microphone was taken for lost";
+    EXPECT_EQ(recorder.Overruns(), 0u);
+    EXPECT_TRUE(recorder.Stop());
+    int channels = 0;
+    int rate = 0;
+    const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    ASSERT_EQ(channels, 2);
+    const std::size_t frames = pcm.size() / 2;
+    EXPECT_GE(frames, static_cast<std::size_t>(4 * rate));
+    // The sine source's own level, whatever it is, in every tenth of a second: no silent gaps.
+    const std::size_t window = static_cast<std::size_t>(rate) / 10;
+    for (std::size_t at = 2048; at + window <= frames; at += window)
+        ASSERT_GT(ToneAmplitude(pcm, channels, at, window, rate), 1000.0) << "at frame " << at;
+}
