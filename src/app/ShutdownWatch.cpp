@@ -6,6 +6,7 @@
 #include <wx/dialog.h>
 
 #ifdef __WXGTK__
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #endif
 
@@ -15,12 +16,32 @@ CShutdownWatch::CShutdownWatch() : m_timer(this)
 {
     Bind(wxEVT_TIMER, &CShutdownWatch::OnTimer, this);
     Register();
-    // Timers also run inside modal loops, so a signal is seen while a dialog is open.
-    m_timer.Start(100);
+#ifdef __WXGTK__
+    // The watch and the timers are both dispatched by GLib's default context, which modal
+    // loops and native dialogs run too, so a signal is seen while a dialog is open.
+    if (const int fd = platform::SignalPipe::ReadFd(); fd >= 0) {
+        m_watch = g_unix_fd_add(
+            fd, G_IO_IN,
+            [](gint, GIOCondition, gpointer self) -> gboolean {
+                static_cast<CShutdownWatch*>(self)->Check();
+                // A closed window is destroyed, and the program ends, on the toolkit's idle
+                // processing, which a bare GLib watch does not start by itself: a minimised
+                // window that gets no other events would otherwise never go.
+                wxWakeUpIdle();
+                return G_SOURCE_CONTINUE;
+            },
+            this);
+    }
+#endif
+    UpdateTimer();
 }
 
 CShutdownWatch::~CShutdownWatch()
 {
+#ifdef __WXGTK__
+    if (m_watch != 0)
+        g_source_remove(m_watch);
+#endif
     m_timer.Stop();
     Unregister();
 }
@@ -29,6 +50,24 @@ void CShutdownWatch::RequestClose()
 {
     m_requested = true;
     Proceed();
+    UpdateTimer();
+}
+
+void CShutdownWatch::Check()
+{
+    if (platform::SignalPipe::TakePending())
+        m_requested = true;
+    Proceed();
+    UpdateTimer();
+}
+
+void CShutdownWatch::UpdateTimer()
+{
+    const bool needed = m_watch == 0 || (m_requested && !m_closed);
+    if (needed && !m_timer.IsRunning())
+        m_timer.Start(100);
+    else if (!needed && m_timer.IsRunning())
+        m_timer.Stop();
 }
 
 int CShutdownWatch::Enter(wxDialog* dialog)
@@ -46,12 +85,7 @@ void CShutdownWatch::Exit(wxDialog* dialog)
         m_modal.erase(std::next(it).base());
 }
 
-void CShutdownWatch::OnTimer(wxTimerEvent&)
-{
-    if (platform::SignalPipe::TakePending())
-        m_requested = true;
-    Proceed();
-}
+void CShutdownWatch::OnTimer(wxTimerEvent&) { Check(); }
 
 void CShutdownWatch::Proceed()
 {

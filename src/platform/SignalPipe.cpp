@@ -92,4 +92,13 @@ bool SignalPipe::TakePending()
 #endif
 }
 
+int SignalPipe::ReadFd()
+{
+#ifdef _WIN32
+    return -1;
+#else
+    return g_pipe[0];
+#endif
+}
+
 }  // namespace platform

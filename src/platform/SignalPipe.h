@@ -18,6 +18,11 @@ public:
 
     // True when a signal arrived since the last call; empties the pipe. Never blocks.
     static bool TakePending();
+
+    // The pipe's reading end, readable while a signal is pending, for a main-loop watch that
+    // calls TakePending; -1 where there is no pipe (not installed, or Windows, where only
+    // polling TakePending works). The descriptor belongs to this class.
+    static int ReadFd();
 };
 
 }  // namespace platform
