@@ -5,7 +5,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 
-#include "platform/GtkStyle.h"
+#include "platform/DirectDraw.h"
 
 const wxColour CBackBufferCtrl::kGreen(0, 200, 0);
 const wxColour CBackBufferCtrl::kBlack(0, 0, 0);
@@ -57,13 +57,8 @@ void CBackBufferCtrl::ReplaceBackBuffer(const wxImage& image)
 
 void CBackBufferCtrl::Present()
 {
-#ifdef __WXGTK__
-    if (platform::CanDrawOutsidePaint() && IsShownOnScreen() && m_bitmap.IsOk()) {
-        wxClientDC dc(this);
-        dc.DrawBitmap(m_bitmap, 0, 0, false);
+    if (platform::DrawNow(*this, m_bitmap))
         return;
-    }
-#endif
     Refresh(true);
 }
 

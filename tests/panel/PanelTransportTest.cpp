@@ -3,6 +3,7 @@
 
 #include "controls/FormatTime.h"
 #include "controls/InfoPanel.h"
+#include "controls/LevelMeter.h"
 #include "controls/SeekSlider.h"
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
@@ -12,6 +13,7 @@
 #include "res/ResourceIds.h"
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"
+#include "support/XInput.h"
 
 #include <csignal>
 
@@ -55,6 +57,45 @@ TEST_F(TransportTest, RecordIntoNewFileStopAndReloadAtTheStart)
     EXPECT_EQ(m_panel->Slider()->GetValue(), 0);
     EXPECT_GE(m_panel->Player()->GetLength(), 1.5f);
     EXPECT_TRUE(m_messages->Messages().empty());
+}
+
+// What the user sees while recording: the screen, read back through the X server, shows the
+// level meter's latest picture, and that picture is the tone's wave, not a flat line.
+TEST_F(TransportTest, TheLevelMeterOnScreenShowsTheWaveBeingRecorded)
+{
+    OpenFrame();
+    const std::string path = File("meter.mp3");
+    wxTEST_DIALOG(Command(res::ID_SOUND_RECORD), wxExpectModal<wxFileDialog>(path));
+    ExpectState(State::Recording, "recording");
+    CLevelMeter* meter = m_panel->LevelMeter();
+    const auto same = [](const wxImage& a, const wxImage& b) {
+        return a.IsOk() && b.IsOk() && a.GetSize() == b.GetSize() &&
+               std::equal(a.GetData(), a.GetData() + a.GetWidth() * a.GetHeight() * 3, b.GetData());
+    };
+    const auto litRows = [](const wxImage& image) {
+        int rows = 0;
+        for (int y = 0; y < image.GetHeight(); ++y) {
+            bool lit = false;
+            for (int x = 0; x < image.GetWidth(); ++x)
+                lit = lit || (image.GetGreen(x, y) > 150 && image.GetRed(x, y) < 60);
+            rows += lit ? 1 : 0;
+        }
+        return rows;
+    };
+    // A new picture comes ten times a second: the screen is read between two looks at the
+    // back buffer that agree, once the meter has drawn a wave (more than a flat line).
+    wxImage shown;
+    const bool onScreen = WaitFor(
+        [&] {
+            const wxImage before = meter->GetBackBufferImage();
+            shown = testing_support::XScreenImage(meter->GetScreenRect());
+            return litRows(before) > 5 && same(before, shown) && same(before, meter->GetBackBufferImage());
+        },
+        5000);
+    EXPECT_TRUE(onScreen) << "the screen does not show the level meter's wave; lit rows on screen: "
+                          << litRows(shown);
+    Command(res::ID_SOUND_RECORD);
+    ExpectState(State::Stopped, "stopped");
 }
 
 TEST_F(TransportTest, CancelledSaveDialogChangesNothing)
