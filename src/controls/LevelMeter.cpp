@@ -9,39 +9,51 @@ namespace {
 // The traces start this many pixels from the left edge and stop this many before the right.
 constexpr int kMargin = 5;
 
-// One pixel of the trace colour, when it lies inside the image.
-void Plot(wxImage& image, int x, int y)
-{
-    if (x >= 0 && y >= 0 && x < image.GetWidth() && y < image.GetHeight())
-        image.SetRGB(x, y, 0, 200, 0);
-}
+// The trace's pixels: rows of width RGB triples, drawn into directly (the image's own per-pixel
+// setter checks and locks its data on every call, which cost more than the lines themselves).
+struct Canvas {
+    unsigned char* data;
+    int width;
+    int height;
 
-// A line from (x0, y0) towards (x1, y1), one pixel wide; the end point itself is not drawn, so
-// a polyline of such lines draws every joint once.
-void LineTo(wxImage& image, int& x0, int& y0, int x1, int y1)
-{
-    const int dx = std::abs(x1 - x0);
-    const int dy = -std::abs(y1 - y0);
-    const int sx = x0 < x1 ? 1 : -1;
-    const int sy = y0 < y1 ? 1 : -1;
-    int err = dx + dy;
-    int x = x0;
-    int y = y0;
-    while (x != x1 || y != y1) {
-        Plot(image, x, y);
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y += sy;
-        }
+    // One pixel of the trace colour, when it lies inside the picture.
+    void Plot(int x, int y) const
+    {
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            return;
+        unsigned char* p = data + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x) * 3;
+        p[0] = 0;
+        p[1] = 200;
+        p[2] = 0;
     }
-    x0 = x1;
-    y0 = y1;
-}
+
+    // A line from (x0, y0) towards (x1, y1), one pixel wide; the end point itself is not drawn,
+    // so a polyline of such lines draws every joint once.
+    void LineTo(int& x0, int& y0, int x1, int y1) const
+    {
+        const int dx = std::abs(x1 - x0);
+        const int dy = -std::abs(y1 - y0);
+        const int sx = x0 < x1 ? 1 : -1;
+        const int sy = y0 < y1 ? 1 : -1;
+        int err = dx + dy;
+        int x = x0;
+        int y = y0;
+        while (x != x1 || y != y1) {
+            Plot(x, y);
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
+        }
+        x0 = x1;
+        y0 = y1;
+    }
+};
 
 }  // namespace
 
@@ -71,7 +83,7 @@ void CLevelMeter::DrawSamples(const std::int16_t* samples)
         m_trace.Create(width, height, true);
     else
         std::memset(m_trace.GetData(), 0, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    wxImage& image = m_trace;
+    const Canvas canvas{m_trace.GetData(), width, height};
     auto trace = [&](int base, int offset) {
         int x0 = kMargin;
         int y0 = base;
@@ -84,7 +96,7 @@ void CLevelMeter::DrawSamples(const std::int16_t* samples)
                 index = available - 1;
             const double value = static_cast<double>(static_cast<float>(base)) +
                                  static_cast<double>(samples[index]) * static_cast<double>(m_fScale);
-            LineTo(image, x0, y0, x, static_cast<int>(value));
+            canvas.LineTo(x0, y0, x, static_cast<int>(value));
         }
     };
     if (samples != nullptr) {
@@ -95,7 +107,7 @@ void CLevelMeter::DrawSamples(const std::int16_t* samples)
             trace(3 * m_height / 4, 1);
         }
     }
-    ReplaceBackBuffer(image);
+    ReplaceBackBuffer(m_trace);
 }
 
 void CLevelMeter::Clear() { ReplaceBackBuffer(wxImage(std::max(1, m_width), std::max(1, m_height), true)); }
