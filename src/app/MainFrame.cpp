@@ -6,9 +6,7 @@
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/MenuAccelerators.h"
-#include "platform/PrivateFonts.h"
 #include "platform/ProfileKeys.h"
-#include "platform/UiTrace.h"
 #include "res/MainMenu.h"
 #include "res/ProgramIcon.h"
 #include "res/ResourceIds.h"
@@ -37,11 +35,6 @@ bool CMainFrame::LoadFrame(int resourceId)
     if (!Create(nullptr, wxID_ANY, WindowTitleText(), wxDefaultPosition, wxDefaultSize,
                 PreCreateWindow()))
         return false;
-    {
-        // The menu bar is the first thing here that lays out text.
-        platform::UiTrace trace("startup-fonts-wait");
-        platform::WaitForPrivateFonts();
-    }
     // The frame's client area is repainted under every control that redraws; with a font and
     // text colour of its own each repaint skips the GTK theme look-ups (see CMainPanel::Create).
     SetOwnFont(*wxNORMAL_FONT);

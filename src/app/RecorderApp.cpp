@@ -40,13 +40,12 @@ bool CRecorderApp::OnInit()
     // window with both.
     wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
     wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
-    // The fonts are added while the main window is being created; the window waits for them
-    // before it lays out its first text.
-    platform::StartRegisteringPrivateFonts();
+    {
+        platform::UiTrace trace("startup-fonts");
+        platform::RegisterPrivateFonts();
+    }
     platform::UiTrace trace("startup-frame");
-    const bool ok = InitInstance();
-    platform::WaitForPrivateFonts();
-    return ok;
+    return InitInstance();
 }
 
 bool CRecorderApp::InitInstance()
@@ -72,7 +71,6 @@ bool CRecorderApp::InitInstance()
 void CRecorderApp::SetStartupFile(const std::string& path) { g_startupFile = path; }
 int CRecorderApp::OnExit()
 {
-    platform::WaitForPrivateFonts();
     m_shutdown.reset();
     return wxApp::OnExit();
 }

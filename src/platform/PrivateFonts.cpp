@@ -1,7 +1,5 @@
 #include "platform/PrivateFonts.h"
 
-#include <thread>
-
 #include <wx/defs.h>
 
 #if defined(_WIN32) || !wxUSE_PRIVATE_FONTS
@@ -13,22 +11,6 @@
 #endif
 
 namespace platform {
-
-namespace {
-std::thread g_registering;
-}  // namespace
-
-void StartRegisteringPrivateFonts()
-{
-    if (!g_registering.joinable())
-        g_registering = std::thread([] { RegisterPrivateFonts(); });
-}
-
-void WaitForPrivateFonts()
-{
-    if (g_registering.joinable())
-        g_registering.join();
-}
 
 #if defined(_WIN32) || !wxUSE_PRIVATE_FONTS
 

@@ -9,14 +9,6 @@ namespace platform {
 // is loaded twice and no font configuration is rebuilt.
 void RegisterPrivateFonts();
 
-// RegisterPrivateFonts on a thread of its own: the font configuration's first load (several
-// milliseconds) then overlaps the creation of the first window instead of preceding it. Until
-// WaitForPrivateFonts has returned nothing on the calling thread may lay out text or otherwise
-// use the font configuration. Both on the user-interface thread; waiting without a start, or
-// twice, does nothing.
-void StartRegisteringPrivateFonts();
-void WaitForPrivateFonts();
-
 // True when a font family of this name can be drawn with (registered ones included). Asks the
 // font configuration for that one family rather than listing every family there is.
 bool FontFamilyInstalled(const char* family);
