@@ -55,6 +55,15 @@ void CBackBufferCtrl::ReplaceBackBuffer(const wxImage& image)
     Present();
 }
 
+bool CBackBufferCtrl::EditBackBuffer(
+    const std::function<void(std::uint32_t* pixels, int stride, int width, int height)>& edit)
+{
+    if (!platform::EditPixels(m_bitmap, edit))
+        return false;
+    Present();
+    return true;
+}
+
 void CBackBufferCtrl::Present()
 {
     if (platform::DrawNow(*this, m_bitmap))

@@ -10,6 +10,7 @@
 //
 // User-interface thread only.
 
+#include <cstdint>
 #include <functional>
 
 #include <wx/bitmap.h>
@@ -43,6 +44,11 @@ protected:
 
     // Replaces the whole picture with image (of the control's size), then shows it.
     void ReplaceBackBuffer(const wxImage& image);
+
+    // Runs edit on the back buffer's own pixels (rows of 0x00RRGGBB values, stride apart), then
+    // shows the new picture. False, without running edit, where the platform does not allow it:
+    // the caller then uses ReplaceBackBuffer.
+    bool EditBackBuffer(const std::function<void(std::uint32_t* pixels, int stride, int width, int height)>& edit);
 
     // Fills rect of the back buffer with black.
     static void FillBlack(wxDC& dc, const wxRect& rect);

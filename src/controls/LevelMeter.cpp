@@ -1,6 +1,7 @@
 #include "controls/LevelMeter.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,19 +10,28 @@ namespace {
 // The traces start this many pixels from the left edge and stop this many before the right.
 constexpr int kMargin = 5;
 
-// The trace's pixels: rows of width RGB triples, drawn into directly (the image's own per-pixel
-// setter checks and locks its data on every call, which cost more than the lines themselves).
+// The trace's pixels, drawn into directly: either the back buffer's own rows of 32-bit
+// 0x00RRGGBB values, or rows of RGB bytes of an image (where the platform keeps bitmaps
+// otherwise). Per-pixel setters of the toolkit check and lock their data on every call, which
+// cost more than the lines themselves.
 struct Canvas {
     unsigned char* data;
     int width;
     int height;
+    std::size_t rowBytes;
+    bool wide;  // 4 bytes a pixel (0x00RRGGBB) rather than 3 (R, G, B)
 
     // One pixel of the trace colour, when it lies inside the picture.
     void Plot(int x, int y) const
     {
         if (x < 0 || y < 0 || x >= width || y >= height)
             return;
-        unsigned char* p = data + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x) * 3;
+        unsigned char* row = data + static_cast<std::size_t>(y) * rowBytes;
+        if (wide) {
+            reinterpret_cast<std::uint32_t*>(row)[x] = 0x00C800u;
+            return;
+        }
+        unsigned char* p = row + static_cast<std::size_t>(x) * 3;
         p[0] = 0;
         p[1] = 200;
         p[2] = 0;
@@ -77,36 +87,47 @@ void CLevelMeter::SetupTrace(int count, int /*bits*/, int stereo)
 
 void CLevelMeter::DrawSamples(const std::int16_t* samples)
 {
-    const int width = std::max(1, m_width);
-    const int height = std::max(1, m_height);
-    if (!m_trace.IsOk() || m_trace.GetWidth() != width || m_trace.GetHeight() != height)
-        m_trace.Create(width, height, true);
-    else
-        std::memset(m_trace.GetData(), 0, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    const Canvas canvas{m_trace.GetData(), width, height};
-    auto trace = [&](int base, int offset) {
-        int x0 = kMargin;
-        int y0 = base;
-        for (int x = kMargin; x < m_width - kMargin; ++x) {
-            long index = static_cast<long>(x) * m_nStep + offset;
-            // Never past the buffer, whatever the setup was; without a setup only the first
-            // value is read.
-            const long available = std::max(m_nCount, 1);
-            if (index >= available)
-                index = available - 1;
-            const double value = static_cast<double>(static_cast<float>(base)) +
-                                 static_cast<double>(samples[index]) * static_cast<double>(m_fScale);
-            canvas.LineTo(x0, y0, x, static_cast<int>(value));
-        }
-    };
-    if (samples != nullptr) {
+    auto draw = [&](const Canvas& canvas) {
+        auto trace = [&](int base, int offset) {
+            int x0 = kMargin;
+            int y0 = base;
+            for (int x = kMargin; x < m_width - kMargin; ++x) {
+                long index = static_cast<long>(x) * m_nStep + offset;
+                // Never past the buffer, whatever the setup was; without a setup only the first
+                // value is read.
+                const long available = std::max(m_nCount, 1);
+                if (index >= available)
+                    index = available - 1;
+                const double value = static_cast<double>(static_cast<float>(base)) +
+                                     static_cast<double>(samples[index]) * static_cast<double>(m_fScale);
+                canvas.LineTo(x0, y0, x, static_cast<int>(value));
+            }
+        };
+        if (samples == nullptr)
+            return;
         if (m_bStereo == 0) {
             trace(m_height / 2, 0);
         } else {
             trace(m_height / 4, 0);
             trace(3 * m_height / 4, 1);
         }
-    }
+    };
+    // Straight into the back buffer where the platform allows it: nothing is converted or
+    // copied on the way to the window, ten times a second.
+    const bool edited = EditBackBuffer([&](std::uint32_t* pixels, int stride, int width, int height) {
+        const std::size_t rowBytes = static_cast<std::size_t>(stride) * 4;
+        std::memset(pixels, 0, rowBytes * static_cast<std::size_t>(height));
+        draw(Canvas{reinterpret_cast<unsigned char*>(pixels), width, height, rowBytes, true});
+    });
+    if (edited)
+        return;
+    const int width = std::max(1, m_width);
+    const int height = std::max(1, m_height);
+    if (!m_trace.IsOk() || m_trace.GetWidth() != width || m_trace.GetHeight() != height)
+        m_trace.Create(width, height, true);
+    else
+        std::memset(m_trace.GetData(), 0, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    draw(Canvas{m_trace.GetData(), width, height, static_cast<std::size_t>(width) * 3, false});
     ReplaceBackBuffer(m_trace);
 }
 

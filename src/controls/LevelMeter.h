@@ -34,6 +34,7 @@ private:
     float m_fScale = 0.0f;
     int m_bStereo = 0;
     int m_nCount = 0;
-    // The trace is drawn here, reused from tick to tick (cleared, not reallocated).
+    // Where the platform does not let the back buffer's pixels be drawn on in place, the trace
+    // is drawn here, reused from tick to tick (cleared, not reallocated).
     wxImage m_trace;
 };

@@ -36,4 +36,34 @@ bool DrawNow(wxWindow& window, const wxBitmap& bitmap)
 #endif
 }
 
+bool EditPixels(wxBitmap& bitmap, const PixelEditor& edit)
+{
+#ifdef __WXGTK3__
+    if (!bitmap.IsOk() || bitmap.HasAlpha())
+        return false;
+    bitmap.UnShare();
+    // The bitmap's own drawing surface, made from its pixels once and then kept: the same one
+    // a memory device context draws on and the window is painted from.
+    cairo_t* cr = bitmap.CairoCreate();
+    if (cr == nullptr)
+        return false;
+    cairo_surface_t* surface = cairo_get_target(cr);
+    const bool usable = cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE &&
+                        cairo_image_surface_get_format(surface) == CAIRO_FORMAT_RGB24;
+    if (usable) {
+        cairo_surface_flush(surface);
+        edit(reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface)),
+             cairo_image_surface_get_stride(surface) / 4, cairo_image_surface_get_width(surface),
+             cairo_image_surface_get_height(surface));
+        cairo_surface_mark_dirty(surface);
+    }
+    cairo_destroy(cr);
+    return usable;
+#else
+    (void)bitmap;
+    (void)edit;
+    return false;
+#endif
+}
+
 }  // namespace platform

@@ -6,6 +6,9 @@
 //
 // User-interface thread.
 
+#include <cstdint>
+#include <functional>
+
 class wxBitmap;
 class wxWindow;
 
@@ -15,5 +18,13 @@ namespace platform {
 // drawn: the display only shows what is painted (Wayland, other platforms), or the window has
 // no native drawing surface yet; the caller then asks for a repaint instead.
 bool DrawNow(wxWindow& window, const wxBitmap& bitmap);
+
+// Lets edit change a bitmap's pixels where the bitmap keeps them for drawing: rows of 32-bit
+// 0x00RRGGBB values, stride values apart, so a picture redrawn ten times a second is neither
+// converted nor copied on its way to the window. The bitmap stops sharing its pixels with copies
+// first. False, without calling edit, where bitmaps are kept otherwise (other platforms, a
+// bitmap with alpha): the caller then builds the picture as an image.
+using PixelEditor = std::function<void(std::uint32_t* pixels, int stride, int width, int height)>;
+bool EditPixels(wxBitmap& bitmap, const PixelEditor& edit);
 
 }  // namespace platform
