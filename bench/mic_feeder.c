@@ -1,10 +1,13 @@
 /* Feeds a PulseAudio pipe source at real-time pace: a 440 Hz tone (all channels alike) as
- * interleaved signed 16-bit little-endian PCM, 10 ms at a time, until killed. Like a real
+ * interleaved signed 16-bit little-endian PCM, one block at a time (10 ms unless told), until
+ * killed. The pipe source hands each block on as it comes, so the block is what a recording
+ * client is woken for: 10 ms is a low-latency source, 100 ms a sound card's source serving a
+ * stream that asked for 100 ms fragments. Like a real
  * microphone it never catches up: a block the FIFO has no room for (the server is not reading,
  * nobody records) is dropped and time runs on. A FIFO that has lost its reader (server
  * restarted) is opened again.
  *
- * Usage: mic_feeder <fifo> <rate> <channels> */
+ * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000] */
 #define _DEFAULT_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -18,16 +21,19 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: %s <fifo> <rate> <channels>\n", argv[0]);
+    if (argc != 4 && argc != 5) {
+        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds]\n", argv[0]);
         return 2;
     }
+    const int blockMs = argc == 5 ? atoi(argv[4]) : 10;
+    if (blockMs < 1 || blockMs > 1000)
+        return 2;
     signal(SIGPIPE, SIG_IGN);
     const int rate = atoi(argv[2]);
     const int channels = atoi(argv[3]);
-    const int frames = rate / 100;
+    const int frames = (int)((long long)rate * blockMs / 1000);
     int16_t* block = malloc((size_t)frames * (size_t)channels * sizeof(int16_t));
-    if (!block || rate <= 0 || channels <= 0)
+    if (!block || rate <= 0 || channels <= 0 || frames <= 0)
         return 2;
     uint64_t n = 0;
     struct timespec next;
@@ -48,8 +54,8 @@ int main(int argc, char** argv)
                 fd = -1;
             }
         }
-        next.tv_nsec += 10 * 1000 * 1000;
-        if (next.tv_nsec >= 1000000000) {
+        next.tv_nsec += (long)blockMs * 1000 * 1000;
+        while (next.tv_nsec >= 1000000000) {
             next.tv_nsec -= 1000000000;
             next.tv_sec += 1;
         }

@@ -7,9 +7,9 @@
 #                                                    for the disk driver and a real PulseAudio server
 #   CPU of a 60 s 256 kbps stereo 44.1 kHz recording through PulseAudio, whole program
 #                                                    vs `lame` encoding the same amount of PCM,
-#                                                    from two microphones: the FIFO pipe source
-#                                                    fed 10 ms at a time, and the sine source
-#                                                    that delivers two seconds at a time
+#                                                    from three microphones: the FIFO pipe source
+#                                                    fed 10 ms and 100 ms at a time, and the sine
+#                                                    source that delivers two seconds at a time
 #
 # The blocked times come from the program's own opt-in trace (DR_TRACE_UI=1 prints the length
 # of each traced user-interface step); the program is driven through its window with xdotool.
@@ -237,9 +237,17 @@ echo
 echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through PulseAudio"
 echo "   microphone: the FIFO pipe source, fed 10 ms at a time (the server posts every write: 100 wake-ups a second)"
 cpu_runs
+# A sound card's source under PulseAudio's timer scheduling (or PipeWire) delivers blocks of about
+# the fragment the stream asked for (100 ms here): the same FIFO, fed 100 ms at a time.
+kill "$feeder_pid" 2>/dev/null || true
+wait "$feeder_pid" 2>/dev/null || true
+"$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" 100 &
+feeder_pid=$!
+echo
+echo "   microphone: the FIFO pipe source, fed 100 ms at a time (a sound card's source at the stream's fragment)"
+cpu_runs
 # The other extreme: PulseAudio's sine source hands over two seconds at a time, so the capture
-# thread wakes about once a second. A sound card's source under PulseAudio's timer scheduling
-# (or PipeWire) delivers blocks of about the stream's fragment (~0.1 s here): in between.
+# thread wakes about once a second.
 sine=$(pactl load-module module-sine-source source_name=dr_sine rate=44100 frequency=440)
 echo
 echo "   microphone: PulseAudio's sine source, which delivers two seconds at a time"
