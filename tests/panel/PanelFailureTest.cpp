@@ -11,6 +11,7 @@
 
 #include "controls/StatusLamp.h"
 #include "engine/play/Mp3Player.h"
+#include "engine/record/WaveRecorder.h"
 #include "panel/PanelFixture.h"
 #include "platform/ProfileKeys.h"
 #include "support/GuiWait.h"
@@ -140,11 +141,22 @@ TEST_F(FailureTest, DroppedInputIsToldAfterTheRecording)
     const int savedErr = ::dup(2);
     const int errFile = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(errFile, 2);
-    RecordWithKeys(1.0);
+    // Recording until input has been dropped: on a loaded machine the encoder can keep up with
+    // the reader for a while, so a fixed length is not enough.
+    PressKey(WXK_RETURN);
+    const bool recording = WaitForLamp(LAMP_RECORD);
+    const bool dropped = recording && WaitFor([&] {
+        return m_panel->Recorder() != nullptr && m_panel->Recorder()->Overruns() > 0;
+    }, 30000);
+    PressKey(WXK_RETURN);
+    const bool stopped = WaitForLamp(LAMP_STOP);
     std::fflush(stderr);
     ::dup2(savedErr, 2);
     ::close(savedErr);
     ::close(errFile);
+    ASSERT_TRUE(recording) << "the recording did not start";
+    ASSERT_TRUE(dropped) << "no input was dropped in 30 s";
+    ASSERT_TRUE(stopped) << "the recording did not stop";
 
     ASSERT_EQ(m_messages->Messages().size(), 1u);
     const std::string& text = m_messages->Messages()[0].text;
