@@ -2,10 +2,11 @@
 // Ends the program the way closing its window does when the system asks it to: on SIGTERM,
 // SIGINT or SIGHUP (read from platform::SignalPipe when its pipe turns readable, so an idle
 // program is never woken to look; where there is no pipe to watch, every 100 ms) and on the
-// toolkit's end-of-session event. Modal dialogs that are open are ended first (their nested loops must
-// return before the window can go); then the main window gets one ordinary close, which stops a
-// recording with everything captured written, saves the position unless minimised and leaves
-// the settings whole. Later requests change nothing: the program closes once.
+// toolkit's end-of-session event. Modal dialogs that are open are ended first (their nested
+// loops must return before the window can go); then the main window gets one ordinary close,
+// which stops a recording with everything captured written, saves the position unless
+// minimised and leaves the settings whole. Later requests change nothing: the program closes
+// once.
 //
 // Thread: user-interface thread only.
 

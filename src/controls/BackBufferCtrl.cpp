@@ -55,8 +55,7 @@ void CBackBufferCtrl::ReplaceBackBuffer(const wxImage& image)
     Present();
 }
 
-bool CBackBufferCtrl::EditBackBuffer(
-    const std::function<void(std::uint32_t* pixels, int stride, int width, int height)>& edit)
+bool CBackBufferCtrl::EditBackBuffer(const platform::PixelEditor& edit)
 {
     if (!platform::EditPixels(m_bitmap, edit))
         return false;

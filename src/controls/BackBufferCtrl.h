@@ -10,13 +10,14 @@
 //
 // User-interface thread only.
 
-#include <cstdint>
 #include <functional>
 
 #include <wx/bitmap.h>
 #include <wx/dc.h>
 #include <wx/image.h>
 #include <wx/window.h>
+
+#include "platform/DirectDraw.h"
 
 class CBackBufferCtrl : public wxWindow {
 public:
@@ -48,7 +49,7 @@ protected:
     // Runs edit on the back buffer's own pixels (rows of 0x00RRGGBB values, stride apart), then
     // shows the new picture. False, without running edit, where the platform does not allow it:
     // the caller then uses ReplaceBackBuffer.
-    bool EditBackBuffer(const std::function<void(std::uint32_t* pixels, int stride, int width, int height)>& edit);
+    bool EditBackBuffer(const platform::PixelEditor& edit);
 
     // Fills rect of the back buffer with black.
     static void FillBlack(wxDC& dc, const wxRect& rect);
