@@ -1,23 +1,43 @@
 #pragma once
-// The seam in front of the sound input: opens the default capture device for a 16-bit PCM
-// format and pushes what it records to a sink. CSdlAudioInput is the real one; tests use fakes.
+// The seam in front of the sound input: opens a capture device for a 16-bit PCM format and
+// pushes what it records to a sink. CDefaultAudioInput (the sound server's stream, or SDL's
+// capture) is the real one; tests use fakes.
+//
+// Opening may go on in the background after Open returned true (a sound server is asked and
+// answers later): the owner polls Progress until it is Open, and only then calls Start.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "engine/record/WaveFormat.h"
 
+// The device went over to another source while it recorded: the source's name, and the seconds
+// of sound it had delivered before.
+struct InputSwitch {
+    std::string source;
+    double seconds = 0;
+};
+
 class IAudioInputDevice {
 public:
+    enum class OpenProgress { Opening, Open, Failed };
+
     // Called on the device's own thread with recorded bytes (whole sample frames). It must only
     // copy: no allocation, no waiting on other threads.
     using Sink = std::function<void(const std::uint8_t* data, std::size_t bytes)>;
 
     virtual ~IAudioInputDevice() = default;
-    // Opens the device, paused. framesPerPeriod is a hint for the device's period size.
+    // Opens the device, paused, or begins to. framesPerPeriod is a hint for the device's period
+    // size. False when it cannot be opened at all.
     virtual bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) = 0;
-    // Starts pushing data to the sink.
+    // After an Open that returned true: Opening while the opening goes on (poll again, it never
+    // takes longer than a few seconds), Open once Start may be called, Failed when the device
+    // could not be opened after all. Owner's thread; never waits.
+    virtual OpenProgress Progress() { return OpenProgress::Open; }
+    // Starts pushing data to the sink (once Progress is Open).
     virtual bool Start() = 0;
     // Stops and closes the device; once it returns the sink is never called again.
     virtual void Close() = 0;
@@ -27,4 +47,14 @@ public:
     virtual bool Lost() const { return false; }
     // True when the last Open failed because the format was refused, not for want of a device.
     virtual bool FormatRefused() const { return false; }
+    // True when the last opening failed because the chosen source does not exist.
+    virtual bool SourceMissing() const { return false; }
+    // Input the device itself had to drop (the sound server could not hand it over in time):
+    // separate runs, and bytes in the opened format. Owner's thread, also after Close.
+    virtual std::uint64_t DroppedRuns() const { return 0; }
+    virtual std::uint64_t DroppedBytes() const { return 0; }
+    // Every change of source while recording, in order. Owner's thread, also after Close.
+    virtual std::vector<InputSwitch> Switches() const { return {}; }
+    // The name of the source the opened device records from; empty when not known.
+    virtual std::string SourceName() const { return {}; }
 };

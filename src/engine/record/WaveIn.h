@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -33,9 +34,11 @@ public:
     CWaveIn(const CWaveIn&) = delete;
     CWaveIn& operator=(const CWaveIn&) = delete;
 
-    // Opens the device (paused) and starts the delivery thread.
+    // Opens the device (paused), or begins to, and starts the delivery thread.
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Callback callback);
     bool IsOpen() const { return m_open; }
+    // Whether the device's opening has finished (see IAudioInputDevice::Progress).
+    IAudioInputDevice::OpenProgress DeviceProgress() { return m_device->Progress(); }
     // Queues an empty buffer; false when the device is closed or closing, the header is already
     // queued or not yet taken back (flags not 0), or the queue is full.
     bool AddBuffer(WaveHeader& header);
@@ -47,12 +50,19 @@ public:
 
     // Times the device had data and no queued buffer to put it in (the data is dropped).
     std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
-    // Runs of dropped data between data that found a buffer, and the bytes dropped in all.
-    std::uint64_t Gaps() const { return m_gaps.load(std::memory_order_relaxed); }
-    std::uint64_t DroppedBytes() const { return m_droppedBytes.load(std::memory_order_relaxed); }
+    // Runs of dropped data between data that found a buffer, and the bytes dropped in all;
+    // with what the device itself had to drop.
+    std::uint64_t Gaps() const { return m_gaps.load(std::memory_order_relaxed) + (m_device ? m_device->DroppedRuns() : 0); }
+    std::uint64_t DroppedBytes() const
+    {
+        return m_droppedBytes.load(std::memory_order_relaxed) + (m_device ? m_device->DroppedBytes() : 0);
+    }
+    std::vector<InputSwitch> Switches() const { return m_device ? m_device->Switches() : std::vector<InputSwitch>{}; }
+    std::string SourceName() const { return m_device ? m_device->SourceName() : std::string(); }
     // The device is gone or has stopped delivering (see IAudioInputDevice::Lost).
     bool DeviceLost() const { return m_open && m_device->Lost(); }
     bool FormatRefused() const { return m_device && m_device->FormatRefused(); }
+    bool SourceMissing() const { return m_device && m_device->SourceMissing(); }
 
 private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread

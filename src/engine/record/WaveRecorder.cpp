@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/record/SdlAudioInput.h"
+#include "engine/record/DefaultAudioInput.h"
 
 int CWaveRecorder::BufferCountFor(std::uint32_t chunkBytes, std::uint32_t bytesPerSecond)
 {
@@ -20,7 +20,7 @@ CWaveRecorder::CWaveRecorder() : CWaveRecorder(WaveRecorderOptions{}) {}
 CWaveRecorder::CWaveRecorder(WaveRecorderOptions options) : m_options(std::move(options))
 {
     if (!m_options.makeDevice)
-        m_options.makeDevice = [] { return std::make_unique<CSdlAudioInput>(); };
+        m_options.makeDevice = [source = m_options.source] { return std::make_unique<CDefaultAudioInput>(source); };
     m_writer = m_options.libraryDirs.empty()
                    ? std::make_unique<CMp3Writer>()
                    : std::make_unique<CMp3Writer>(m_options.libraryDirs);
@@ -91,10 +91,20 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
 
 bool CWaveRecorder::Start()
 {
+    StartProgress progress = BeginStart();
+    while (progress == StartProgress::Pending) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        progress = PollStart();
+    }
+    return progress == StartProgress::Started;
+}
+
+CWaveRecorder::StartProgress CWaveRecorder::BeginStart()
+{
     m_startFailure = StartFailure::Device;
     if (m_waveIn || m_headers.empty()) {
         m_capturing = false;
-        return false;
+        return StartProgress::Failed;
     }
     // The queue has room for every buffer.
     m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice(), m_headers.size());
@@ -110,13 +120,31 @@ bool CWaveRecorder::Start()
             m_startFailure = StartFailure::Format;
         m_waveIn.reset();
         m_capturing = false;
-        return false;
+        return StartProgress::Failed;
     }
     for (auto& header : m_headers) {
         if (!QueueBuffer(header)) {
             m_capturing = false;
-            return false;  // the device stays open; destruction closes it
+            return StartProgress::Failed;  // the device stays open; destruction closes it
         }
+    }
+    return PollStart();
+}
+
+CWaveRecorder::StartProgress CWaveRecorder::PollStart()
+{
+    if (!m_waveIn || !m_waveIn->IsOpen() || m_capturing.load())
+        return m_capturing.load() ? StartProgress::Started : StartProgress::Failed;
+    switch (m_waveIn->DeviceProgress()) {
+    case IAudioInputDevice::OpenProgress::Opening:
+        return StartProgress::Pending;
+    case IAudioInputDevice::OpenProgress::Failed:
+        if (m_waveIn->SourceMissing())
+            m_startFailure = StartFailure::SourceMissing;
+        m_capturing = false;
+        return StartProgress::Failed;  // the device stays open; destruction closes it
+    case IAudioInputDevice::OpenProgress::Open:
+        break;
     }
     // Set before the device starts, so the first buffers that come back are queued again.
     m_capturing = true;
@@ -124,7 +152,7 @@ bool CWaveRecorder::Start()
         m_capturing = false;
     if (m_capturing.load())
         m_startFailure = StartFailure::None;
-    return m_capturing.load();
+    return m_capturing.load() ? StartProgress::Started : StartProgress::Failed;
 }
 
 CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
@@ -136,16 +164,20 @@ CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
         dropped.gaps = m_waveIn->Gaps();
         if (m_format.avgBytesPerSec > 0)
             dropped.seconds = static_cast<double>(m_waveIn->DroppedBytes()) / m_format.avgBytesPerSec;
+        dropped.switches = m_waveIn->Switches();
     }
     return dropped;
 }
 
 bool CWaveRecorder::Stop()
 {
-    if (m_capturing.load() && !m_droppedAtStop)
+    const bool capturing = m_capturing.load();
+    if (capturing && !m_droppedAtStop)
         m_droppedAtStop = Dropped();
     m_capturing = false;
-    std::this_thread::sleep_for(m_options.stopWait);
+    // The wait lets queued buffers come back; a device that never started has none.
+    if (capturing)
+        std::this_thread::sleep_for(m_options.stopWait);
     return m_waveIn && m_waveIn->Close();
 }
 

@@ -27,8 +27,10 @@
 
 // What a recorder is built from; the defaults are the program's own (tests replace them).
 struct WaveRecorderOptions {
-    // Makes the sound input; by default SDL's default capture device.
+    // Makes the sound input; by default the program's own (CDefaultAudioInput) on `source`.
     std::function<std::unique_ptr<IAudioInputDevice>()> makeDevice;
+    // The sound server's source to record by name; empty: the desktop's default input.
+    std::string source;
     // Folders to load the encoder library from; empty: the program's default folders.
     std::vector<std::string> libraryDirs;
     // How long Stop lets the queued buffers come back before it closes the device.
@@ -51,12 +53,16 @@ public:
         None,
         Device,  // the sound input or the sound server could not be opened
         Format,  // the input refused the recording format
+        SourceMissing,  // the chosen source does not exist
     };
+    enum class StartProgress { Pending, Started, Failed };
     // Input dropped for want of a free buffer while capturing (not during the stop's wait,
     // where that is by design): separate runs of dropped input, and their length in seconds.
+    // With them, every change of source while capturing.
     struct DroppedInput {
         std::uint64_t gaps = 0;
         double seconds = 0;
+        std::vector<InputSwitch> switches;
     };
 
     CWaveRecorder();
@@ -76,8 +82,16 @@ public:
     bool SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std::int32_t bitsPerSample,
                    std::int32_t stereo);
     // Opens the device, queues the buffers and starts capture; false without a message
-    // (LastStartFailure tells why).
+    // (LastStartFailure tells why). Waits while the device opens in the background: for
+    // callers that may wait a few seconds.
     bool Start();
+    // Start in two steps, never waiting: BeginStart opens the device (or begins to) and queues
+    // the buffers; while it or PollStart says Pending, PollStart is called again later (a
+    // timer). Started and Failed as Start's true and false.
+    StartProgress BeginStart();
+    StartProgress PollStart();
+    // The name of the source being recorded, once started; empty when not known (SDL).
+    std::string SourceName() const { return m_waveIn ? m_waveIn->SourceName() : std::string(); }
     StartFailure LastStartFailure() const { return m_startFailure; }
     // Stops capture: clears the flag, waits, closes the device. True when the device closed.
     bool Stop();

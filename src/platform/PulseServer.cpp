@@ -1,0 +1,157 @@
+#include "platform/PulseServer.h"
+
+#include <cstdlib>
+
+#include "platform/UiTrace.h"
+
+#ifndef DR_APP_ID
+#define DR_APP_ID "example.dravellin.Recorder"
+#endif
+
+namespace platform {
+
+namespace {
+
+std::int64_t Now()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+void PulseServer::LoopDeleter::operator()(pa_threaded_mainloop* loop) const
+{
+    api->pa_threaded_mainloop_stop(loop);
+    api->pa_threaded_mainloop_free(loop);
+}
+
+void PulseServer::ContextDeleter::operator()(pa_context* context) const
+{
+    api->pa_context_set_state_callback(context, nullptr, nullptr);
+    api->pa_context_set_subscribe_callback(context, nullptr, nullptr);
+    api->pa_context_disconnect(context);
+    api->pa_context_unref(context);
+}
+
+PulseServer& PulseServer::Get()
+{
+    static PulseServer instance;
+    return instance;
+}
+
+PulseServer::~PulseServer()
+{
+    if (!m_loop)
+        return;
+    {
+        Lock lock;
+        m_context.reset();
+    }
+    m_loop.reset();  // stops the loop's thread first
+}
+
+PulseServer::Lock::Lock()
+{
+    PulseServer& server = Get();
+    server.m_api.pa_threaded_mainloop_lock(server.m_loop.get());
+}
+
+PulseServer::Lock::~Lock()
+{
+    PulseServer& server = Get();
+    server.m_api.pa_threaded_mainloop_unlock(server.m_loop.get());
+}
+
+bool PulseServer::Wanted()
+{
+    // The user's (or a test's) choice of an SDL driver stands: SDL then does all the sound.
+    if (std::getenv("SDL_AUDIODRIVER") != nullptr)
+        return false;
+    UiTrace trace("pulse-load");
+    return m_api.Load();
+}
+
+void PulseServer::DropContext()
+{
+    m_context.reset();
+}
+
+PulseServer::State PulseServer::Connect()
+{
+    if (!m_api.Loaded())
+        return State::Failed;
+    UiTrace trace("pulse-connect");
+    if (!m_loop) {
+        m_loop.reset(m_api.pa_threaded_mainloop_new());
+        if (!m_loop)
+            return State::Failed;
+        if (m_api.pa_threaded_mainloop_start(m_loop.get()) < 0) {
+            m_api.pa_threaded_mainloop_free(m_loop.release());
+            return State::Failed;
+        }
+    }
+    Lock lock;
+    const State state = m_state.load(std::memory_order_acquire);
+    if (state == State::Ready || state == State::Connecting)
+        return state;
+    DropContext();
+    pa_proplist* props = m_api.pa_proplist_new();
+    m_api.pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Dravellin Recorder");
+    m_api.pa_proplist_sets(props, PA_PROP_APPLICATION_ID, DR_APP_ID);
+    m_api.pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, DR_APP_ID);
+    m_context.reset(m_api.pa_context_new_with_proplist(m_api.pa_threaded_mainloop_get_api(m_loop.get()),
+                                                       "Dravellin Recorder", props));
+    m_api.pa_proplist_free(props);
+    if (!m_context) {
+        m_state.store(State::Failed, std::memory_order_release);
+        return State::Failed;
+    }
+    m_api.pa_context_set_state_callback(m_context.get(), &PulseServer::OnContextState, this);
+    m_connectStart.store(Now(), std::memory_order_relaxed);
+    m_state.store(State::Connecting, std::memory_order_release);
+    // No autospawn: starting a server would fork and wait on this thread. The connect itself
+    // does not wait; the answer comes to OnContextState.
+    if (m_api.pa_context_connect(m_context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        DropContext();
+        m_state.store(State::Failed, std::memory_order_release);
+    }
+    return m_state.load(std::memory_order_acquire);
+}
+
+PulseServer::State PulseServer::Poll()
+{
+    State state = m_state.load(std::memory_order_acquire);
+    if (state != State::Connecting)
+        return state;
+    const auto waited = std::chrono::nanoseconds(Now() - m_connectStart.load(std::memory_order_relaxed));
+    if (waited < kAnswerLimit)
+        return state;
+    Lock lock;
+    state = m_state.load(std::memory_order_acquire);
+    if (state == State::Connecting) {
+        DropContext();  // its callback is cleared first: NotAnswering stays
+        state = State::NotAnswering;
+        m_state.store(state, std::memory_order_release);
+    }
+    return state;
+}
+
+void PulseServer::OnContextState(pa_context* context, void* userdata)
+{
+    auto* self = static_cast<PulseServer*>(userdata);
+    switch (self->m_api.pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+        self->m_state.store(State::Ready, std::memory_order_release);
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        self->m_state.store(State::Failed, std::memory_order_release);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace platform
