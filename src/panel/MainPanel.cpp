@@ -43,7 +43,8 @@ CMainPanel::CMainPanel()
     : m_settings(wxString::FromUTF8("Свойства"), nullptr, 0),
       m_recordTimer(this, kRecordTimerId),
       m_playTimer(this, kPlayTimerId),
-      m_meterTimer(this, kMeterTimerId)
+      m_meterTimer(this, kMeterTimerId),
+      m_startTimer(this, kStartTimerId)
 {
 }
 
@@ -52,6 +53,7 @@ CMainPanel::~CMainPanel()
     m_recordTimer.Stop();
     m_playTimer.Stop();
     m_meterTimer.Stop();
+    m_startTimer.Stop();
     // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
     // closes the file.
     if (m_mp3Player)
@@ -191,6 +193,7 @@ bool CMainPanel::IsTimerRunning(int timerId) const
     case kPlayTimerId: return m_playTimer.IsRunning();
     case kRecordTimerId: return m_recordTimer.IsRunning();
     case kMeterTimerId: return m_meterTimer.IsRunning();
+    case kStartTimerId: return m_startTimer.IsRunning();
     default: return false;
     }
 }
@@ -313,6 +316,7 @@ void CMainPanel::OnTimerEvent(wxTimerEvent& event)
     case kPlayTimerId: OnPlayTick(); break;
     case kRecordTimerId: OnRecordTick(); break;
     case kMeterTimerId: OnMeterTick(); break;
+    case kStartTimerId: OnStartTick(); break;
     default: event.Skip(); break;
     }
 }

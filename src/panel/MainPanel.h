@@ -131,6 +131,17 @@ private:
     void OnPlayTick();
     void OnRecordTick();
     void OnMeterTick();
+    // While the sound input opens in the background: starts the recording once it is open, or
+    // says why it could not be.
+    void OnStartTick();
+    // The recording runs: lamp, time display, level meter and their timers.
+    void ShowRecordingStarted();
+    // The panel as while recording, before the input is open: the record button stops.
+    void ShowRecordingControls();
+    // Buttons, lamp, menu and timers back as when stopped.
+    void PutBackStoppedControls();
+    // The recording could not start: drop the recorder, say why, reload the file.
+    void FailStart();
 
     // Event handlers of the command table.
     void OnTimerEvent(wxTimerEvent& event);
@@ -159,6 +170,9 @@ private:
     wxTimer m_recordTimer;
     wxTimer m_playTimer;
     wxTimer m_meterTimer;
+    wxTimer m_startTimer;
+    // Where playback stood when Record was pressed, for a recording that cannot start.
+    float m_positionBeforeRecord = 0.0f;
     bool m_alwaysOnTop = false;
     std::string m_startupFile;
 
@@ -169,3 +183,5 @@ private:
 inline constexpr int kPlayTimerId = 3;
 inline constexpr int kRecordTimerId = 4;
 inline constexpr int kMeterTimerId = 5;
+// Polls a recording's sound input while it opens (only then).
+inline constexpr int kStartTimerId = 6;

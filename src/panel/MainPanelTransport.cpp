@@ -49,6 +49,20 @@ std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
            ", всего около " + text + " с.\n";
 }
 
+// "Источник звука сменился с 0:01:05 записи: «Микрофон».\n"
+std::string SwitchSentence(const InputSwitch& change)
+{
+    return "Источник звука сменился с " + FormatTime(static_cast<int>(change.seconds)) + " записи: «" +
+           change.source + "».\n";
+}
+
+// A chosen source that is not there when Record is pressed.
+std::string SourceMissingSentence(const std::string& source)
+{
+    return "Не найден источник звука «" + source +
+           "». Подключите его или выберите другой источник в настройках, на странице «Запись».";
+}
+
 // The same report on the program's standard error, for logs and terminals.
 void LogDropped(const std::string& path, const CWaveRecorder::DroppedInput& dropped)
 {
@@ -163,7 +177,9 @@ void CMainPanel::OnRecord()
     bool prepared = false;
     {
         platform::UiTrace prepareTrace("record-prepare");
-        m_recorder = std::make_unique<CWaveRecorder>();
+        WaveRecorderOptions options;
+        options.source = m_settings.RecordPage().GetSource();
+        m_recorder = std::make_unique<CWaveRecorder>(std::move(options));
         prepared = m_recorder->Prepare(m_trackInfo);
     }
     if (!prepared) {
@@ -171,29 +187,75 @@ void CMainPanel::OnRecord()
         RecoverFromFailedStart(position, nullptr);
         return;
     }
-    bool started = false;
+    CWaveRecorder::StartProgress progress = CWaveRecorder::StartProgress::Failed;
     {
         platform::UiTrace startTrace("record-open-input");
-        started = m_recorder->Start();
+        progress = m_recorder->BeginStart();
     }
-    if (!started) {
-        const bool format = m_recorder->LastStartFailure() == CWaveRecorder::StartFailure::Format;
-        m_recorder.reset();  // closes the device, if it opened, and the file
-        RecoverFromFailedStart(position, format ? kFormatRefused : kNoInputDevice);
+    m_positionBeforeRecord = position;
+    if (progress == CWaveRecorder::StartProgress::Pending) {
+        // The sound server answers later: the window stays live meanwhile, and Enter or Space
+        // stops the attempt as they would stop the recording.
+        ShowRecordingControls();
+        m_startTimer.Start(20);
         return;
     }
+    if (progress == CWaveRecorder::StartProgress::Failed) {
+        FailStart();
+        return;
+    }
+    ShowRecordingControls();
+    ShowRecordingStarted();
+}
 
+void CMainPanel::OnStartTick()
+{
+    if (!m_recorder) {
+        m_startTimer.Stop();
+        return;
+    }
+    const CWaveRecorder::StartProgress progress = m_recorder->PollStart();
+    if (progress == CWaveRecorder::StartProgress::Pending)
+        return;
+    m_startTimer.Stop();
+    if (progress == CWaveRecorder::StartProgress::Started) {
+        ShowRecordingStarted();
+        return;
+    }
+    PutBackStoppedControls();
+    FailStart();
+}
+
+void CMainPanel::FailStart()
+{
+    const CWaveRecorder::StartFailure failure = m_recorder->LastStartFailure();
+    m_recorder.reset();  // closes the device, if it opened, and the file
+    if (failure == CWaveRecorder::StartFailure::SourceMissing) {
+        const std::string sentence = SourceMissingSentence(m_settings.RecordPage().GetSource());
+        RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
+        return;
+    }
+    RecoverFromFailedStart(m_positionBeforeRecord,
+                           failure == CWaveRecorder::StartFailure::Format ? kFormatRefused : kNoInputDevice);
+}
+
+void CMainPanel::ShowRecordingControls()
+{
     m_recordButton->SetIconId(res::IDI_STOP);
     m_playButton->Disable();
     m_playButton->Refresh(false);
     m_slider->Disable();
     m_slider->GoToEnd();
-    m_lamp->SetState(LAMP_RECORD);
-    m_timePanel->Reset();
-    m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
     SetMenuText(res::ID_SOUND_RECORD, "Стоп\tSpace");
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EnableMenuItem(id, false);
+}
+
+void CMainPanel::ShowRecordingStarted()
+{
+    m_lamp->SetState(LAMP_RECORD);
+    m_timePanel->Reset();
+    m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
     m_recordTimer.Start(1000);
     m_meterTimer.Start(100);
 }
@@ -226,6 +288,20 @@ void CMainPanel::EndRecording()
     const std::string path = m_trackInfo.path;
     m_recorder.reset();
 
+    PutBackStoppedControls();
+
+    if (dropped.gaps > 0 || !dropped.switches.empty()) {
+        if (dropped.gaps > 0)
+            LogDropped(path, dropped);
+        std::string report = dropped.gaps > 0 ? DroppedSentence(dropped) : std::string();
+        for (const InputSwitch& change : dropped.switches)
+            report += SwitchSentence(change);
+        platform::ShowMessage(platform::FormatFileMessage(path, report), platform::MessageIcon::Information);
+    }
+}
+
+void CMainPanel::PutBackStoppedControls()
+{
     m_recordButton->SetIconId(res::IDI_RECORD);
     m_playButton->Enable();
     m_playButton->Refresh(false);
@@ -237,12 +313,7 @@ void CMainPanel::EndRecording()
         EnableMenuItem(id, true);
     m_recordTimer.Stop();
     m_meterTimer.Stop();
-
-    if (dropped.gaps > 0) {
-        LogDropped(path, dropped);
-        platform::ShowMessage(platform::FormatFileMessage(path, DroppedSentence(dropped)),
-                              platform::MessageIcon::Information);
-    }
+    m_startTimer.Stop();
 }
 
 void CMainPanel::OnPlay()

@@ -45,6 +45,8 @@ inline constexpr IntSetting kStereoMode{kSectionRecord, "Stereo mode", 0};
 inline constexpr IntSetting kSampleFreq{kSectionRecord, "SampleFreq", 1};
 // 1: the sampling rate follows the bitrate.
 inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
+// The sound server's source to record, by its name; empty: the desktop's default input.
+inline constexpr StringSetting kSource{kSectionRecord, "Source", ""};
 
 inline constexpr std::array<IntSetting, 10> kAllIntSettings{
     kXScreen, kYScreen, kMinimized, kAlwaysOnTop, kLoader,

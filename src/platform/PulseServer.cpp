@@ -83,6 +83,7 @@ PulseServer::State PulseServer::Connect()
     if (!m_api.Loaded())
         return State::Failed;
     UiTrace trace("pulse-connect");
+    Poll();  // an attempt older than the limit is given up, and made again below
     if (!m_loop) {
         m_loop.reset(m_api.pa_threaded_mainloop_new());
         if (!m_loop)

@@ -47,8 +47,8 @@ public:
     // server contact). User-interface thread.
     bool Wanted();
 
-    // Starts connecting unless connected or connecting, and returns the state at once. Never
-    // waits for the server. User-interface thread (any thread but the loop's).
+    // Starts connecting unless connected or connecting (an attempt older than kAnswerLimit is
+    // given up and made anew), and returns the state at once. Never waits for the server. User-interface thread (any thread but the loop's).
     State Connect();
     // The state now. A connection not ready kAnswerLimit after it began is given up here
     // (disconnected; NotAnswering). Any thread but the loop's.

@@ -32,6 +32,7 @@ CPageRec::CPageRec() : CSettingsPage(res::IDD_PAGE_RECORD, "Запись")
     PersistStereoMode(true);
     PersistSampleFreq(true);
     PersistAutoFreq(true);
+    PersistSource(true);
 }
 
 int CPageRec::GetBitrate() const { return record_format::BitrateKbps(m_settings.m_nBitrate) * 1000; }
@@ -71,6 +72,14 @@ void CPageRec::PersistAutoFreq(bool load)
         m_settings.m_bAutoFreq = record_format::NormalizeSwitch(platform::ReadSetting(platform::kAutoFreq));
     else
         platform::WriteSetting(platform::kAutoFreq, m_settings.m_bAutoFreq);
+}
+
+void CPageRec::PersistSource(bool load)
+{
+    if (load)
+        m_source = platform::ReadSetting(platform::kSource);
+    else
+        platform::WriteSetting(platform::kSource, m_source);
 }
 
 void CPageRec::OnOK()

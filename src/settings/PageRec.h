@@ -5,6 +5,8 @@
 // recording format for the whole run; the main panel reads it through GetBitrate, GetSampleRate
 // and GetStereoMode. User-interface thread only.
 
+#include <string>
+
 #include "settings/RecordSettings.h"
 #include "settings/SettingsPage.h"
 
@@ -30,6 +32,8 @@ public:
     // 0 mono, 1 stereo; the channel count is this plus one.
     int GetStereoMode() const;
     const RecordSettings& Settings() const { return m_settings; }
+    // The sound server's source to record, by name; empty for the desktop's default input.
+    const std::string& GetSource() const { return m_source; }
 
     // load true: read the key from section "Record" with its default into the member, brought
     // into range (clamped; the automatic switch is on for any non-zero value); false: write it.
@@ -37,6 +41,8 @@ public:
     void PersistStereoMode(bool load);
     void PersistSampleFreq(bool load);
     void PersistAutoFreq(bool load);
+    // "Source": kept as stored, whatever it holds (the source may come back).
+    void PersistSource(bool load);
 
     // Slider position -> step, controls -> the other three members, then saves all four.
     void OnOK() override;
@@ -67,4 +73,5 @@ private:
     int CheckedFreqIndex() const;
 
     RecordSettings m_settings;
+    std::string m_source;
 };

@@ -1,5 +1,11 @@
 // The panel through a real PulseAudio server (scripts/with-pulse) and real key presses: the
-// server killed while recording and while playing, and no server at all when Enter is pressed.
+// server killed while recording and while playing, and no server at all when Enter is pressed;
+// the program's own streams: a stopped server, a chosen source, a monitor, a source unplugged.
+
+#include <chrono>
+#include <cmath>
+
+#include <wx/timer.h>
 
 #include "controls/StatusLamp.h"
 #include "controls/TimePanel.h"
@@ -16,6 +22,43 @@ using testing_support::ReadWholeFile;
 using testing_support::WaitFor;
 
 namespace {
+
+constexpr const char* kNoInput =
+    "Не могу открыть звуковой вход: нет устройства записи или звуковой сервер недоступен.";
+
+// Amplitude of frequency hz in channel 0 of the decoded frames [from, from + frames).
+double ToneLevel(const std::vector<std::int16_t>& pcm, int channels, int rate, double hz, std::size_t from,
+                 std::size_t frames)
+{
+    const double w = 2.0 * M_PI * hz / rate;
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double s0 = pcm[(from + i) * static_cast<std::size_t>(channels)] + 2.0 * std::cos(w) * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double power = s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2;
+    return 2.0 * std::sqrt(std::max(0.0, power)) / static_cast<double>(frames);
+}
+
+// The server continues whatever way the test ends.
+struct Thaw {
+    ~Thaw() { PulseServer::Freeze(false); }
+};
+
+// The longest time the event loop went without running a 10 ms timer.
+class LoopWatch : public wxTimer {
+public:
+    LoopWatch() { Start(10); }
+    void Notify() override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    std::chrono::steady_clock::duration longest{};
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+};
 
 class PulsePanel : public PanelFixture {
 protected:
@@ -139,4 +182,123 @@ TEST_F(PulsePanel, WithoutAServerEnterSaysSoAndNothingRecords)
     EXPECT_EQ(m_panel->Recorder(), nullptr);
     EXPECT_NE(m_panel->Lamp()->GetState(), LAMP_RECORD);
     EXPECT_EQ(ReadWholeFile(path), "");
+}
+
+// A server that takes the connection and then answers nothing (stopped): Enter pressed again
+// while the program waits is handled at once (the attempt ends, nothing comes of it later),
+// and a Record left waiting gives the usual message within 5 s while the window runs on.
+TEST_F(PulsePanel, AStoppedServerNeitherFreezesTheWindowNorHoldsKeys)
+{
+    const std::string path = File("stopped.mp3");
+    testing_support::WriteWholeFile(path, "");
+    OpenWithFile(path);
+    Thaw thaw;
+    ASSERT_TRUE(PulseServer::Freeze(true));
+
+    PressKey(WXK_RETURN);
+    Pump(300);
+    PressKey(WXK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return m_panel->Recorder() == nullptr; }, 1000)) << "the second Enter waited";
+    Pump(6000);
+    EXPECT_TRUE(m_messages->Messages().empty()) << m_messages->Messages()[0].text;
+    EXPECT_EQ(m_panel->Recorder(), nullptr) << "a held key was replayed";
+
+    LoopWatch watch;
+    const auto pressed = std::chrono::steady_clock::now();
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 10000));
+    const auto waited = std::chrono::steady_clock::now() - pressed;
+    EXPECT_LE(waited, std::chrono::milliseconds(5500));
+    EXPECT_EQ(m_messages->Messages()[0].text, kNoInput);
+    EXPECT_LT(watch.longest, std::chrono::milliseconds(500)) << "the window was blocked";
+    EXPECT_NE(m_panel->Lamp()->GetState(), LAMP_RECORD);
+    EXPECT_EQ(ReadWholeFile(path), "");
+}
+
+// A chosen source is recorded (not the default microphone), the stream is named for the
+// mixer, and when the source is unplugged the recording stops as a loss with nothing from any
+// other source in the file.
+TEST_F(PulsePanel, AChosenSourceIsRecordedAndItsRemovalIsALoss)
+{
+    MicFeeder mic(440.0, 8000);  // the default source: must never be heard
+    const int module = PulseServer::LoadModule({"module-sine-source", "source_name=dr_sine",
+                                                "rate=44100", "frequency=1000"});
+    ASSERT_GE(module, 0);
+    platform::WriteSetting(platform::kSource, std::string("dr_sine"));
+    const std::string path = File("chosen.mp3");
+    testing_support::WriteWholeFile(path, "");
+    OpenWithFile(path);
+
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start";
+    const std::string outputs = PulseServer::Pactl("list source-outputs");
+    for (const char* property :
+         {"application.name = \"Dravellin Recorder\"", "application.id = \"example.dravellin.Recorder\"",
+          "application.icon_name = \"example.dravellin.Recorder\"", "media.name = \"Запись\"",
+          "media.role = \"production\""})
+        EXPECT_NE(outputs.find(property), std::string::npos) << property << " not in\n" << outputs;
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 20000));
+    ASSERT_TRUE(PulseServer::UnloadModule(module));
+    EXPECT_TRUE(WaitForLamp(LAMP_STOP, 6000)) << "the recording claims to continue";
+    const std::string lost =
+        path + "\nПропал звуковой вход (устройство записи или звуковой сервер), запись остановлена.\n";
+    EXPECT_TRUE(WaitFor([&] { return FindMessage(lost) != nullptr; }, 6000)) << "no message about the loss";
+    EXPECT_EQ(platform::ReadSetting(platform::kSource), "dr_sine");
+
+    int channels = 0;
+    int rate = 0;
+    const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    ASSERT_GT(channels * rate, 0);
+    const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
+    ASSERT_GE(frames, static_cast<std::size_t>(rate));
+    const std::size_t window = static_cast<std::size_t>(rate) / 10;
+    int withTone = 0;
+    for (std::size_t at = 2048; at + window <= frames; at += window) {
+        EXPECT_LT(ToneLevel(pcm, channels, rate, 440.0, at, window), 300.0) << "the default source at frame " << at;
+        if (ToneLevel(pcm, channels, rate, 1000.0, at, window) > 1000.0)
+            ++withTone;
+    }
+    EXPECT_GE(withTone, 10) << "the chosen source's tone is not in the file";
+}
+
+// "What the computer plays": the speaker's monitor, chosen as the source, records the tone
+// that plays meanwhile.
+TEST_F(PulsePanel, AMonitorRecordsWhatPlays)
+{
+    const int tone = PulseServer::LoadModule({"module-sine", "sink=" + std::string("dr_speaker"), "frequency=660"});
+    ASSERT_GE(tone, 0);
+    platform::WriteSetting(platform::kSource, PulseServer::Monitor());
+    const std::string path = File("monitor.mp3");
+    testing_support::WriteWholeFile(path, "");
+    OpenWithFile(path);
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start";
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 20000));
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_STOP));
+    PulseServer::UnloadModule(tone);
+
+    int channels = 0;
+    int rate = 0;
+    const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    ASSERT_GT(channels * rate, 0);
+    const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
+    ASSERT_GE(frames, static_cast<std::size_t>(rate));
+    EXPECT_GT(ToneLevel(pcm, channels, rate, 660.0, frames / 2, static_cast<std::size_t>(rate) / 10), 1000.0);
+}
+
+// A chosen source that is not there: a message names it, nothing is recorded, the choice stays.
+TEST_F(PulsePanel, AMissingChosenSourceIsNamedAndNothingRecords)
+{
+    platform::WriteSetting(platform::kSource, std::string("usb-headset-gone"));
+    const std::string path = File("missing.mp3");
+    testing_support::WriteWholeFile(path, "");
+    OpenWithFile(path);
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 8000));
+    EXPECT_NE(m_messages->Messages()[0].text.find("«usb-headset-gone»"), std::string::npos)
+        << m_messages->Messages()[0].text;
+    EXPECT_EQ(m_panel->Recorder(), nullptr);
+    EXPECT_EQ(ReadWholeFile(path), "");
+    EXPECT_EQ(platform::ReadSetting(platform::kSource), "usb-headset-gone");
 }

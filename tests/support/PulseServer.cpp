@@ -80,6 +80,43 @@ std::string PulseServer::AddSlowMicrophone()
     return loaded == 0 ? name : std::string();
 }
 
+bool PulseServer::Freeze(bool frozen)
+{
+    std::ifstream pidFile(Env("DR_PULSE_DIR") + "/server.pid");
+    pid_t pid = 0;
+    if (!(pidFile >> pid) || pid <= 0)
+        return false;
+    return ::kill(pid, frozen ? SIGSTOP : SIGCONT) == 0;
+}
+
+std::string PulseServer::Pactl(const std::string& args)
+{
+    std::string out;
+    FILE* pipe = ::popen(("pactl " + args + " 2>/dev/null").c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    ::pclose(pipe);
+    return out;
+}
+
+int PulseServer::LoadModule(const std::vector<std::string>& nameAndArgs)
+{
+    std::string args = "load-module";
+    for (const std::string& a : nameAndArgs)
+        args += " '" + a + "'";
+    const std::string out = Pactl(args);
+    return out.empty() ? -1 : std::atoi(out.c_str());
+}
+
+bool PulseServer::UnloadModule(int index)
+{
+    return RunAndWait({"pactl", "unload-module", std::to_string(index)}) == 0;
+}
+
 bool PulseServer::Running() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--status"}) == 0; }
 int PulseServer::Rate() { return std::atoi(Env("DR_PULSE_RATE").c_str()); }
 int PulseServer::Channels() { return std::atoi(Env("DR_PULSE_CHANNELS").c_str()); }

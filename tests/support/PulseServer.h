@@ -29,6 +29,14 @@ public:
     // an empty string when it could not be added.
     static std::string AddSlowMicrophone();
     static std::string Monitor();
+    // Stops (SIGSTOP) or continues (SIGCONT) the server: a stopped one accepts connections and
+    // answers nothing.
+    static bool Freeze(bool frozen);
+    // Loads a server module (pactl load-module NAME ARGS...); its index, or -1.
+    static int LoadModule(const std::vector<std::string>& nameAndArgs);
+    static bool UnloadModule(int index);
+    // What `pactl ARGS...` prints.
+    static std::string Pactl(const std::string& args);
 };
 
 // Writes a signal into the server's microphone FIFO at real-time pace from a thread of its own,
