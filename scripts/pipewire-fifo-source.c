@@ -8,11 +8,17 @@
  * The FIFO is made anew (an old one is removed) and held open for reading and writing, so a
  * writer never sees the end of it while this runs and gets EPIPE once it has ended.
  *
+ * With --sine instead of a FIFO it is a microphone that hands over a sine tone (all channels
+ * alike, amplitude 8000) a long block at a time, as PulseAudio's sine source does: the graph
+ * then runs a burst of cycles once a block, and nothing in between.
+ *
  * Usage: pipewire-fifo-source <fifo> <node name> <description> <rate> <channels>
+ *        pipewire-fifo-source --sine <node name> <description> <rate> <channels> <Hz> <block ms>
  * (signed 16-bit little-endian samples). Ends on SIGTERM or SIGINT, or when PipeWire is gone.
  * Built by with-pipewire into its scratch folder. */
 #define _GNU_SOURCE
 #include <errno.h>
+#include <math.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdatomic.h>
@@ -46,6 +52,12 @@ struct source {
     atomic_bool streaming;
     struct spa_source* timer;
     uint64_t next_cycle; /* when the next cycle is due, ns on the monotonic clock */
+    /* --sine: the tone, and the timer that hands over one block of it at a time */
+    double sine_hz;
+    uint32_t block_ms;
+    uint64_t sine_frame;
+    struct spa_source* block_timer;
+    uint64_t next_block;
     struct spa_io_position* position;
     uint8_t* ring;
     size_t ring_size; /* bytes, a whole number of frames */
@@ -76,8 +88,8 @@ static void set_timer(struct source* s, uint64_t at)
 }
 
 /* The clock of this node, when it drives: one cycle every quantum at real-time pace, skipped
- * while less than a whole cycle of sound has been written. A backlog (the writer hands over
- * long blocks, or a cycle came late) is worked off at twice the pace. */
+ * while less than a whole cycle of sound has been written. A backlog (a cycle came late) is
+ * worked off at twice the pace; the long blocks of --sine go out in a burst. */
 static void on_timer(void* data, uint64_t expirations)
 {
     struct source* s = data;
@@ -91,7 +103,7 @@ static void on_timer(void* data, uint64_t expirations)
     const size_t cycle = (size_t)frames * s->frame_size;
     if (atomic_load(&s->streaming) && pw_stream_is_driving(s->stream) && s->ring_fill >= cycle) {
         if (s->ring_fill >= 3 * cycle)
-            s->next_cycle = now + period / 2;
+            s->next_cycle = now + (s->block_ms ? 5 * SPA_NSEC_PER_MSEC : period / 2);
         struct spa_io_position* pos = s->position;
         if (pos) {
             pos->clock.nsec = now;
@@ -103,6 +115,33 @@ static void on_timer(void* data, uint64_t expirations)
         pw_stream_trigger_process(s->stream);
     }
     set_timer(s, s->next_cycle);
+}
+
+static void on_block(void* data, uint64_t expirations)
+{
+    struct source* s = data;
+    (void)expirations;
+    const size_t frames = (size_t)s->rate * s->block_ms / 1000;
+    const size_t channels = s->frame_size / 2;
+    const bool keep = atomic_load(&s->streaming);
+    if (!keep)
+        s->ring_fill = 0;
+    for (size_t i = 0; i < frames; ++i, ++s->sine_frame) {
+        const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * s->sine_hz * (double)s->sine_frame / s->rate));
+        if (!keep || s->ring_fill + s->frame_size > s->ring_size)
+            continue;
+        for (size_t c = 0; c < channels; ++c) {
+            const size_t at = (s->ring_start + s->ring_fill) % s->ring_size;
+            s->ring[at] = (uint8_t)(v & 0xff);
+            s->ring[at + 1] = (uint8_t)((uint16_t)v >> 8);
+            s->ring_fill += 2;
+        }
+    }
+    s->next_block += (uint64_t)s->block_ms * SPA_NSEC_PER_MSEC;
+    struct timespec value = {.tv_sec = (time_t)(s->next_block / SPA_NSEC_PER_SEC),
+                             .tv_nsec = (long)(s->next_block % SPA_NSEC_PER_SEC)};
+    struct timespec interval = {0, 0};
+    pw_loop_update_timer(s->data_loop, s->block_timer, &value, &interval, true);
 }
 
 static void on_fifo(void* data, int fd, uint32_t mask)
@@ -170,7 +209,13 @@ static int do_add_fifo(struct spa_loop* loop, bool async, uint32_t seq, const vo
 {
     struct source* s = user_data;
     (void)loop, (void)async, (void)seq, (void)data, (void)size;
-    s->fifo_io = pw_loop_add_io(s->data_loop, s->fd, SPA_IO_IN, false, on_fifo, s);
+    if (s->block_ms) {
+        s->block_timer = pw_loop_add_timer(s->data_loop, on_block, s);
+        s->next_block = now_ns();
+        on_block(s, 0);
+    } else {
+        s->fifo_io = pw_loop_add_io(s->data_loop, s->fd, SPA_IO_IN, false, on_fifo, s);
+    }
     s->timer = pw_loop_add_timer(s->data_loop, on_timer, s);
     s->next_cycle = now_ns();
     set_timer(s, s->next_cycle);
@@ -227,24 +272,35 @@ static void on_signal(void* data, int signal_number)
 
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
-        fprintf(stderr, "usage: %s <fifo> <node name> <description> <rate> <channels>\n", argv[0]);
+    struct source s = {.fd = -1};
+    const bool sine = argc == 8 && strcmp(argv[1], "--sine") == 0;
+    if (argc != 6 && !sine) {
+        fprintf(stderr, "usage: %s <fifo> <node name> <description> <rate> <channels>\n"
+                        "       %s --sine <node name> <description> <rate> <channels> <Hz> <block ms>\n",
+                argv[0], argv[0]);
         return 2;
     }
-    struct source s = {.fd = -1};
-    s.fifo_path = argv[1];
+    if (sine) {
+        s.sine_hz = atof(argv[6]);
+        s.block_ms = (uint32_t)atoi(argv[7]);
+        if (s.sine_hz <= 0 || s.block_ms < 1 || s.block_ms > 10000)
+            return 2;
+    }
+    s.fifo_path = sine ? NULL : argv[1];
     s.rate = (uint32_t)atoi(argv[4]);
     const uint32_t channels = (uint32_t)atoi(argv[5]);
     if (s.rate < 1000 || s.rate > 384000 || channels < 1 || channels > 8)
         return 2;
     s.frame_size = 2 * channels;
-    s.ring_size = (size_t)s.rate * s.frame_size * RING_SECONDS;
+    s.ring_size = (size_t)s.rate * s.frame_size * (RING_SECONDS + s.block_ms / 1000);
     s.ring = malloc(s.ring_size);
     if (!s.ring)
         return 1;
 
-    unlink(s.fifo_path);
-    if (mkfifo(s.fifo_path, 0600) != 0 || (s.fd = open(s.fifo_path, O_RDWR | O_NONBLOCK | O_CLOEXEC)) < 0) {
+    if (s.fifo_path)
+        unlink(s.fifo_path);
+    if (s.fifo_path &&
+        (mkfifo(s.fifo_path, 0600) != 0 || (s.fd = open(s.fifo_path, O_RDWR | O_NONBLOCK | O_CLOEXEC)) < 0)) {
         fprintf(stderr, "pipewire-fifo-source: %s: %s\n", s.fifo_path, strerror(errno));
         return 1;
     }
@@ -258,7 +314,8 @@ int main(int argc, char** argv)
     s.core = context ? pw_context_connect(context, NULL, 0) : NULL;
     if (!s.core) {
         fprintf(stderr, "pipewire-fifo-source: cannot connect to PipeWire\n");
-        unlink(s.fifo_path);
+        if (s.fifo_path)
+            unlink(s.fifo_path);
         return 1;
     }
     pw_core_add_listener(s.core, &s.core_listener, &core_events, &s);
@@ -290,10 +347,12 @@ int main(int argc, char** argv)
                           PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS, params,
                           1) < 0) {
         fprintf(stderr, "pipewire-fifo-source: cannot connect the stream\n");
-        unlink(s.fifo_path);
+        if (s.fifo_path)
+            unlink(s.fifo_path);
         return 1;
     }
-    /* The FIFO is read and the clock runs on the data thread, where the cycles run. */
+    /* The FIFO is read (or the tone made) and the clock runs on the data thread, where the
+     * cycles run. */
     pw_loop_invoke(s.data_loop, do_add_fifo, 0, NULL, 0, true, &s);
 
     pw_main_loop_run(s.main_loop);
@@ -302,8 +361,10 @@ int main(int argc, char** argv)
     pw_core_disconnect(s.core);
     pw_context_destroy(context);
     pw_main_loop_destroy(s.main_loop);
-    close(s.fd);
-    unlink(s.fifo_path);
+    if (s.fifo_path) {
+        close(s.fd);
+        unlink(s.fifo_path);
+    }
     free(s.ring);
     pw_deinit();
     return 0;

@@ -75,8 +75,11 @@ bool PulseServer::Start() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--start
 std::string PulseServer::AddSlowMicrophone()
 {
     const std::string name = "dr_slow_mic";
-    const int loaded = RunAndWait({"pactl", "load-module", "module-sine-source", "source_name=" + name,
-                                   "rate=" + std::to_string(Rate()), "frequency=440"});
+    // pipewire-pulse has no sine source: with-pipewire adds a microphone that behaves alike.
+    const int loaded = IsPipeWire()
+                           ? RunAndWait({Env("DR_PULSE_CONTROL"), "--add-slow-microphone", name})
+                           : RunAndWait({"pactl", "load-module", "module-sine-source", "source_name=" + name,
+                                         "rate=" + std::to_string(Rate()), "frequency=440"});
     return loaded == 0 ? name : std::string();
 }
 
@@ -117,6 +120,7 @@ bool PulseServer::UnloadModule(int index)
     return RunAndWait({"pactl", "unload-module", std::to_string(index)}) == 0;
 }
 
+bool PulseServer::IsPipeWire() { return Env("DR_SOUND_SERVER") == "pipewire"; }
 bool PulseServer::Running() { return RunAndWait({Env("DR_PULSE_CONTROL"), "--status"}) == 0; }
 int PulseServer::Rate() { return std::atoi(Env("DR_PULSE_RATE").c_str()); }
 int PulseServer::Channels() { return std::atoi(Env("DR_PULSE_CHANNELS").c_str()); }

@@ -14,8 +14,10 @@ namespace testing_support {
 
 class PulseServer {
 public:
-    // True inside a with-pulse run.
+    // True inside a with-pulse run (or a with-pipewire one: PipeWire's PulseAudio interface).
     static bool Available();
+    // True when the server is PipeWire's (scripts/with-pipewire).
+    static bool IsPipeWire();
     // Ends the server at once (as a crash would) and waits until it is gone.
     static bool Kill();
     // Starts it again and waits until it answers.
