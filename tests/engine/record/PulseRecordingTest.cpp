@@ -36,11 +36,11 @@ TrackInfo Track(const std::string& path)
     return track;
 }
 
-// Amplitude of the tone's frequency in a window of one channel (Goertzel), in sample units.
-double ToneAmplitude(const std::vector<std::int16_t>& pcm, int channels, std::size_t from,
-                     std::size_t frames, int rate)
+// Amplitude of a frequency in a window of one channel (Goertzel), in sample units.
+double Amplitude(const std::vector<std::int16_t>& pcm, int channels, std::size_t from, std::size_t frames,
+                 int rate, double hz)
 {
-    const double w = 2.0 * M_PI * kToneHz / rate;
+    const double w = 2.0 * M_PI * hz / rate;
     double s1 = 0, s2 = 0;
     for (std::size_t i = 0; i < frames; ++i) {
         const double s0 = pcm[(from + i) * static_cast<std::size_t>(channels)] + 2.0 * std::cos(w) * s1 - s2;
@@ -49,6 +49,12 @@ double ToneAmplitude(const std::vector<std::int16_t>& pcm, int channels, std::si
     }
     const double power = s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2;
     return 2.0 * std::sqrt(std::max(0.0, power)) / static_cast<double>(frames);
+}
+
+double ToneAmplitude(const std::vector<std::int16_t>& pcm, int channels, std::size_t from,
+                     std::size_t frames, int rate)
+{
+    return Amplitude(pcm, channels, from, frames, rate, kToneHz);
 }
 
 // Tenth-second windows of the decoded recording (after the codec's start-up) in which the tone
@@ -78,10 +84,12 @@ protected:
     }
 
     // Records about `seconds` of the microphone into path with a fresh recorder.
-    std::uint64_t Record(const std::string& path, double seconds)
+    std::uint64_t Record(const std::string& path, double seconds, int channels = 2)
     {
         CWaveRecorder recorder;
-        EXPECT_TRUE(recorder.Prepare(Track(path)));
+        TrackInfo track = Track(path);
+        track.channels = channels;
+        EXPECT_TRUE(recorder.Prepare(track));
         if (!recorder.Start()) {
             ADD_FAILURE() << "the recording did not start";
             return 0;
@@ -229,4 +237,29 @@ TEST_F(PulseRecording, AMicrophoneThatDeliversSecondsAtATimeIsNeitherLostNorCut)
     const std::size_t window = static_cast<std::size_t>(rate) / 10;
     for (std::size_t at = 2048; at + window <= frames; at += window)
         ASSERT_GT(ToneAmplitude(pcm, channels, at, window, rate), 1000.0) << "at frame " << at;
+}
+
+// A loud stereo microphone (both channels alike, a tone at -1 dBFS) recorded as mono keeps the
+// tone's level, unclipped: the mono mix is the channels' average, whatever the server's own
+// stereo-to-mono mix would do (PipeWire's adds 3 dB, which hard-clips a tone this loud).
+TEST_F(PulseRecording, ALoudStereoSourceRecordedAsMonoIsNotClipped)
+{
+    const double amplitude = std::round(32768.0 * std::pow(10.0, -1.0 / 20.0));
+    MicFeeder mic(kToneHz, static_cast<int>(amplitude));
+    const std::string path = m_dir.File("mono.mp3");
+    testing_support::WriteWholeFile(path, "");
+    Record(path, 2.0, 1);
+
+    int channels = 0;
+    int rate = 0;
+    const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    ASSERT_EQ(channels, 1);
+    ASSERT_EQ(rate, 44100);
+    // One second (a whole number of the tone's periods) after the codec's start-up.
+    const std::size_t from = static_cast<std::size_t>(rate) / 4;
+    ASSERT_GE(pcm.size(), from + static_cast<std::size_t>(rate));
+    const double tone = Amplitude(pcm, 1, from, static_cast<std::size_t>(rate), rate, kToneHz);
+    const double third = Amplitude(pcm, 1, from, static_cast<std::size_t>(rate), rate, 3 * kToneHz);
+    EXPECT_NEAR(20.0 * std::log10(tone / amplitude), 0.0, 0.5) << "tone amplitude " << tone;
+    EXPECT_LE(20.0 * std::log10(third / tone), -40.0) << "third harmonic " << third << ", tone " << tone;
 }
