@@ -4,12 +4,16 @@
 #
 #   start-up to the window mapped, resident memory   vs a bare wxWidgets frame (disk driver)
 #   pressing Record, destroying a player, Stop       vs the 30 ms goal / the designed 700 ms wait,
-#                                                    for the disk driver and a real PulseAudio server
-#   CPU of a 60 s 256 kbps stereo 44.1 kHz recording through PulseAudio, whole program
-#                                                    vs `lame` encoding the same amount of PCM,
-#                                                    from three microphones: the FIFO pipe source
-#                                                    fed 10 ms and 100 ms at a time, and the sine
-#                                                    source that delivers two seconds at a time
+#                                                    for the disk driver and real sound servers
+#   CPU of a 60 s 256 kbps stereo 44.1 kHz recording through PulseAudio and through PipeWire,
+#                                                    whole program vs `lame` encoding the same
+#                                                    amount of PCM, from three microphones: the
+#                                                    FIFO-fed source fed 10 ms and 100 ms at a
+#                                                    time, and a sine source that delivers two
+#                                                    seconds at a time
+#
+# Through the servers the program runs as a user's does, with no SDL driver chosen (it talks
+# to the server itself); BENCH_SDL_PULSE=1 measures SDL's PulseAudio driver instead.
 #
 # The blocked times come from the program's own opt-in trace (DR_TRACE_UI=1 prints the length
 # of each traced user-interface step); the program is driven through its window with xdotool.
@@ -17,7 +21,7 @@
 #
 # Usage: bench/responsiveness.sh <build dir with DR_BUILD_BENCH=ON> [record seconds (60)]
 # Needs: Xvfb and openbox (it makes its own display unless DISPLAY is set), xdotool, sox,
-# lame, pulseaudio.
+# lame, pulseaudio; pipewire, pipewire-pulse and wireplumber for the PipeWire figures.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build-bench}" && pwd)
@@ -27,9 +31,14 @@ runs=${RUNS:-5}
 if [ -z "${DISPLAY:-}" ]; then
   exec "$here/scripts/with-display" "$0" "$build" "$record_seconds"
 fi
-# The PulseAudio figures run inside scripts/with-pulse (a private server whose microphone is a
-# FIFO that mic_feeder fills at real-time pace): this script calls itself there.
+# The sound-server figures run inside scripts/with-pulse and scripts/with-pipewire (a private
+# server whose microphone is a FIFO that mic_feeder fills at real-time pace): this script calls
+# itself there.
 part=${DR_BENCH_PART:-disk}
+case "$part" in
+  pulse) server=PulseAudio ;;
+  pipewire) server=PipeWire ;;
+esac
 
 program="$build/dravellin-recorder"
 for exe in "$program" "$build/bare_frame" "$build/startup_probe" "$build/mic_feeder"; do
@@ -93,9 +102,10 @@ lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -b 128 --cbr "$sc
 # the player), stop, play again, quit (which destroys the player). Appends the trace to $1.
 ui_run() {
   local trace=$1 cfg pid w
+  shift
   cfg=$(settings_loading "$scratch/ten-$RANDOM$RANDOM.mp3")
   cp "$scratch/ten.mp3" "$(sed -n 's/^LastFile=//p' "$cfg/Dravellin Software/dravellin-recorder.conf")"
-  XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 "$program" 2>"$scratch/run.log" &
+  XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 "$@" "$program" 2>"$scratch/run.log" &
   pid=$!
   w=$(window_of "$pid") || { echo "  (no window)"; kill "$pid"; return; }
   sleep 0.5
@@ -169,21 +179,31 @@ for _ in $(seq 1 "$runs"); do
 done
 ui_report "$scratch/disk.trace"
 
-echo
-DR_BENCH_PART=pulse "$here/scripts/with-pulse" "$0" "$build" "$record_seconds"
+for part in pulse pipewire; do
+  echo
+  DR_BENCH_PART=$part "$here/scripts/with-$part" "$0" "$build" "$record_seconds" ||
+    echo "-- $part: not measured (exit status $?)"
+done
 exit 0
 fi
 
 # ---------------------------------------------------------------------------------------------
-# Inside with-pulse.
+# Inside with-pulse or with-pipewire.
+# The program as a user runs it: no SDL driver chosen (run-bench chooses the disk driver).
+program_env=(env -u SDL_AUDIODRIVER)
+client="the program's own sound-server client"
+if [ "${BENCH_SDL_PULSE:-0}" = 1 ]; then
+  program_env=(env SDL_AUDIODRIVER=pulseaudio)
+  client="SDL's PulseAudio driver"
+fi
 "$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" &
 feeder_pid=$!
-echo "-- user-interface steps, PulseAudio (private server: FIFO-fed microphone, null speaker)"
-: >"$scratch/pulse.trace"
+echo "-- user-interface steps, $server through $client (private server: FIFO-fed microphone, null speaker)"
+: >"$scratch/server.trace"
 for _ in $(seq 1 "$runs"); do
-  SDL_AUDIODRIVER=pulseaudio ui_run "$scratch/pulse.trace"
+  ui_run "$scratch/server.trace" "${program_env[@]}"
 done
-ui_report "$scratch/pulse.trace"
+ui_report "$scratch/server.trace"
 
 # ---------------------------------------------------------------------------------------------
 # CPU of RUNS recordings of record_seconds each from the server's default microphone (or the
@@ -199,7 +219,7 @@ cpu_runs() {
     : >"$file"
     printf '[Common]\nLoader=2\nLastFile=%s\n[Record]\nBitrate=10\nStereo mode=1\nSampleFreq=3\nAuto freq=0\n' "$file" \
       >"$cfg/Dravellin Software/dravellin-recorder.conf"
-    XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 SDL_AUDIODRIVER=pulseaudio "$program" 2>"$scratch/run.log" &
+    XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 "${program_env[@]}" "$program" 2>"$scratch/run.log" &
     pid=$!
     w=$(window_of "$pid") || { echo "  (no window)"; kill "$pid"; continue; }
     sleep 0.5
@@ -234,8 +254,8 @@ cpu_runs() {
 hz=$(getconf CLK_TCK)
 head -c $((record_seconds * 44100 * 4)) "$scratch/tone.raw" >"$scratch/cut.raw"
 echo
-echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through PulseAudio"
-echo "   microphone: the FIFO pipe source, fed 10 ms at a time (the server posts every write: 100 wake-ups a second)"
+echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through $server ($client)"
+echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PulseAudio posts every write: 100 wake-ups a second)"
 cpu_runs
 # A sound card's source under PulseAudio's timer scheduling (or PipeWire) delivers blocks of about
 # the fragment the stream asked for (100 ms here): the same FIFO, fed 100 ms at a time.
@@ -244,12 +264,17 @@ wait "$feeder_pid" 2>/dev/null || true
 "$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" 100 &
 feeder_pid=$!
 echo
-echo "   microphone: the FIFO pipe source, fed 100 ms at a time (a sound card's source at the stream's fragment)"
+echo "   microphone: the FIFO-fed source, fed 100 ms at a time (a sound card's source at the stream's fragment)"
 cpu_runs
 # The other extreme: PulseAudio's sine source hands over two seconds at a time, so the capture
-# thread wakes about once a second.
-sine=$(pactl load-module module-sine-source source_name=dr_sine rate=44100 frequency=440)
+# thread wakes about once a second (with-pipewire adds a microphone that does the same).
+sine=
+if [ "$part" = pipewire ]; then
+  "$DR_PULSE_CONTROL" --add-slow-microphone dr_sine
+else
+  sine=$(pactl load-module module-sine-source source_name=dr_sine rate=44100 frequency=440)
+fi
 echo
-echo "   microphone: PulseAudio's sine source, which delivers two seconds at a time"
+echo "   microphone: a sine source that delivers two seconds at a time"
 PULSE_SOURCE=dr_sine cpu_runs
-pactl unload-module "$sine" 2>/dev/null || true
+[ -z "$sine" ] || pactl unload-module "$sine" 2>/dev/null || true
