@@ -1,5 +1,9 @@
 #include "controls/StatusLamp.h"
 
+#ifdef __WXGTK__
+#include <gtk/gtk.h>
+#endif
+
 #include "res/LampPictures.h"
 
 namespace {
@@ -47,4 +51,16 @@ void CStatusLamp::SetState(int state)
         const int y = (m_height - picture.GetHeight()) / 2;
         dc.DrawBitmap(wxBitmap(picture, 24), x, y, false);
     });
+}
+
+void CStatusLamp::SetDescription(const std::string& utf8Text)
+{
+    if (utf8Text == m_description)
+        return;
+    m_description = utf8Text;
+    SetToolTip(wxString::FromUTF8(utf8Text));
+#ifdef __WXGTK__
+    if (AtkObject* accessible = gtk_widget_get_accessible(static_cast<GtkWidget*>(GetHandle())))
+        atk_object_set_description(accessible, utf8Text.c_str());
+#endif
 }

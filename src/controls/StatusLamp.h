@@ -2,6 +2,8 @@
 // The status lamp: a small black box showing the transport state as a tiny picture, centred.
 // A new lamp shows the green square. User-interface thread only.
 
+#include <string>
+
 #include "controls/BackBufferCtrl.h"
 
 // The lamp's states.
@@ -23,7 +25,11 @@ public:
     void SetState(int state);
     // The state last set.
     int GetState() const { return m_state; }
+    // Tooltip and accessible description (the lamp's words for what it shows).
+    void SetDescription(const std::string& utf8Text);
+    const std::string& Description() const { return m_description; }
 
 private:
     int m_state = LAMP_STOP;
+    std::string m_description;
 };

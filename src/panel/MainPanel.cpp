@@ -100,6 +100,7 @@ void CMainPanel::CreateControls()
     DescribeButtons();
 
     m_lamp = new CStatusLamp(this, IDC_STATUS_LAMP, Rect(2, 0, 26, 28));
+    DescribeLamp();
     m_timePanel = new CTimePanel(this, IDC_TIME_PANEL, Rect(26, 0, 115, 26));
     m_levelMeter = new CLevelMeter(this, IDC_LEVEL_METER, Rect(2, 26, 115, 77));
     m_infoPanel = new CInfoPanel(this, IDC_INFO_PANEL, Rect(115, 0, 311, 50));
@@ -179,6 +180,22 @@ void CMainPanel::DescribeButtons()
     for (const auto& [button, command] : buttons)
         if (button != nullptr)
             button->SetDescription(res::TextMenuItem::CommandName(res::MenuItemExactText(bar, command)));
+}
+
+void CMainPanel::DescribeLamp()
+{
+    if (m_lamp == nullptr)
+        return;
+    const CPageRec& page = m_settings.RecordPage();
+    if (m_recorder && m_recorder->IsCapturing()) {
+        // The stream's own source when the server told it (the default entry names the input
+        // it follows); SDL does not say which device it records.
+        const std::string name = m_recorder->SourceName();
+        m_lamp->SetDescription("Идёт запись. Источник звука: " +
+                               CPageRec::SourceLabel(name.empty() ? page.GetSource() : name));
+        return;
+    }
+    m_lamp->SetDescription("Источник звука для записи: " + CPageRec::SourceLabel(page.GetSource()));
 }
 
 void CMainPanel::EnableMenuItem(int id, bool enable)
@@ -284,6 +301,7 @@ void CMainPanel::OnSettings()
 {
     if (m_settings.DoModal() != wxID_OK)
         return;
+    DescribeLamp();
     if (!m_mp3Player)
         ShowSettingsFormat();
     else if (m_mp3Player->GetLength() == 0.0f)

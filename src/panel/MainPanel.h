@@ -110,6 +110,8 @@ private:
     void SetMainWindowTitle(const std::string& utf8Title);
     void SetMenuText(int id, const char* utf8Text);
     void DescribeButtons();
+    // The lamp names the source being recorded, or the one the next recording will use.
+    void DescribeLamp();
     void EnableMenuItem(int id, bool enable);
     void ApplyAlwaysOnTop(bool onTop);
     void DestroyPlayer();

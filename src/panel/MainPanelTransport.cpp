@@ -18,6 +18,7 @@
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/MessageBox.h"
+#include "platform/PulseServer.h"
 #include "platform/UiTrace.h"
 #include "res/ResourceIds.h"
 
@@ -53,7 +54,7 @@ std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
 std::string SwitchSentence(const InputSwitch& change)
 {
     return "Источник звука сменился с " + FormatTime(static_cast<int>(change.seconds)) + " записи: «" +
-           change.source + "».\n";
+           CPageRec::SourceLabel(change.source) + "».\n";
 }
 
 // A chosen source that is not there when Record is pressed.
@@ -231,7 +232,7 @@ void CMainPanel::FailStart()
     const CWaveRecorder::StartFailure failure = m_recorder->LastStartFailure();
     m_recorder.reset();  // closes the device, if it opened, and the file
     if (failure == CWaveRecorder::StartFailure::SourceMissing) {
-        const std::string sentence = SourceMissingSentence(m_settings.RecordPage().GetSource());
+        const std::string sentence = SourceMissingSentence(CPageRec::SourceLabel(m_settings.RecordPage().GetSource()));
         RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
         return;
     }
@@ -258,6 +259,11 @@ void CMainPanel::ShowRecordingStarted()
     m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
     m_recordTimer.Start(1000);
     m_meterTimer.Start(100);
+    // Through the sound server: its list of sources gives the lamp the source's description
+    // (on a later tick, once the server has answered).
+    if (!m_recorder->SourceName().empty())
+        platform::PulseServer::Get().WatchSources();
+    DescribeLamp();
 }
 
 void CMainPanel::RecoverFromFailedStart(float position, const char* sentence)
@@ -314,6 +320,7 @@ void CMainPanel::PutBackStoppedControls()
     m_recordTimer.Stop();
     m_meterTimer.Stop();
     m_startTimer.Stop();
+    DescribeLamp();
 }
 
 void CMainPanel::OnPlay()
@@ -389,6 +396,7 @@ void CMainPanel::OnRecordTick()
         return;
     }
     m_timePanel->Tick();
+    DescribeLamp();
     const int total = m_timePanel->GetSeconds() + static_cast<int>(m_trackInfo.startSeconds);
     m_infoPanel->ShowSize(m_recordFile.GetSizeKB(), FormatTime(total));
     m_slider->SetPos(total > 0 ? Truncate(m_trackInfo.startSeconds * 1000.0 / total) : 0);

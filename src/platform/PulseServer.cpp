@@ -109,6 +109,7 @@ PulseServer::State PulseServer::Connect()
         m_state.store(State::Failed, std::memory_order_release);
         return State::Failed;
     }
+    ++m_contextGeneration;
     m_api.pa_context_set_state_callback(m_context.get(), &PulseServer::OnContextState, this);
     m_connectStart.store(Now(), std::memory_order_relaxed);
     m_state.store(State::Connecting, std::memory_order_release);
@@ -137,6 +138,125 @@ PulseServer::State PulseServer::Poll()
         m_state.store(state, std::memory_order_release);
     }
     return state;
+}
+
+std::uint64_t PulseServer::WatchSources()
+{
+    if (!Wanted() || Connect() != State::Ready)
+        return m_sourcesVersion.load(std::memory_order_acquire);
+    Lock lock;
+    if (m_context && m_watchedGeneration != m_contextGeneration &&
+        m_state.load(std::memory_order_acquire) == State::Ready) {
+        m_watchedGeneration = m_contextGeneration;
+        m_api.pa_context_set_subscribe_callback(m_context.get(), &PulseServer::OnSubscription, this);
+        const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK |
+                                                              PA_SUBSCRIPTION_MASK_SERVER);
+        if (pa_operation* op = m_api.pa_context_subscribe(m_context.get(), mask, nullptr, nullptr))
+            m_api.pa_operation_unref(op);
+        FetchSources();
+    }
+    return m_sourcesVersion.load(std::memory_order_acquire);
+}
+
+void PulseServer::FetchSources()
+{
+    pa_context* context = m_context.get();
+    if (context == nullptr)
+        return;
+    // Answers come in the order asked; each list is published and begun anew at its end.
+    if (pa_operation* op = m_api.pa_context_get_sink_info_list(context, &PulseServer::OnSinkInfo, this))
+        m_api.pa_operation_unref(op);
+    if (pa_operation* op = m_api.pa_context_get_source_info_list(context, &PulseServer::OnSourceInfo, this))
+        m_api.pa_operation_unref(op);
+    if (pa_operation* op = m_api.pa_context_get_server_info(context, &PulseServer::OnServerInfo, this))
+        m_api.pa_operation_unref(op);
+}
+
+void PulseServer::OnSubscription(pa_context* /*context*/, pa_subscription_event_type_t type, std::uint32_t /*index*/,
+                                 void* userdata)
+{
+    auto* self = static_cast<PulseServer*>(userdata);
+    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    // Sources and outputs that come or go, and a new default; not every volume change.
+    if (kind != PA_SUBSCRIPTION_EVENT_CHANGE || facility == PA_SUBSCRIPTION_EVENT_SERVER)
+        self->FetchSources();
+}
+
+void PulseServer::OnSinkInfo(pa_context* /*context*/, const pa_sink_info* info, int eol, void* userdata)
+{
+    auto* self = static_cast<PulseServer*>(userdata);
+    if (eol == 0 && info != nullptr) {
+        self->m_buildingOutputs[info->index] = info->description ? info->description : info->name;
+        return;
+    }
+    if (eol < 0) {
+        self->m_buildingOutputs.clear();  // the server went away: the list stays as it was
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(self->m_listMutex);
+        self->m_outputs = self->m_buildingOutputs;
+    }
+    self->m_buildingOutputs.clear();
+    self->m_sourcesVersion.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void PulseServer::OnSourceInfo(pa_context* /*context*/, const pa_source_info* info, int eol, void* userdata)
+{
+    auto* self = static_cast<PulseServer*>(userdata);
+    if (eol == 0 && info != nullptr) {
+        RawSource raw;
+        raw.source.name = info->name ? info->name : "";
+        raw.source.description = info->description ? info->description : raw.source.name;
+        raw.source.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
+        raw.monitorOf = info->monitor_of_sink;
+        self->m_buildingSources.push_back(std::move(raw));
+        return;
+    }
+    if (eol < 0) {
+        self->m_buildingSources.clear();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(self->m_listMutex);
+        self->m_sources = self->m_buildingSources;
+    }
+    self->m_buildingSources.clear();
+    self->m_sourcesVersion.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void PulseServer::OnServerInfo(pa_context* /*context*/, const pa_server_info* info, void* userdata)
+{
+    auto* self = static_cast<PulseServer*>(userdata);
+    if (info == nullptr)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(self->m_listMutex);
+        self->m_defaultSource = info->default_source_name ? info->default_source_name : "";
+    }
+    self->m_sourcesVersion.fetch_add(1, std::memory_order_acq_rel);
+}
+
+std::vector<PulseServer::Source> PulseServer::Sources() const
+{
+    std::lock_guard<std::mutex> lock(m_listMutex);
+    std::vector<Source> sources;
+    for (const RawSource& raw : m_sources) {
+        Source source = raw.source;
+        if (source.monitor) {
+            const auto output = m_outputs.find(raw.monitorOf);
+            source.output = output != m_outputs.end() ? output->second : source.description;
+        }
+        sources.push_back(std::move(source));
+    }
+    return sources;
+}
+
+std::string PulseServer::DefaultSource() const
+{
+    std::lock_guard<std::mutex> lock(m_listMutex);
+    return m_defaultSource;
 }
 
 void PulseServer::OnContextState(pa_context* context, void* userdata)

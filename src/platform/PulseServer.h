@@ -22,7 +22,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/PulseApi.h"
 
@@ -53,6 +58,23 @@ public:
     // The state now. A connection not ready kAnswerLimit after it began is given up here
     // (disconnected; NotAnswering). Any thread but the loop's.
     State Poll();
+
+    // A source of the server: an input, or an output's monitor ("what the computer plays").
+    struct Source {
+        std::string name;         // stable across restarts: what a choice is stored by
+        std::string description;  // the server's text for people
+        bool monitor = false;
+        std::string output;       // a monitor's output, by its description
+    };
+    // Keeps the list of sources up to date while it is called now and then (a timer): connects
+    // when needed and, once the server answers, fetches the list and follows the server's news
+    // of sources and outputs that come and go. Returns the list's version, which changes
+    // whenever the list does. Never waits. User-interface thread.
+    std::uint64_t WatchSources();
+    // The last list fetched (kept when the server goes away), and the default source's name.
+    // Any thread; never contacts the server.
+    std::vector<Source> Sources() const;
+    std::string DefaultSource() const;
 
     // The function table; valid once Wanted() returned true. Any thread.
     const PulseApi& Api() const { return m_api; }
@@ -89,12 +111,34 @@ private:
 
     static void OnContextState(pa_context* context, void* userdata);  // loop
     void DropContext();  // under the lock
+    // Asks for the sources, the outputs and the default source (under the lock).
+    void FetchSources();
+    static void OnSubscription(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index,
+                               void* userdata);  // loop
+    static void OnSourceInfo(pa_context* context, const pa_source_info* info, int eol, void* userdata);  // loop
+    static void OnSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* userdata);  // loop
+    static void OnServerInfo(pa_context* context, const pa_server_info* info, void* userdata);  // loop
 
     PulseApi m_api;
     LoopPtr m_loop{nullptr, LoopDeleter{&m_api}};
     ContextPtr m_context{nullptr, ContextDeleter{&m_api}};
     std::atomic<State> m_state{State::Idle};
     std::atomic<std::int64_t> m_connectStart{0};  // steady-clock nanoseconds
+    std::uint64_t m_contextGeneration = 0;  // counts the contexts made (under the lock)
+    std::uint64_t m_watchedGeneration = 0;  // the context whose news the list follows
+
+    // The list: built on the loop, published under m_listMutex.
+    struct RawSource {
+        Source source;
+        std::uint32_t monitorOf = PA_INVALID_INDEX;
+    };
+    std::vector<RawSource> m_buildingSources;                 // loop
+    std::map<std::uint32_t, std::string> m_buildingOutputs;  // loop
+    mutable std::mutex m_listMutex;
+    std::vector<RawSource> m_sources;
+    std::map<std::uint32_t, std::string> m_outputs;  // output index -> description
+    std::string m_defaultSource;
+    std::atomic<std::uint64_t> m_sourcesVersion{0};
 };
 
 }  // namespace platform

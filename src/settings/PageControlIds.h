@@ -22,6 +22,7 @@ inline constexpr int IDC_FREQ_11025 = 1022;        // "11,025"
 inline constexpr int IDC_FREQ_22050 = 1023;        // "22,050"
 inline constexpr int IDC_FREQ_44100 = 1024;        // "44,100"
 inline constexpr int IDC_AUTO_FREQ = 1025;         // "Автоматически выбирать частоту"
+inline constexpr int IDC_SOURCE = 1028;            // the sound source list
 
 // The automatic-start check box names what starts the program: Windows' Run key starts it when
 // Windows starts, an XDG autostart entry when the user logs in.

@@ -4,12 +4,15 @@
 #include <array>
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/timer.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
 #include "platform/ProfileKeys.h"
+#include "platform/PulseServer.h"
 #include "res/ResourceIds.h"
 #include "settings/PageControlIds.h"
 
@@ -24,7 +27,17 @@ constexpr std::array<int, record_format::kSampleRates> kFreqRadios{
 constexpr const char* kTickLabels =
     "8      16      24      32     48      64     96     128   160   192    256";
 
+// How often the open page looks for news of the sound server's sources.
+constexpr int kSourcePollMs = 250;
+
+std::string LabelOf(const platform::PulseServer::Source& source)
+{
+    return source.monitor ? "Звук компьютера: " + source.output : source.description;
+}
+
 }  // namespace
+
+CPageRec::~CPageRec() = default;
 
 CPageRec::CPageRec() : CSettingsPage(res::IDD_PAGE_RECORD, "Запись")
 {
@@ -94,6 +107,69 @@ void CPageRec::OnOK()
     PersistStereoMode(false);
     PersistSampleFreq(false);
     PersistAutoFreq(false);
+    // The source only when another was chosen: a stored name is kept as it is.
+    const std::string chosen = SelectedSource();
+    if (chosen != m_source) {
+        m_source = chosen;
+        PersistSource(false);
+    }
+}
+
+std::string CPageRec::SourceLabel(const std::string& name)
+{
+    if (name.empty())
+        return "По умолчанию";
+    for (const auto& source : platform::PulseServer::Get().Sources())
+        if (source.name == name)
+            return LabelOf(source);
+    return name;
+}
+
+void CPageRec::FillSources()
+{
+    auto* choice = Control<wxChoice>(IDC_SOURCE);
+    if (choice == nullptr)
+        return;
+    const std::string selected = choice->GetSelection() == wxNOT_FOUND ? m_source : SelectedSource();
+    std::vector<std::pair<std::string, std::string>> entries{{"", "По умолчанию"}};
+    const auto sources = platform::PulseServer::Get().Sources();
+    for (const bool monitors : {false, true})
+        for (const auto& source : sources)
+            if (source.monitor == monitors)
+                entries.emplace_back(source.name, LabelOf(source));
+    // A chosen source that is not there now stays in the list (it may come back).
+    if (std::none_of(entries.begin(), entries.end(), [&](const auto& e) { return e.first == selected; }))
+        entries.emplace_back(selected, selected);
+    m_sourceNames.clear();
+    wxArrayString labels;
+    int selection = 0;
+    for (const auto& [name, label] : entries) {
+        if (name == selected)
+            selection = static_cast<int>(m_sourceNames.size());
+        m_sourceNames.push_back(name);
+        labels.Add(wxString::FromUTF8(label));
+    }
+    choice->Set(labels);
+    choice->SetSelection(selection);
+}
+
+std::string CPageRec::SelectedSource() const
+{
+    const auto* choice = Control<wxChoice>(IDC_SOURCE);
+    if (choice == nullptr)
+        return m_source;
+    const int index = choice->GetSelection();
+    return index >= 0 && static_cast<std::size_t>(index) < m_sourceNames.size() ? m_sourceNames[static_cast<std::size_t>(index)]
+                                                                              : m_source;
+}
+
+void CPageRec::OnSourceTick()
+{
+    const std::uint64_t version = platform::PulseServer::Get().WatchSources();
+    if (version != m_sourcesVersion) {
+        m_sourcesVersion = version;
+        FillSources();
+    }
 }
 
 void CPageRec::CreateControls()
@@ -130,6 +206,17 @@ void CPageRec::CreateControls()
         slider->Bind(type, &CPageRec::OnSliderEvent, this);
     }
     page->FindWindow(IDC_AUTO_FREQ)->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoFreq(); });
+
+    Place(new wxStaticText(page, wxID_ANY, text("Источник звука:")), 5, 103, 55, 8);
+    Place(new wxChoice(page, IDC_SOURCE), 60, 100, 156, 14);
+    // The list follows the server while the page exists, and only then.
+    m_sourceTimer = std::make_unique<wxTimer>(page);
+    page->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnSourceTick(); }, m_sourceTimer->GetId());
+    page->Bind(wxEVT_DESTROY, [this, page](wxWindowDestroyEvent& event) {
+        if (event.GetEventObject() == page && m_sourceTimer)
+            m_sourceTimer->Stop();
+        event.Skip();
+    });
 }
 
 void CPageRec::DoDataExchange(bool save)
@@ -151,6 +238,12 @@ bool CPageRec::OnInitDialog()
     }
     OnHScroll(ScrollCode::ThumbPosition, m_settings.m_nBitrate);
     OnAutoFreq();
+    FillSources();
+    // Asks the server (when there is one) for its sources now, and follows it while open.
+    if (platform::PulseServer::Get().Wanted()) {
+        OnSourceTick();
+        m_sourceTimer->Start(kSourcePollMs);
+    }
     return true;
 }
 

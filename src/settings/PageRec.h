@@ -3,14 +3,20 @@
 // or stereo, the sampling rate and whether it follows the bitrate. The object is constructed
 // with the settings sheet at program start, reads the four "Record" keys then and holds the
 // recording format for the whole run; the main panel reads it through GetBitrate, GetSampleRate
-// and GetStereoMode. User-interface thread only.
+// and GetStereoMode. Below them, the sound source to record: "По умолчанию" (the desktop's
+// default input), every input source of the sound server and every output's monitor, filled
+// from the server without waiting while the page is open. User-interface thread only.
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/RecordSettings.h"
 #include "settings/SettingsPage.h"
 
 class wxScrollEvent;
+class wxTimer;
 
 class CPageRec : public CSettingsPage {
 public:
@@ -24,6 +30,7 @@ public:
     };
 
     CPageRec();
+    ~CPageRec() override;
 
     // Bits per second of the configured step (32000 for step 3).
     int GetBitrate() const;
@@ -34,6 +41,10 @@ public:
     const RecordSettings& Settings() const { return m_settings; }
     // The sound server's source to record, by name; empty for the desktop's default input.
     const std::string& GetSource() const { return m_source; }
+    // How the source of this name is shown: "По умолчанию" for the empty name, an input by its
+    // description, a monitor as "Звук компьютера: <output>", an unknown name as itself. Uses
+    // the last list the server gave; never contacts it.
+    static std::string SourceLabel(const std::string& name);
 
     // load true: read the key from section "Record" with its default into the member, brought
     // into range (clamped; the automatic switch is on for any non-zero value); false: write it.
@@ -71,7 +82,14 @@ private:
     int SliderStep() const;
     bool AutoFreqChecked() const;
     int CheckedFreqIndex() const;
+    // The source list from what the server has told so far; keeps the selection.
+    void FillSources();
+    void OnSourceTick();
+    std::string SelectedSource() const;
 
     RecordSettings m_settings;
     std::string m_source;
+    std::vector<std::string> m_sourceNames;  // of the list's entries, in order
+    std::unique_ptr<wxTimer> m_sourceTimer;  // while the page's window exists
+    std::uint64_t m_sourcesVersion = 0;
 };

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cmath>
 
+#include <wx/app.h>
+#include <wx/choice.h>
 #include <wx/timer.h>
 
 #include "controls/StatusLamp.h"
@@ -12,6 +14,9 @@
 #include "engine/play/Mp3Player.h"
 #include "panel/PanelFixture.h"
 #include "platform/ProfileKeys.h"
+#include "res/ResourceIds.h"
+#include "settings/MySheetDialog.h"
+#include "settings/PageControlIds.h"
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"
 #include "support/PulseServer.h"
@@ -221,10 +226,9 @@ TEST_F(PulsePanel, AStoppedServerNeitherFreezesTheWindowNorHoldsKeys)
 TEST_F(PulsePanel, AChosenSourceIsRecordedAndItsRemovalIsALoss)
 {
     MicFeeder mic(440.0, 8000);  // the default source: must never be heard
-    const int module = PulseServer::LoadModule({"module-sine-source", "source_name=dr_sine",
-                                                "rate=44100", "frequency=1000"});
-    ASSERT_GE(module, 0);
-    platform::WriteSetting(platform::kSource, std::string("dr_sine"));
+    testing_support::ToneSource chosen("dr_tone", 1000.0);
+    ASSERT_TRUE(chosen.Ok());
+    platform::WriteSetting(platform::kSource, std::string("dr_tone"));
     const std::string path = File("chosen.mp3");
     testing_support::WriteWholeFile(path, "");
     OpenWithFile(path);
@@ -238,12 +242,12 @@ TEST_F(PulsePanel, AChosenSourceIsRecordedAndItsRemovalIsALoss)
           "media.role = \"production\""})
         EXPECT_NE(outputs.find(property), std::string::npos) << property << " not in\n" << outputs;
     ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 20000));
-    ASSERT_TRUE(PulseServer::UnloadModule(module));
+    ASSERT_TRUE(chosen.Remove());
     EXPECT_TRUE(WaitForLamp(LAMP_STOP, 6000)) << "the recording claims to continue";
     const std::string lost =
         path + "\nПропал звуковой вход (устройство записи или звуковой сервер), запись остановлена.\n";
     EXPECT_TRUE(WaitFor([&] { return FindMessage(lost) != nullptr; }, 6000)) << "no message about the loss";
-    EXPECT_EQ(platform::ReadSetting(platform::kSource), "dr_sine");
+    EXPECT_EQ(platform::ReadSetting(platform::kSource), "dr_tone");
 
     int channels = 0;
     int rate = 0;
@@ -265,8 +269,9 @@ TEST_F(PulsePanel, AChosenSourceIsRecordedAndItsRemovalIsALoss)
 // that plays meanwhile.
 TEST_F(PulsePanel, AMonitorRecordsWhatPlays)
 {
-    const int tone = PulseServer::LoadModule({"module-sine", "sink=" + std::string("dr_speaker"), "frequency=660"});
-    ASSERT_GE(tone, 0);
+    const std::string tone = File("tone.raw");
+    ASSERT_TRUE(testing_support::WriteTonePcm(tone, 30.0, PulseServer::Rate(), PulseServer::Channels()));
+    testing_support::SpeakerPlayer player(tone);  // 440 Hz left, 660 Hz right
     platform::WriteSetting(platform::kSource, PulseServer::Monitor());
     const std::string path = File("monitor.mp3");
     testing_support::WriteWholeFile(path, "");
@@ -276,7 +281,6 @@ TEST_F(PulsePanel, AMonitorRecordsWhatPlays)
     ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 20000));
     PressKey(WXK_RETURN);
     ASSERT_TRUE(WaitForLamp(LAMP_STOP));
-    PulseServer::UnloadModule(tone);
 
     int channels = 0;
     int rate = 0;
@@ -284,7 +288,7 @@ TEST_F(PulsePanel, AMonitorRecordsWhatPlays)
     ASSERT_GT(channels * rate, 0);
     const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
     ASSERT_GE(frames, static_cast<std::size_t>(rate));
-    EXPECT_GT(ToneLevel(pcm, channels, rate, 660.0, frames / 2, static_cast<std::size_t>(rate) / 10), 1000.0);
+    EXPECT_GT(ToneLevel(pcm, channels, rate, 440.0, frames / 2, static_cast<std::size_t>(rate) / 10), 1000.0);
 }
 
 // A chosen source that is not there: a message names it, nothing is recorded, the choice stays.
@@ -301,4 +305,61 @@ TEST_F(PulsePanel, AMissingChosenSourceIsNamedAndNothingRecords)
     EXPECT_EQ(m_panel->Recorder(), nullptr);
     EXPECT_EQ(ReadWholeFile(path), "");
     EXPECT_EQ(platform::ReadSetting(platform::kSource), "usb-headset-gone");
+}
+
+// The Record page lists the server's sources as they come and go; choosing "what the computer
+// plays" there stores the monitor's name, and the lamp then names it.
+TEST_F(PulsePanel, TheRecordPageListsTheSourcesAndTheLampNamesTheChoice)
+{
+    const std::string path = File("page.mp3");
+    testing_support::WriteWholeFile(path, "");
+    OpenWithFile(path);
+    EXPECT_NE(m_panel->Lamp()->Description().find("По умолчанию"), std::string::npos) << m_panel->Lamp()->Description();
+
+    std::vector<std::string> before;
+    std::vector<std::string> withSine;
+    std::vector<std::string> after;
+    bool chosen = false;
+    wxTheApp->CallAfter([&] {
+        CMySheetDialog* dialog = m_panel->Settings().OpenDialog();
+        ASSERT_NE(dialog, nullptr);
+        dialog->SelectPage(1);
+        auto* choice = dynamic_cast<wxChoice*>(dialog->FindWindow(settings::IDC_SOURCE));
+        ASSERT_NE(choice, nullptr);
+        auto labels = [&] {
+            std::vector<std::string> all;
+            for (unsigned i = 0; i < choice->GetCount(); ++i)
+                all.push_back(choice->GetString(i).utf8_string());
+            return all;
+        };
+        WaitFor([&] { return choice->GetCount() >= 3; }, 5000);
+        before = labels();
+        testing_support::ToneSource plugged("dr_plugged", 1000.0);
+        WaitFor([&] { return choice->GetCount() == before.size() + 1; }, 5000);
+        withSine = labels();
+        plugged.Remove();
+        WaitFor([&] { return choice->GetCount() == before.size(); }, 5000);
+        after = labels();
+        for (unsigned i = 0; i < choice->GetCount(); ++i) {
+            if (choice->GetString(i).utf8_string().rfind("Звук компьютера: ", 0) == 0) {
+                choice->SetSelection(static_cast<int>(i));
+                wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
+                event.SetInt(static_cast<int>(i));
+                choice->GetEventHandler()->ProcessEvent(event);
+                chosen = true;
+                break;
+            }
+        }
+        dialog->EndModal(wxID_OK);
+    });
+    Command(res::ID_SETTINGS);
+
+    ASSERT_GE(before.size(), 3u);
+    EXPECT_EQ(before[0], "По умолчанию");
+    EXPECT_EQ(withSine.size(), before.size() + 1) << "a new source did not appear";
+    EXPECT_EQ(after, before) << "a removed source stayed";
+    ASSERT_TRUE(chosen) << "no output's monitor in the list";
+    EXPECT_EQ(platform::ReadSetting(platform::kSource), PulseServer::Monitor());
+    EXPECT_NE(m_panel->Lamp()->Description().find("Звук компьютера: "), std::string::npos)
+        << m_panel->Lamp()->Description();
 }

@@ -169,7 +169,8 @@ TEST(RecordPageValues, EmptyStoreGivesThirtyTwoKbpsMonoAutomaticRate)
     EXPECT_EQ(page.GetStereoMode(), 0);
     EXPECT_EQ(page.Settings().m_bAutoFreq, 1);
     EXPECT_EQ(store->Log(), (std::vector<std::string>{"read Record/Bitrate", "read Record/Stereo mode",
-                                                      "read Record/SampleFreq", "read Record/Auto freq"}));
+                                                      "read Record/SampleFreq", "read Record/Auto freq",
+                                                      "read Record/Source"}));
 }
 
 TEST(RecordPageValues, StoredIndicesAreReadAsIndices)

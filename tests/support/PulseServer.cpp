@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -82,6 +83,78 @@ std::string PulseServer::AddSlowMicrophone()
                                          "rate=" + std::to_string(Rate()), "frequency=440"});
     return loaded == 0 ? name : std::string();
 }
+
+namespace {
+
+pid_t Spawn(std::vector<std::string> args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    return pid;
+}
+
+void EndAndReap(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid = -1;
+}
+
+bool SourceListed(const std::string& name)
+{
+    return PulseServer::Pactl("list short sources").find("\t" + name + "\t") != std::string::npos;
+}
+
+}  // namespace
+
+ToneSource::ToneSource(const std::string& name, double hz)
+{
+    const std::string rate = std::to_string(PulseServer::Rate());
+    if (PulseServer::IsPipeWire()) {
+        m_pid = Spawn({Env("DR_PULSE_DIR") + "/pipewire-fifo-source", "--sine", name, "Tone " + name, rate,
+                       std::to_string(PulseServer::Channels()), std::to_string(hz), "100"});
+    } else {
+        m_module = PulseServer::LoadModule({"module-sine-source", "source_name=" + name, "rate=" + rate,
+                                            "frequency=" + std::to_string(static_cast<int>(hz))});
+    }
+    for (int i = 0; i < 250 && (m_pid > 0 || m_module >= 0); ++i) {
+        if ((m_ok = SourceListed(name)))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool ToneSource::Remove()
+{
+    if (m_module >= 0) {
+        const bool unloaded = PulseServer::UnloadModule(m_module);
+        m_module = -1;
+        return unloaded;
+    }
+    if (m_pid > 0) {
+        EndAndReap(m_pid);
+        return true;
+    }
+    return false;
+}
+
+SpeakerPlayer::SpeakerPlayer(const std::string& rawPath)
+{
+    m_pid = Spawn({"pacat", "--playback", "--raw", "--format=s16le", "--device=" + Env("DR_PULSE_SINK"),
+                   "--rate=" + std::to_string(PulseServer::Rate()),
+                   "--channels=" + std::to_string(PulseServer::Channels()), rawPath});
+}
+
+SpeakerPlayer::~SpeakerPlayer() { EndAndReap(m_pid); }
 
 bool PulseServer::Freeze(bool frozen)
 {

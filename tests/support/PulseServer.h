@@ -41,6 +41,40 @@ public:
     static std::string Pactl(const std::string& args);
 };
 
+// Another microphone, of a sine tone of its own (amplitude about 8000 on PulseAudio's sine
+// source, 8000 on PipeWire's test microphone), on either server: from construction until
+// Remove (as if it were unplugged) or destruction. It hands over a tenth of a second at a time
+// on PipeWire; PulseAudio's sine source delivers in longer blocks.
+class ToneSource {
+public:
+    ToneSource(const std::string& name, double hz);
+    ~ToneSource() { Remove(); }
+    ToneSource(const ToneSource&) = delete;
+    ToneSource& operator=(const ToneSource&) = delete;
+
+    // True once the server lists the source.
+    bool Ok() const { return m_ok; }
+    bool Remove();
+
+private:
+    bool m_ok = false;
+    int m_module = -1;
+    pid_t m_pid = -1;
+};
+
+// Plays raw PCM (signed 16-bit, the server's rate and channels) into the speaker with pacat,
+// from construction until destruction.
+class SpeakerPlayer {
+public:
+    explicit SpeakerPlayer(const std::string& rawPath);
+    ~SpeakerPlayer();
+    SpeakerPlayer(const SpeakerPlayer&) = delete;
+    SpeakerPlayer& operator=(const SpeakerPlayer&) = delete;
+
+private:
+    pid_t m_pid = -1;
+};
+
 // Writes a signal into the server's microphone FIFO at real-time pace from a thread of its own,
 // 10 ms at a time, from construction until destruction. Frame n of the signal (all channels
 // alike) is Sample(n). Time runs on while the FIFO has no reader (server gone): the signal then
