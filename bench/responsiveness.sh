@@ -255,7 +255,11 @@ hz=$(getconf CLK_TCK)
 head -c $((record_seconds * 44100 * 4)) "$scratch/tone.raw" >"$scratch/cut.raw"
 echo
 echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through $server ($client)"
-echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PulseAudio posts every write: 100 wake-ups a second)"
+if [ "$part" = pipewire ]; then
+  echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PipeWire's graph runs in cycles of 1024 frames whatever the block)"
+else
+  echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PulseAudio posts every write: 100 wake-ups a second)"
+fi
 cpu_runs
 # A sound card's source under PulseAudio's timer scheduling (or PipeWire) delivers blocks of about
 # the fragment the stream asked for (100 ms here): the same FIFO, fed 100 ms at a time.
