@@ -195,7 +195,7 @@ void CMainPanel::DescribeLamp()
                                CPageRec::SourceLabel(name.empty() ? page.GetSource() : name));
         return;
     }
-    m_lamp->SetDescription("Источник звука для записи: " + CPageRec::SourceLabel(page.GetSource()));
+    m_lamp->SetDescription("Источник звука для записи: " + CPageRec::RecordedSourceLabel(page.GetSource()));
 }
 
 void CMainPanel::EnableMenuItem(int id, bool enable)

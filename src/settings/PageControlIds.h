@@ -23,6 +23,7 @@ inline constexpr int IDC_FREQ_22050 = 1023;        // "22,050"
 inline constexpr int IDC_FREQ_44100 = 1024;        // "44,100"
 inline constexpr int IDC_AUTO_FREQ = 1025;         // "Автоматически выбирать частоту"
 inline constexpr int IDC_SOURCE = 1028;            // the sound source list
+inline constexpr int IDC_SOURCE_NOW = 1029;        // which source the next recording uses
 
 // The automatic-start check box names what starts the program: Windows' Run key starts it when
 // Windows starts, an XDG autostart entry when the user logs in.

@@ -125,6 +125,20 @@ std::string CPageRec::SourceLabel(const std::string& name)
     return name;
 }
 
+std::string CPageRec::RecordedSourceLabel(const std::string& name)
+{
+    if (!name.empty())
+        return SourceLabel(name);
+    const std::string current = platform::PulseServer::Get().DefaultSource();
+    return current.empty() ? SourceLabel(name) : "По умолчанию (" + SourceLabel(current) + ")";
+}
+
+void CPageRec::ShowSelectedSource()
+{
+    if (auto* now = Control<wxStaticText>(IDC_SOURCE_NOW))
+        now->SetLabel(wxString::FromUTF8("Записывается: " + RecordedSourceLabel(SelectedSource())));
+}
+
 void CPageRec::FillSources()
 {
     auto* choice = Control<wxChoice>(IDC_SOURCE);
@@ -151,6 +165,7 @@ void CPageRec::FillSources()
     }
     choice->Set(labels);
     choice->SetSelection(selection);
+    ShowSelectedSource();
 }
 
 std::string CPageRec::SelectedSource() const
@@ -208,7 +223,11 @@ void CPageRec::CreateControls()
     page->FindWindow(IDC_AUTO_FREQ)->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoFreq(); });
 
     Place(new wxStaticText(page, wxID_ANY, text("Источник звука:")), 5, 103, 55, 8);
-    Place(new wxChoice(page, IDC_SOURCE), 60, 100, 156, 14);
+    auto* sources = new wxChoice(page, IDC_SOURCE);
+    Place(sources, 60, 100, 156, 14);
+    sources->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { ShowSelectedSource(); });
+    Place(new wxStaticText(page, IDC_SOURCE_NOW, wxString(), wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE),
+          60, 116, 156, 8);
     // The list follows the server while the page exists, and only then.
     m_sourceTimer = std::make_unique<wxTimer>(page);
     page->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnSourceTick(); }, m_sourceTimer->GetId());

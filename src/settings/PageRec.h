@@ -45,6 +45,9 @@ public:
     // description, a monitor as "Звук компьютера: <output>", an unknown name as itself. Uses
     // the last list the server gave; never contacts it.
     static std::string SourceLabel(const std::string& name);
+    // The source a recording with this choice uses, for people: the label of the chosen one, or
+    // for the default entry "По умолчанию" with the default source's label once it is known.
+    static std::string RecordedSourceLabel(const std::string& name);
 
     // load true: read the key from section "Record" with its default into the member, brought
     // into range (clamped; the automatic switch is on for any non-zero value); false: write it.
@@ -85,6 +88,8 @@ private:
     // The source list from what the server has told so far; keeps the selection.
     void FillSources();
     void OnSourceTick();
+    // The line under the list: which source the selected entry records.
+    void ShowSelectedSource();
     std::string SelectedSource() const;
 
     RecordSettings m_settings;

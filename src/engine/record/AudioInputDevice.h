@@ -55,6 +55,6 @@ public:
     virtual std::uint64_t DroppedBytes() const { return 0; }
     // Every change of source while recording, in order. Owner's thread, also after Close.
     virtual std::vector<InputSwitch> Switches() const { return {}; }
-    // The name of the source the opened device records from; empty when not known.
+    // The name of the source the opened device records from now; empty when not known.
     virtual std::string SourceName() const { return {}; }
 };

@@ -180,5 +180,8 @@ std::vector<InputSwitch> CDefaultAudioInput::Switches() const
 
 std::string CDefaultAudioInput::SourceName() const
 {
-    return m_capture ? m_capture->OpenedOn() : std::string();
+    if (!m_capture)
+        return std::string();
+    const auto switches = m_capture->Switches();
+    return switches.empty() ? m_capture->OpenedOn() : switches.back().source;
 }
