@@ -48,7 +48,7 @@ struct source {
     uint32_t rate;
     uint32_t frame_size;
 
-    /* Everything below belongs to the data thread, except the two flags. */
+    /* Everything below belongs to the data thread, except the streaming flag. */
     atomic_bool streaming;
     struct spa_source* timer;
     uint64_t next_cycle; /* when the next cycle is due, ns on the monotonic clock */
@@ -150,16 +150,16 @@ static void on_fifo(void* data, int fd, uint32_t mask)
     (void)mask;
     for (;;) {
         const bool keep = atomic_load(&s->streaming);
-        if (!keep) {
-            /* Nobody records: the sound is dropped as it comes, and so is anything held back. */
-            s->ring_fill = 0;
+        if (!keep)
+            s->ring_fill = 0; /* nobody records: anything held back goes too */
+        if (!keep || s->ring_fill == s->ring_size) {
+            /* Dropped as it comes, as a microphone's sound is that nobody takes in time (and
+             * the FIFO, readable still, must not wake this thread again and again). */
             uint8_t scrap[8192];
             if (read(fd, scrap, sizeof scrap) <= 0)
                 break;
             continue;
         }
-        if (s->ring_fill == s->ring_size)
-            break; /* full: the FIFO fills up and its writer has to wait or drop */
         const size_t end = (s->ring_start + s->ring_fill) % s->ring_size;
         size_t room = s->ring_size - s->ring_fill;
         if (end + room > s->ring_size)
