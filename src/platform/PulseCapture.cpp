@@ -60,6 +60,7 @@ bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& so
     m_overflows.store(0);
     m_frames.store(0);
     m_switchCount.store(0);
+    m_batchBytes = 0;
     CopyName(m_openedOn.name, nullptr);
 
     pa_sample_spec spec{};
@@ -174,8 +175,12 @@ void PulseCapture::OnState(pa_stream* stream, void* userdata)
     auto* self = static_cast<PulseCapture*>(userdata);
     const pa_stream_state_t state = self->m_api.pa_stream_get_state(stream);
     if (state == PA_STREAM_READY) {
-        if (const pa_sample_spec* spec = self->m_api.pa_stream_get_sample_spec(stream))
+        if (const pa_sample_spec* spec = self->m_api.pa_stream_get_sample_spec(stream)) {
             self->m_streamChannels.store(spec->channels, std::memory_order_relaxed);
+            // Nine tenths of a fragment: a source that posts every few milliseconds is read
+            // about ten times a second, one that hands over whole fragments at each one.
+            self->m_batchBytes = static_cast<std::size_t>(spec->rate) * 2u * spec->channels * 9u / 100u;
+        }
         CopyName(self->m_openedOn.name, self->m_api.pa_stream_get_device_name(stream));
         self->m_wasReady.store(true, std::memory_order_release);
     } else if (state == PA_STREAM_FAILED && !self->m_wasReady.load(std::memory_order_relaxed) && self->m_named) {
@@ -187,9 +192,13 @@ void PulseCapture::OnState(pa_stream* stream, void* userdata)
     self->m_state.store(state, std::memory_order_release);
 }
 
-void PulseCapture::OnRead(pa_stream* stream, std::size_t /*bytes*/, void* userdata)
+void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
 {
     auto* self = static_cast<PulseCapture*>(userdata);
+    // What is waiting stays with the stream until there is a batch of it; the callback comes
+    // again with each arrival.
+    if (bytes < self->m_batchBytes)
+        return;
     const void* data = nullptr;
     std::size_t length = 0;
     while (self->m_api.pa_stream_peek(stream, &data, &length) == 0 && length > 0) {

@@ -90,6 +90,7 @@ private:
     std::uint32_t m_rate = 0;
     int m_channels = 1;                       // delivered to the sink
     std::atomic<int> m_streamChannels{0};     // the stream's own, set when ready
+    std::size_t m_batchBytes = 0;             // loop: read once this much is waiting
     std::vector<std::int16_t> m_mix;          // mono frames averaged from the stream's
     std::atomic<int> m_state{0};              // pa_stream_state_t
     std::atomic<bool> m_wasReady{false};
