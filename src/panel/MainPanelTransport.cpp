@@ -18,7 +18,7 @@
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
 #include "platform/MessageBox.h"
-#include "platform/PulseServer.h"
+#include "platform/SoundServer.h"
 #include "platform/UiTrace.h"
 #include "res/ResourceIds.h"
 
@@ -262,7 +262,7 @@ void CMainPanel::ShowRecordingStarted()
     // Through the sound server: its list of sources gives the lamp the source's description
     // (on a later tick, once the server has answered).
     if (!m_recorder->SourceName().empty())
-        platform::PulseServer::Get().WatchSources();
+        platform::SoundServer::Watch();
     DescribeLamp();
 }
 

@@ -1,3 +1,6 @@
+// The sound-server client is built where libpulse is (not on Windows).
+#ifndef _WIN32
+
 #include "platform/PulseApi.h"
 
 namespace platform {
@@ -26,3 +29,5 @@ bool PulseApi::Load()
 }
 
 }  // namespace platform
+
+#endif  // _WIN32

@@ -1,5 +1,10 @@
 #include "platform/PulseCapture.h"
 
+// The sound-server client is built where libpulse is (not on Windows).
+#ifndef _WIN32
+
+#include "platform/PulseApi.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +32,7 @@ void PulseCapture::StreamDeleter::operator()(pa_stream* stream) const
 }
 
 PulseCapture::PulseCapture()
-    : m_api(PulseServer::Get().Api()), m_stream(nullptr, StreamDeleter{&PulseServer::Get().Api()})
+    : m_api(&PulseServer::Get().Api()), m_stream(nullptr, StreamDeleter{&PulseServer::Get().Api()})
 {
 }
 
@@ -86,23 +91,23 @@ bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& so
     pa_context* context = server.Context();
     if (context == nullptr)
         return false;
-    pa_proplist* props = m_api.pa_proplist_new();
-    m_api.pa_proplist_sets(props, PA_PROP_MEDIA_NAME, "Запись");
-    m_api.pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
-    m_stream.reset(m_api.pa_stream_new_with_proplist(context, "Запись", &spec, nullptr, props));
-    m_api.pa_proplist_free(props);
+    pa_proplist* props = m_api->pa_proplist_new();
+    m_api->pa_proplist_sets(props, PA_PROP_MEDIA_NAME, "Запись");
+    m_api->pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
+    m_stream.reset(m_api->pa_stream_new_with_proplist(context, "Запись", &spec, nullptr, props));
+    m_api->pa_proplist_free(props);
     if (!m_stream)
         return false;
-    m_api.pa_stream_set_state_callback(m_stream.get(), &PulseCapture::OnState, this);
-    m_api.pa_stream_set_read_callback(m_stream.get(), &PulseCapture::OnRead, this);
-    m_api.pa_stream_set_overflow_callback(m_stream.get(), &PulseCapture::OnOverflow, this);
-    m_api.pa_stream_set_moved_callback(m_stream.get(), &PulseCapture::OnMoved, this);
+    m_api->pa_stream_set_state_callback(m_stream.get(), &PulseCapture::OnState, this);
+    m_api->pa_stream_set_read_callback(m_stream.get(), &PulseCapture::OnRead, this);
+    m_api->pa_stream_set_overflow_callback(m_stream.get(), &PulseCapture::OnOverflow, this);
+    m_api->pa_stream_set_moved_callback(m_stream.get(), &PulseCapture::OnMoved, this);
     // The default entry: PULSE_SOURCE, read now (libpulse itself reads it only when the
     // connection is made), else the server's default, which the stream then follows.
     const char* device = m_named ? source.c_str() : std::getenv("PULSE_SOURCE");
     if (device != nullptr && *device == '\0')
         device = nullptr;
-    if (m_api.pa_stream_connect_record(m_stream.get(), device, &attr,
+    if (m_api->pa_stream_connect_record(m_stream.get(), device, &attr,
                                        static_cast<pa_stream_flags_t>(flags)) < 0) {
         m_stream.reset();
         return false;
@@ -130,10 +135,10 @@ bool PulseCapture::Start()
     if (!m_stream || Poll() != Progress::Open)
         return false;
     PulseServer::Lock lock;
-    pa_operation* op = m_api.pa_stream_cork(m_stream.get(), 0, nullptr, nullptr);
+    pa_operation* op = m_api->pa_stream_cork(m_stream.get(), 0, nullptr, nullptr);
     if (op == nullptr)
         return false;
-    m_api.pa_operation_unref(op);
+    m_api->pa_operation_unref(op);
     return true;
 }
 
@@ -173,19 +178,19 @@ std::vector<PulseCapture::Switch> PulseCapture::Switches() const
 void PulseCapture::OnState(pa_stream* stream, void* userdata)
 {
     auto* self = static_cast<PulseCapture*>(userdata);
-    const pa_stream_state_t state = self->m_api.pa_stream_get_state(stream);
+    const pa_stream_state_t state = self->m_api->pa_stream_get_state(stream);
     if (state == PA_STREAM_READY) {
-        if (const pa_sample_spec* spec = self->m_api.pa_stream_get_sample_spec(stream)) {
+        if (const pa_sample_spec* spec = self->m_api->pa_stream_get_sample_spec(stream)) {
             self->m_streamChannels.store(spec->channels, std::memory_order_relaxed);
             // Nine tenths of a fragment: a source that posts every few milliseconds is read
             // about ten times a second, one that hands over whole fragments at each one.
             self->m_batchBytes = static_cast<std::size_t>(spec->rate) * 2u * spec->channels * 9u / 100u;
         }
-        CopyName(self->m_openedOn.name, self->m_api.pa_stream_get_device_name(stream));
+        CopyName(self->m_openedOn.name, self->m_api->pa_stream_get_device_name(stream));
         self->m_wasReady.store(true, std::memory_order_release);
     } else if (state == PA_STREAM_FAILED && !self->m_wasReady.load(std::memory_order_relaxed) && self->m_named) {
         // A named source that is not there (or a name the server cannot take).
-        const int error = self->m_api.pa_context_errno(self->m_api.pa_stream_get_context(stream));
+        const int error = self->m_api->pa_context_errno(self->m_api->pa_stream_get_context(stream));
         if (error == PA_ERR_NOENTITY || error == PA_ERR_INVALID)
             self->m_missing.store(true, std::memory_order_release);
     }
@@ -201,11 +206,11 @@ void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
         return;
     const void* data = nullptr;
     std::size_t length = 0;
-    while (self->m_api.pa_stream_peek(stream, &data, &length) == 0 && length > 0) {
+    while (self->m_api->pa_stream_peek(stream, &data, &length) == 0 && length > 0) {
         // A hole (no data) is input the server does not have: nothing to copy.
         if (data != nullptr)
             self->Deliver(data, length);
-        self->m_api.pa_stream_drop(stream);
+        self->m_api->pa_stream_drop(stream);
     }
 }
 
@@ -246,9 +251,28 @@ void PulseCapture::OnMoved(pa_stream* stream, void* userdata)
     const std::size_t index = self->m_switchCount.load(std::memory_order_relaxed);
     if (index >= self->m_switches.size())
         return;
-    CopyName(self->m_switches[index].name, self->m_api.pa_stream_get_device_name(stream));
+    CopyName(self->m_switches[index].name, self->m_api->pa_stream_get_device_name(stream));
     self->m_switches[index].frames = self->m_frames.load(std::memory_order_relaxed);
     self->m_switchCount.store(index + 1, std::memory_order_release);
 }
 
 }  // namespace platform
+
+#else
+
+namespace platform {
+
+void PulseCapture::StreamDeleter::operator()(pa_stream*) const {}
+PulseCapture::PulseCapture() : m_api(nullptr), m_stream(nullptr, StreamDeleter{nullptr}) {}
+PulseCapture::~PulseCapture() = default;
+bool PulseCapture::Begin(std::uint32_t, int, const std::string&, Sink) { return false; }
+PulseCapture::Progress PulseCapture::Poll() const { return Progress::Failed; }
+bool PulseCapture::Start() { return false; }
+void PulseCapture::Close() {}
+bool PulseCapture::Lost() const { return false; }
+std::string PulseCapture::OpenedOn() const { return {}; }
+std::vector<PulseCapture::Switch> PulseCapture::Switches() const { return {}; }
+
+}  // namespace platform
+
+#endif  // _WIN32

@@ -12,6 +12,8 @@
 // The sink runs on the server connection's loop thread, only between Start and Close: it gets
 // whole frames of the asked channel count and must only copy. The callbacks of this class copy
 // into memory allocated by Begin and set atomics.
+//
+// Without libpulse (Windows) the class exists but never opens: Begin returns false.
 
 #include <array>
 #include <atomic>
@@ -22,9 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/PulseApi.h"
+
+struct pa_stream;
 
 namespace platform {
+
+class PulseApi;
 
 class PulseCapture {
 public:
@@ -83,7 +88,7 @@ private:
     void Deliver(const void* data, std::size_t bytes);                       // loop
     static void CopyName(std::array<char, 256>& to, const char* from);
 
-    const PulseApi& m_api;
+    const PulseApi* m_api;
     std::unique_ptr<pa_stream, StreamDeleter> m_stream;
     Sink m_sink;
     bool m_named = false;

@@ -1,3 +1,6 @@
+// The sound-server client is built where libpulse is (not on Windows).
+#ifndef _WIN32
+
 #include "platform/PulseServer.h"
 
 #include <cstdlib>
@@ -276,3 +279,5 @@ void PulseServer::OnContextState(pa_context* context, void* userdata)
 }
 
 }  // namespace platform
+
+#endif  // _WIN32

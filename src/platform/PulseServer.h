@@ -30,18 +30,14 @@
 #include <vector>
 
 #include "platform/PulseApi.h"
+#include "platform/SoundServer.h"
 
 namespace platform {
 
 class PulseServer {
 public:
-    enum class State {
-        Idle,          // never connected
-        Connecting,    // connection under way
-        Ready,         // the server answers; streams can be made
-        Failed,        // no server (refused, missing) or the connection broke
-        NotAnswering,  // accepted the connection but did not answer within kAnswerLimit
-    };
+    // Idle, Connecting, Ready, Failed (no server, or the connection broke), NotAnswering.
+    using State = SoundServer::State;
     static constexpr std::chrono::seconds kAnswerLimit{5};
 
     // The one instance of the process. Any thread.
@@ -59,13 +55,7 @@ public:
     // (disconnected; NotAnswering). Any thread but the loop's.
     State Poll();
 
-    // A source of the server: an input, or an output's monitor ("what the computer plays").
-    struct Source {
-        std::string name;         // stable across restarts: what a choice is stored by
-        std::string description;  // the server's text for people
-        bool monitor = false;
-        std::string output;       // a monitor's output, by its description
-    };
+    using Source = SoundSource;
     // Keeps the list of sources up to date while it is called now and then (a timer): connects
     // when needed and, once the server answers, fetches the list and follows the server's news
     // of sources and outputs that come and go. Returns the list's version, which changes

@@ -12,7 +12,7 @@
 #include <wx/stattext.h>
 
 #include "platform/ProfileKeys.h"
-#include "platform/PulseServer.h"
+#include "platform/SoundServer.h"
 #include "res/ResourceIds.h"
 #include "settings/PageControlIds.h"
 
@@ -30,7 +30,7 @@ constexpr const char* kTickLabels =
 // How often the open page looks for news of the sound server's sources.
 constexpr int kSourcePollMs = 250;
 
-std::string LabelOf(const platform::PulseServer::Source& source)
+std::string LabelOf(const platform::SoundSource& source)
 {
     return source.monitor ? "Звук компьютера: " + source.output : source.description;
 }
@@ -119,7 +119,7 @@ std::string CPageRec::SourceLabel(const std::string& name)
 {
     if (name.empty())
         return "По умолчанию";
-    for (const auto& source : platform::PulseServer::Get().Sources())
+    for (const auto& source : platform::SoundServer::List())
         if (source.name == name)
             return LabelOf(source);
     return name;
@@ -129,7 +129,7 @@ std::string CPageRec::RecordedSourceLabel(const std::string& name)
 {
     if (!name.empty())
         return SourceLabel(name);
-    const std::string current = platform::PulseServer::Get().DefaultSource();
+    const std::string current = platform::SoundServer::Default();
     return current.empty() ? SourceLabel(name) : "По умолчанию (" + SourceLabel(current) + ")";
 }
 
@@ -146,7 +146,7 @@ void CPageRec::FillSources()
         return;
     const std::string selected = choice->GetSelection() == wxNOT_FOUND ? m_source : SelectedSource();
     std::vector<std::pair<std::string, std::string>> entries{{"", "По умолчанию"}};
-    const auto sources = platform::PulseServer::Get().Sources();
+    const auto sources = platform::SoundServer::List();
     for (const bool monitors : {false, true})
         for (const auto& source : sources)
             if (source.monitor == monitors)
@@ -180,7 +180,7 @@ std::string CPageRec::SelectedSource() const
 
 void CPageRec::OnSourceTick()
 {
-    const std::uint64_t version = platform::PulseServer::Get().WatchSources();
+    const std::uint64_t version = platform::SoundServer::Watch();
     if (version != m_sourcesVersion) {
         m_sourcesVersion = version;
         FillSources();
@@ -259,7 +259,7 @@ bool CPageRec::OnInitDialog()
     OnAutoFreq();
     FillSources();
     // Asks the server (when there is one) for its sources now, and follows it while open.
-    if (platform::PulseServer::Get().Wanted()) {
+    if (platform::SoundServer::Wanted()) {
         OnSourceTick();
         m_sourceTimer->Start(kSourcePollMs);
     }

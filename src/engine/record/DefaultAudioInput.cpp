@@ -2,9 +2,9 @@
 
 #include "engine/record/SdlAudioInput.h"
 #include "platform/PulseCapture.h"
-#include "platform/PulseServer.h"
+#include "platform/SoundServer.h"
 
-using platform::PulseServer;
+using platform::SoundServer;
 
 CDefaultAudioInput::CDefaultAudioInput(std::string source) : m_source(std::move(source)) {}
 
@@ -35,13 +35,12 @@ bool CDefaultAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerP
     m_framesPerPeriod = framesPerPeriod;
     m_sink = std::move(sink);
     m_openedAt = Now();
-    PulseServer& server = PulseServer::Get();
-    if (!server.Wanted())
+    if (!SoundServer::Wanted())
         return OpenSdl();
-    switch (server.Connect()) {
-    case PulseServer::State::Failed:
+    switch (SoundServer::Connect()) {
+    case SoundServer::State::Failed:
         return OpenSdl();  // no server: as without one
-    case PulseServer::State::NotAnswering:
+    case SoundServer::State::NotAnswering:
         m_phase = Phase::Failed;
         return false;
     default:
@@ -95,15 +94,15 @@ IAudioInputDevice::OpenProgress CDefaultAudioInput::Progress()
     case Phase::Failed:
         return OpenProgress::Failed;
     case Phase::Connecting:
-        switch (PulseServer::Get().Poll()) {
-        case PulseServer::State::Ready:
+        switch (SoundServer::Poll()) {
+        case SoundServer::State::Ready:
             if (!BeginStream())
                 return Fail();
             break;
-        case PulseServer::State::Failed:
+        case SoundServer::State::Failed:
             // The server refused or went away while connecting: as without one.
             return OpenSdl() ? OpenProgress::Open : OpenProgress::Failed;
-        case PulseServer::State::NotAnswering:
+        case SoundServer::State::NotAnswering:
             return Fail();
         default:
             return late ? Fail() : OpenProgress::Opening;

@@ -1,0 +1,47 @@
+#pragma once
+// The desktop's sound server as the rest of the program sees it, without libpulse's headers:
+// whether the program's own client is used, the connection's state, the server's sources and
+// its default one. On Linux these pass to PulseServer (which documents them); where the
+// program has no client of its own (Windows) the server is never wanted, every answer is
+// "none" and SDL does the sound.
+//
+// Thread: user-interface thread (List and Default: any thread).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// A source of the server: an input, or an output's monitor ("what the computer plays").
+struct SoundSource {
+    std::string name;         // stable across restarts: what a choice is stored by
+    std::string description;  // the server's text for people
+    bool monitor = false;
+    std::string output;       // a monitor's output, by its description
+};
+
+class SoundServer {
+public:
+    enum class State {
+        Idle,          // never connected
+        Connecting,    // connection under way
+        Ready,         // the server answers; streams can be made
+        Failed,        // no server (refused, missing) or the connection broke
+        NotAnswering,  // accepted the connection but did not answer in time
+    };
+
+    // True when sound is to go through the server's own client (PulseServer::Wanted).
+    static bool Wanted();
+    // PulseServer::Connect and PulseServer::Poll.
+    static State Connect();
+    static State Poll();
+    // Keeps the list up to date while called now and then; the list's version
+    // (PulseServer::WatchSources). Never waits.
+    static std::uint64_t Watch();
+    // The last list the server gave, and its default source's name; never contacts it.
+    static std::vector<SoundSource> List();
+    static std::string Default();
+};
+
+}  // namespace platform
