@@ -57,9 +57,17 @@ std::string SwitchSentence(const InputSwitch& change)
            CPageRec::SourceLabel(change.source) + "».\n";
 }
 
-// A chosen source that is not there when Record is pressed.
-std::string SourceMissingSentence(const std::string& source)
+// A chosen source that is not there when Record is pressed; a very long stored name is cut
+// (on a character boundary) so the message stays readable.
+std::string SourceMissingSentence(std::string source)
 {
+    constexpr std::size_t kLongest = 120;
+    if (source.size() > kLongest) {
+        std::size_t cut = kLongest;
+        while (cut > 0 && (static_cast<unsigned char>(source[cut]) & 0xC0) == 0x80)
+            --cut;
+        source = source.substr(0, cut) + "…";
+    }
     return "Не найден источник звука «" + source +
            "». Подключите его или выберите другой источник в настройках, на странице «Запись».";
 }

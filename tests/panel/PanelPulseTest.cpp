@@ -292,20 +292,30 @@ TEST_F(PulsePanel, AMonitorRecordsWhatPlays)
     EXPECT_GT(ToneLevel(pcm, channels, rate, 440.0, frames / 2, static_cast<std::size_t>(rate) / 10), 1000.0);
 }
 
-// A chosen source that is not there: a message names it, nothing is recorded, the choice stays.
+// A chosen source that is not there: a message names it, nothing is recorded, the choice stays;
+// also for a stored name no server would take (odd characters, very long).
 TEST_F(PulsePanel, AMissingChosenSourceIsNamedAndNothingRecords)
 {
-    platform::WriteSetting(platform::kSource, std::string("usb-headset-gone"));
-    const std::string path = File("missing.mp3");
-    testing_support::WriteWholeFile(path, "");
-    OpenWithFile(path);
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 8000));
-    EXPECT_NE(m_messages->Messages()[0].text.find("«usb-headset-gone»"), std::string::npos)
-        << m_messages->Messages()[0].text;
-    EXPECT_EQ(m_panel->Recorder(), nullptr);
-    EXPECT_EQ(ReadWholeFile(path), "");
-    EXPECT_EQ(platform::ReadSetting(platform::kSource), "usb-headset-gone");
+    const std::string odd = "odd \t\"name\"\x01 " + std::string(5000, 'x');
+    for (const std::string& source : {std::string("usb-headset-gone"), odd}) {
+        SCOPED_TRACE(source.substr(0, 20));
+        platform::WriteSetting(platform::kSource, source);
+        const std::string stored = platform::ReadSetting(platform::kSource);
+        ASSERT_FALSE(stored.empty());
+        const std::string path = File("missing.mp3");
+        testing_support::WriteWholeFile(path, "");
+        OpenWithFile(path);
+        m_messages->Clear();
+        PressKey(WXK_RETURN);
+        ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 8000));
+        const std::string named = stored.size() > 120 ? stored.substr(0, 120) + "…" : stored;
+        EXPECT_NE(m_messages->Messages()[0].text.find("«" + named + "»"), std::string::npos)
+            << m_messages->Messages()[0].text.substr(0, 200);
+        EXPECT_EQ(m_panel->Recorder(), nullptr);
+        EXPECT_EQ(ReadWholeFile(path), "");
+        EXPECT_EQ(platform::ReadSetting(platform::kSource), stored);
+        CloseFrame();
+    }
 }
 
 // The Record page lists the server's sources as they come and go; choosing "what the computer
