@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "engine/record/AudioInputDevice.h"
 
@@ -21,6 +22,12 @@ struct FakeDeviceState {
     int closes = 0;
     bool failOpen = false;
     bool failStart = false;
+    // What the device says while and after it opens, and what it counted.
+    IAudioInputDevice::OpenProgress progress = IAudioInputDevice::OpenProgress::Open;
+    bool sourceMissing = false;
+    std::uint64_t droppedRuns = 0;
+    std::uint64_t droppedBytes = 0;
+    std::vector<InputSwitch> switches;
 
     // Delivers bytes while the device runs; false when it does not.
     bool Push(const void* data, std::size_t bytes)
@@ -73,6 +80,16 @@ public:
         m_state->started = false;
         m_state->sink = nullptr;
     }
+
+    OpenProgress Progress() override
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->progress;
+    }
+    bool SourceMissing() const override { return m_state->sourceMissing; }
+    std::uint64_t DroppedRuns() const override { return m_state->droppedRuns; }
+    std::uint64_t DroppedBytes() const override { return m_state->droppedBytes; }
+    std::vector<InputSwitch> Switches() const override { return m_state->switches; }
 
 private:
     std::shared_ptr<FakeDeviceState> m_state;

@@ -225,6 +225,60 @@ TEST(WaveRecorder, StartThatFailsLeavesTheDeviceForDestructionToClose)
     EXPECT_FALSE(recorder.IsCapturing());
 }
 
+// An input that opens in the background (a sound server that answers later) is started only
+// once it is open; one whose chosen source is missing fails saying so.
+TEST(WaveRecorder, AnInputOpeningInTheBackgroundStartsOnceOpenOrSaysItsSourceIsMissing)
+{
+    TempDir dir;
+    const std::string path = dir.File("f.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    rig.device->progress = IAudioInputDevice::OpenProgress::Opening;
+    CWaveRecorder recorder(rig.Options());
+    ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
+    EXPECT_EQ(recorder.BeginStart(), CWaveRecorder::StartProgress::Pending);
+    EXPECT_EQ(recorder.PollStart(), CWaveRecorder::StartProgress::Pending);
+    EXPECT_FALSE(rig.device->started);
+    EXPECT_FALSE(recorder.IsCapturing());
+    rig.device->progress = IAudioInputDevice::OpenProgress::Open;
+    EXPECT_EQ(recorder.PollStart(), CWaveRecorder::StartProgress::Started);
+    EXPECT_TRUE(rig.device->started);
+    EXPECT_TRUE(recorder.IsCapturing());
+
+    Rig missing;
+    missing.device->progress = IAudioInputDevice::OpenProgress::Failed;
+    missing.device->sourceMissing = true;
+    CWaveRecorder failed(missing.Options());
+    const std::string other = dir.File("g.mp3");  // the first file is locked by its recorder
+    WriteWholeFile(other, "");
+    ASSERT_TRUE(failed.Prepare(Track(other, 32000, 11025, 1)));
+    EXPECT_EQ(failed.BeginStart(), CWaveRecorder::StartProgress::Failed);
+    EXPECT_EQ(failed.LastStartFailure(), CWaveRecorder::StartFailure::SourceMissing);
+    EXPECT_FALSE(missing.device->started);
+}
+
+// What the input itself dropped and every change of its source are in the report.
+TEST(WaveRecorder, TheInputsOwnDropsAndSourceChangesAreReported)
+{
+    TempDir dir;
+    const std::string path = dir.File("f.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    rig.device->droppedRuns = 2;
+    rig.device->droppedBytes = 2 * 2205;  // two tenths of a second of 11025 Hz mono
+    rig.device->switches = {InputSwitch{"usb_mic", 3.0}};
+    CWaveRecorder recorder(rig.Options());
+    ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
+    ASSERT_TRUE(recorder.Start());
+    recorder.Stop();
+    const CWaveRecorder::DroppedInput dropped = recorder.Dropped();
+    EXPECT_EQ(dropped.gaps, 2u);
+    EXPECT_NEAR(dropped.seconds, 0.2, 0.001);
+    ASSERT_EQ(dropped.switches.size(), 1u);
+    EXPECT_EQ(dropped.switches[0].source, "usb_mic");
+    EXPECT_EQ(dropped.switches[0].seconds, 3.0);
+}
+
 TEST(WaveRecorder, FailedWriteIsReportedAndTheFileEndsOnAFrame)
 {
     TempDir dir;
