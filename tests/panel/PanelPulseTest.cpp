@@ -219,6 +219,24 @@ TEST_F(PulsePanel, AStoppedServerNeitherFreezesTheWindowNorHoldsKeys)
     EXPECT_LT(watch.longest, std::chrono::milliseconds(500)) << "the window was blocked";
     EXPECT_NE(m_panel->Lamp()->GetState(), LAMP_RECORD);
     EXPECT_EQ(ReadWholeFile(path), "");
+
+    // Once it answers again Enter records; stopped again after that (the connection made),
+    // the stream it then asks for gets no answer: the same message, as soon.
+    ASSERT_TRUE(PulseServer::Freeze(false));
+    MicFeeder mic(440.0, 8000);
+    m_messages->Clear();
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "Enter did not record once the server answered";
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_STOP));
+    m_messages->Clear();
+    ASSERT_TRUE(PulseServer::Freeze(true));
+    const auto again = std::chrono::steady_clock::now();
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 10000));
+    EXPECT_LE(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(5500));
+    EXPECT_EQ(m_messages->Messages()[0].text, kNoInput);
+    EXPECT_EQ(m_panel->Recorder(), nullptr);
 }
 
 // A chosen source is recorded (not the default microphone), the stream is named for the
