@@ -421,32 +421,3 @@ TEST_F(PulsePanel, UnpluggingTheDefaultSourceIsToldAfterTheRecording)
     const std::string& text = m_messages->Messages()[0].text;
     EXPECT_EQ(text.rfind(path + "\nИсточник звука сменился с 0:00:0", 0), 0u) << text;
 }
-
-// A loud source whose two channels are alike, recorded as mono, keeps its level and is not
-// clipped, whatever the server's own stereo-to-mono mix would make of it.
-TEST_F(PulsePanel, ALoudStereoSourceRecordedAsMonoIsNotClipped)
-{
-    constexpr int kMinusOneDb = 29205;
-    MicFeeder mic(440.0, kMinusOneDb);
-    platform::WriteSetting(platform::kStereoMode, 0);
-    const std::string path = File("loud.mp3");
-    testing_support::WriteWholeFile(path, "");
-    OpenWithFile(path);
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start";
-    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 20000));
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitForLamp(LAMP_STOP));
-
-    int channels = 0;
-    int rate = 0;
-    const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
-    ASSERT_EQ(channels, 1);
-    const std::size_t frames = pcm.size();
-    ASSERT_GE(frames, static_cast<std::size_t>(rate));
-    const std::size_t window = static_cast<std::size_t>(rate) / 2;
-    const double tone = ToneLevel(pcm, 1, rate, 440.0, frames / 2 - window / 2, window);
-    const double third = ToneLevel(pcm, 1, rate, 1320.0, frames / 2 - window / 2, window);
-    EXPECT_NEAR(20.0 * std::log10(tone / kMinusOneDb), 0.0, 0.5) << "level " << tone;
-    EXPECT_LT(20.0 * std::log10(third / tone), -40.0) << "third harmonic " << third;
-}
