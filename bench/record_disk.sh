@@ -21,7 +21,10 @@ export SDL_AUDIODRIVER=disk
 export SDL_DISKAUDIOFILEIN="$scratch/in.raw"
 export DR_BENCH_RECORD_MP3="$scratch/rec.mp3"
 
-echo "-- ${seconds} s recording in real time (the driver's own pace)"
+echo "-- ${seconds} s recording in real time (the driver's own pace), without the writer's syncs to disk"
+DR_BENCH_NO_SYNC=1 DR_BENCH_RECORD_SECONDS=$seconds "$build/record_disk_bench" \
+  --benchmark_format=console --benchmark_counters_tabular=true
+echo "-- ${seconds} s recording in real time (the driver's own pace), synced to disk as the program does"
 DR_BENCH_RECORD_SECONDS=$seconds "$build/record_disk_bench" \
   --benchmark_format=console --benchmark_counters_tabular=true
 

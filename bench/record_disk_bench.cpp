@@ -90,6 +90,12 @@ double DecodedSeconds(const std::string& path)
     return seconds;
 }
 
+class NoSync : public platform::FileSync {
+public:
+    bool Data(int) override { return true; }
+    bool FolderOf(const std::string&) override { return true; }
+};
+
 void BM_DiskRecording(benchmark::State& state)
 {
     const char* secondsText = std::getenv("DR_BENCH_RECORD_SECONDS");
@@ -110,7 +116,11 @@ void BM_DiskRecording(benchmark::State& state)
     for (auto _ : state) {
         const int fd = open(out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
         close(fd);
-        CWaveRecorder recorder;
+        // DR_BENCH_NO_SYNC=1: the writer skips its syncs to disk, to measure what they cost.
+        WaveRecorderOptions options;
+        if (std::getenv("DR_BENCH_NO_SYNC") != nullptr)
+            options.fileSync = std::make_shared<NoSync>();
+        CWaveRecorder recorder(options);
         TrackInfo track;
         track.path = out;
         track.bitrate = 256000;

@@ -158,7 +158,29 @@ bool CMp3Writer::EncodeAndWrite(const std::int16_t* samples, std::uint32_t /*byt
         return false;  // the chunk is lost; the stream goes on
     if (produced > m_outBufferSize)
         produced = m_outBufferSize;
-    return WriteAll(m_outBuffer.get(), produced);
+    if (produced > 0 && m_folderPending) {
+        m_folderPending = false;
+        m_sync->FolderOf(m_path);
+    }
+    if (!WriteAll(m_outBuffer.get(), produced))
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (produced > 0 && !m_unsynced) {
+        m_unsynced = true;
+        m_unsyncedSince = now;
+    }
+    if (m_unsynced && now - m_unsyncedSince >= kSyncInterval)
+        SyncNow();
+    return true;
+}
+
+void CMp3Writer::SyncNow()
+{
+    if (!m_fileOpen)
+        return;
+    m_unsynced = false;
+    // A failed sync is an I/O error the next write meets too: that write stops the recording.
+    m_sync->Data(m_file.Get());
 }
 
 bool CMp3Writer::WriteAll(const std::uint8_t* data, std::size_t size)
@@ -215,6 +237,10 @@ bool CMp3Writer::OpenFile(const std::string& path)
         m_fileOpen = false;
         return false;
     }
+    struct stat st {};
+    m_folderPending = ::fstat(fd.Get(), &st) == 0 && st.st_size == 0;
+    m_unsynced = false;
+    m_path = path;
     m_file = std::move(fd);
     m_fileOpen = true;
     m_writeFailed.store(false, std::memory_order_release);

@@ -9,17 +9,24 @@
 // on standard error) and only ever appends. A failed or short write cuts the file back to its size before that write, so it
 // still ends on a whole frame, and stops the encoding; WriteFailed() tells the controller.
 //
-// Threads: EncodeAndWrite runs on the capture's delivery thread, one call at a time; everything
-// else runs on the user-interface thread while no EncodeAndWrite can run. WriteFailed may be
-// read from any thread.
+// Written means on disk: EncodeAndWrite makes the file's data durable (fdatasync) whenever the
+// oldest write not yet synced is kSyncInterval old, and before its first write into a file
+// that was empty when opened (a new recording file) it syncs the file's folder, so the new
+// entry survives a power cut too. SyncNow, at the end of every recording, syncs what is left.
+//
+// Threads: EncodeAndWrite and SyncNow run on the capture's delivery thread, one call at a
+// time; everything else runs on the user-interface thread while neither can run. WriteFailed
+// may be read from any thread.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/record/BladeEncApi.h"
+#include "platform/FileSync.h"
 #include "platform/SharedLibrary.h"
 #include "platform/UniqueFd.h"
 
@@ -49,6 +56,12 @@ public:
     std::uint32_t ChunkBytes() const;
     // Encodes one chunk (always SamplesPerChunk values; bytes is not used) and appends the MP3.
     bool EncodeAndWrite(const std::int16_t* samples, std::uint32_t bytes);
+    // Makes everything written so far durable. Delivery thread (or while no recording runs).
+    void SyncNow();
+    // How long written data may wait for its sync.
+    static constexpr std::chrono::milliseconds kSyncInterval{900};
+    // Replaces the real syncs (tests count them). User-interface thread, before recording.
+    void SetFileSync(std::shared_ptr<platform::FileSync> sync) { m_sync = std::move(sync); }
     // Ends the encoder stream without a flush.
     void CloseStream();
 
@@ -78,6 +91,13 @@ private:
     std::uint32_t m_bitsPerSample = 0;
     CSharedLibrary m_library;
     platform::UniqueFd m_file;
+    std::string m_path;
+    std::shared_ptr<platform::FileSync> m_sync = std::make_shared<platform::FileSync>();
+    // Writing thread: the file was empty when opened and its folder is not yet synced; when
+    // the oldest write not yet synced was made.
+    bool m_folderPending = false;
+    bool m_unsynced = false;
+    std::chrono::steady_clock::time_point m_unsyncedSince;
     bool m_loaded = false;
     bool m_streamOpen = false;
     bool m_fileOpen = false;

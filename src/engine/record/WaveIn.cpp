@@ -137,9 +137,12 @@ void CWaveIn::DeliveryLoop()
         m_wake.wait(lock, [this] { return m_filled.count > 0 || m_closing; });
         WaveHeader* h = m_filled.Pop();
         if (h == nullptr) {
-            if (m_closing)
-                return;
-            continue;
+            if (!m_closing)
+                continue;
+            lock.unlock();
+            if (m_drained)
+                m_drained();
+            return;
         }
         lock.unlock();
         m_callback(*h);

@@ -37,6 +37,9 @@ public:
     // Opens the device (paused), or begins to, and starts the delivery thread.
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Callback callback);
     bool IsOpen() const { return m_open; }
+    // Runs on the delivery thread once Close has handed over the last buffer, before the
+    // thread ends. Set before Open.
+    void SetDrained(std::function<void()> drained) { m_drained = std::move(drained); }
     // Whether the device's opening has finished (see IAudioInputDevice::Progress).
     IAudioInputDevice::OpenProgress DeviceProgress() { return m_device->Progress(); }
     // Queues an empty buffer; false when the device is closed or closing, the header is already
@@ -81,6 +84,7 @@ private:
 
     std::unique_ptr<IAudioInputDevice> m_device;
     Callback m_callback;
+    std::function<void()> m_drained;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     Ring m_queued;   // waiting to be filled; the front one is being filled

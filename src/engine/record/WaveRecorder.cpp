@@ -24,6 +24,8 @@ CWaveRecorder::CWaveRecorder(WaveRecorderOptions options) : m_options(std::move(
     m_writer = m_options.libraryDirs.empty()
                    ? std::make_unique<CMp3Writer>()
                    : std::make_unique<CMp3Writer>(m_options.libraryDirs);
+    if (m_options.fileSync)
+        m_writer->SetFileSync(m_options.fileSync);
 }
 
 CWaveRecorder::~CWaveRecorder()
@@ -108,6 +110,8 @@ CWaveRecorder::StartProgress CWaveRecorder::BeginStart()
     }
     // The queue has room for every buffer.
     m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice(), m_headers.size());
+    // The end of every recording is on disk before the device's Close returns.
+    m_waveIn->SetDrained([writer = m_writer.get()] { writer->SyncNow(); });
     // The device's period: about a tenth of a second, and never less than one buffer. Each
     // period wakes the sound library's capture thread and the encoding thread once; periods of
     // one encoder chunk (26 ms at 44.1 kHz) cost more in wake-ups than the encoding itself. The

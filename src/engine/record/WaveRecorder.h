@@ -6,8 +6,9 @@
 // recorder and calls LastBuffer, SampleCount and WriteFailed. The capture's delivery thread runs
 // WaveInCallback for each filled buffer: it encodes and writes the buffer, publishes a copy of
 // it for the level meter and queues it again while capturing. Stop clears the capturing flag,
-// waits (700 ms), then closes the device, which joins the delivery thread; only then are the
-// file, the encoder stream and the buffers released.
+// waits (700 ms), then closes the device, which joins the delivery thread once it has written
+// the last buffers and synced the file to disk; only then are the file, the encoder stream and
+// the buffers released.
 
 #include <atomic>
 #include <chrono>
@@ -35,6 +36,8 @@ struct WaveRecorderOptions {
     std::vector<std::string> libraryDirs;
     // How long Stop lets the queued buffers come back before it closes the device.
     std::chrono::milliseconds stopWait{700};
+    // Makes the written file durable; empty: the real syncs.
+    std::shared_ptr<platform::FileSync> fileSync;
 };
 
 class CWaveRecorder {

@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "engine/record/Mp3TestFiles.h"
 #include "engine/record/WaveRecorder.h"
@@ -192,4 +196,78 @@ TEST_F(DiskRecording, RecordingTwiceAppendsToTheFile)
     record_test::DecodedAudio second = decoded;
     second.samples.erase(second.samples.begin(), second.samples.begin() + firstFrames * 2);
     EXPECT_GT(record_test::CorrelateWithTone(second, 1, kCodecDelay, 15000), 0.9);
+}
+
+namespace {
+
+// Counts the syncs instead of making them, with the time and the file's size at each.
+class CountingSync : public platform::FileSync {
+public:
+    struct Call {
+        std::chrono::steady_clock::time_point at;
+        std::string folderOf;  // empty for a data sync
+        long long size = 0;
+    };
+    bool Data(int fd) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back({std::chrono::steady_clock::now(), {}, static_cast<long long>(::lseek(fd, 0, SEEK_END))});
+        return true;
+    }
+    bool FolderOf(const std::string& path) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back({std::chrono::steady_clock::now(), path, 0});
+        return true;
+    }
+    std::mutex mutex;
+    std::vector<Call> calls;
+};
+
+}  // namespace
+
+TEST_F(DiskRecording, WrittenSoundIsSyncedEverySecondAndANewFilesFolderFirst)
+{
+    TempDir dir;
+    const auto tone = record_test::MakeTone(44100, 2, 44100 * 6);
+    const std::string input = dir.File("in.raw");
+    WriteWholeFile(input, std::string(reinterpret_cast<const char*>(tone.data()), tone.size() * sizeof(std::int16_t)));
+    ScopedEnv in("SDL_DISKAUDIOFILEIN", input);  // at the driver's own, real-time pace
+    const std::string path = dir.File("new.mp3");
+    WriteWholeFile(path, "");
+    auto sync = std::make_shared<CountingSync>();
+    WaveRecorderOptions options;
+    options.stopWait = std::chrono::milliseconds(30);
+    options.fileSync = sync;
+    TrackInfo track;
+    track.path = path;
+    track.bitrate = 128000;
+    track.sampleRate = 44100;
+    track.bitsPerSample = 16;
+    track.channels = 2;
+    const auto started = std::chrono::steady_clock::now();
+    {
+        CWaveRecorder recorder(options);
+        ASSERT_TRUE(recorder.Prepare(track));
+        ASSERT_TRUE(recorder.Start());
+        // About four seconds of sound.
+        for (int i = 0; i < 20000 && recorder.ChunksEncoded() < 4 * 44100 / 1152; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        recorder.Stop();
+    }
+    const auto ended = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(sync->mutex);
+    ASSERT_GE(sync->calls.size(), 4u);
+    EXPECT_EQ(sync->calls.front().folderOf, path);  // before any sound is counted as written
+    for (std::size_t i = 1; i < sync->calls.size(); ++i)
+        EXPECT_TRUE(sync->calls[i].folderOf.empty()) << "folder synced again at " << i;
+    // Data syncs at least once a second (a delivery's period late at most), the last one at
+    // the end of the recording covers the whole file.
+    auto previous = started;
+    for (std::size_t i = 1; i < sync->calls.size(); ++i) {
+        EXPECT_LT(sync->calls[i].at - previous, std::chrono::milliseconds(1300)) << "sync " << i;
+        previous = sync->calls[i].at;
+    }
+    EXPECT_LT(ended - previous, std::chrono::milliseconds(100));
+    EXPECT_EQ(sync->calls.back().size, static_cast<long long>(ReadWholeFile(path).size()));
 }
