@@ -19,6 +19,10 @@ int PictureOf(int state)
         return res::IDB_LAMP_PLAY;
     case LAMP_PAUSE:
         return res::IDB_LAMP_PAUSE;
+    case LAMP_ARMED:
+        return res::IDB_LAMP_ARMED;
+    case LAMP_LISTEN:
+        return res::IDB_LAMP_LISTEN;
     default:
         return 0;
     }

@@ -1,5 +1,7 @@
 #include "files/Clock.h"
 
+#include <chrono>
+
 CClock::~CClock() = default;
 
 std::tm CClock::LocalNow() const
@@ -12,4 +14,12 @@ std::tm CClock::LocalNow() const
     localtime_r(&now, &local);
 #endif
     return local;
+}
+
+std::time_t CClock::Now() const { return std::time(nullptr); }
+
+std::int64_t CClock::SteadyMs() const
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }

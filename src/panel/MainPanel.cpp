@@ -44,7 +44,10 @@ CMainPanel::CMainPanel()
       m_recordTimer(this, kRecordTimerId),
       m_playTimer(this, kPlayTimerId),
       m_meterTimer(this, kMeterTimerId),
-      m_startTimer(this, kStartTimerId)
+      m_startTimer(this, kStartTimerId),
+      m_scheduleTimer(this, kScheduleTimerId),
+      m_clock(std::make_shared<CClock>()),
+      m_schedule(std::make_unique<CRecordTimer>(*m_clock))
 {
 }
 
@@ -54,6 +57,7 @@ CMainPanel::~CMainPanel()
     m_playTimer.Stop();
     m_meterTimer.Stop();
     m_startTimer.Stop();
+    m_scheduleTimer.Stop();
     // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
     // closes the file.
     if (m_mp3Player)
@@ -122,6 +126,9 @@ int CMainPanel::OnCreate()
     if (wxMenuBar* bar = MenuBar())
         bar->Check(res::ID_ALWAYS_ON_TOP, m_alwaysOnTop);
     ToggleAlwaysOnTop();
+    // A timer armed in an earlier run is armed again, and shown once the file is loaded.
+    m_schedule->Restore();
+    ShowTimerState();
 
     // A file named on the command line replaces the start-up action.
     if (!m_startupFile.empty()) {
@@ -211,6 +218,7 @@ bool CMainPanel::IsTimerRunning(int timerId) const
     case kRecordTimerId: return m_recordTimer.IsRunning();
     case kMeterTimerId: return m_meterTimer.IsRunning();
     case kStartTimerId: return m_startTimer.IsRunning();
+    case kScheduleTimerId: return m_scheduleTimer.IsRunning();
     default: return false;
     }
 }
@@ -239,6 +247,8 @@ void CMainPanel::OnCommand(wxCommandEvent& event)
     case ID_RECORD_LEVEL: OnRecordLevel(); break;
     case ID_WEB_SITE: OnWebSite(); break;
     case ID_SEND_EMAIL: OnEmail(); break;
+    case ID_SOUND_TIMER: OnTimerCommand(); break;
+    case ID_ACCEL_TIMER: OnTimerCommand(); break;
     case ID_ACCEL_NEW: m_newButton->Flash(); OnNewFile(); break;
     case ID_ACCEL_OPEN: m_openButton->Flash(); OnOpenFile(); break;
     case ID_ACCEL_SETTINGS: OnSettings(); break;
@@ -335,6 +345,7 @@ void CMainPanel::OnTimerEvent(wxTimerEvent& event)
     case kRecordTimerId: OnRecordTick(); break;
     case kMeterTimerId: OnMeterTick(); break;
     case kStartTimerId: OnStartTick(); break;
+    case kScheduleTimerId: OnScheduleTick(); break;
     default: event.Skip(); break;
     }
 }

@@ -17,7 +17,9 @@
 #include <wx/window.h>
 
 #include "engine/TrackInfo.h"
+#include "files/Clock.h"
 #include "files/RecordFile.h"
+#include "panel/RecordTimer.h"
 #include "settings/MySheet.h"
 
 class CMp3Player;
@@ -44,6 +46,8 @@ public:
     // A file (full path) that the panel's creation opens instead of carrying out the start-up
     // action, exactly as if it had been chosen in the open dialog. Empty: none. Call before Create.
     void SetStartupFile(const std::string& path) { m_startupFile = path; }
+    // The clock the recording timer follows (the system's by default). Call before Create.
+    void SetClock(std::shared_ptr<CClock> clock);
 
     // The transport commands (also reached through the command table).
     void OnRecord();
@@ -65,6 +69,8 @@ public:
     void OnVolume();
     void OnWebSite();
     void OnEmail();
+    // The "Таймер" command: the timer dialog, then arms or cancels the recording timer.
+    void OnTimerCommand();
 
     // Position commands; each does nothing while no player exists.
     void JumpToStart();
@@ -101,6 +107,7 @@ public:
     CPanelButton* RecLevelButton() const { return m_recLevelButton; }
     CPanelButton* VolumeButton() const { return m_volumeButton; }
     bool IsTimerRunning(int timerId) const;
+    const CRecordTimer& RecordingTimer() const { return *m_schedule; }
 
 private:
     int OnCreate();
@@ -136,6 +143,16 @@ private:
     // While the sound input opens in the background: starts the recording once it is open, or
     // says why it could not be.
     void OnStartTick();
+    // Follows the recording timer: starts and stops the timed recording.
+    void OnScheduleTick();
+    // The timer's start has come: a recording into the current file or a new one.
+    void StartTimedRecording();
+    // Lamp, title and the schedule tick as the recording timer stands.
+    void ShowTimerState();
+    // The title as loaded, with the armed timer's start time after it.
+    void ShowTimerInTitle();
+    // The lamp while nothing is recorded or played: armed when a timer waits, else stopped.
+    int IdleLampState() const;
     // The recording runs: lamp, time display, level meter and their timers.
     void ShowRecordingStarted();
     // The panel as while recording, before the input is open: the record button stops.
@@ -173,6 +190,11 @@ private:
     wxTimer m_playTimer;
     wxTimer m_meterTimer;
     wxTimer m_startTimer;
+    wxTimer m_scheduleTimer;
+    std::shared_ptr<CClock> m_clock;
+    std::unique_ptr<CRecordTimer> m_schedule;
+    // What ShowTimerInTitle last put after the title.
+    std::string m_titleSuffix;
     // Where playback stood when Record was pressed, for a recording that cannot start.
     float m_positionBeforeRecord = 0.0f;
     bool m_alwaysOnTop = false;
@@ -187,3 +209,5 @@ inline constexpr int kRecordTimerId = 4;
 inline constexpr int kMeterTimerId = 5;
 // Polls a recording's sound input while it opens (only then).
 inline constexpr int kStartTimerId = 6;
+// Follows the recording timer (while one is armed or running).
+inline constexpr int kScheduleTimerId = 7;

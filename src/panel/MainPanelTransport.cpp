@@ -122,6 +122,7 @@ void CMainPanel::LoadCurrentFile()
 
     SetWindowTitleText(MakeWindowTitle(m_recordFile.GetName()));
     SetMainWindowTitle(WindowTitleText());
+    ShowTimerInTitle();
 
     const float length = m_mp3Player->GetLength();
     m_slider->ShowThumb();
@@ -293,6 +294,9 @@ void CMainPanel::EndRecording()
     // Capture stops after its wait; everything captured until then is encoded and the file is
     // closed. What was dropped is counted up to the stop.
     CWaveRecorder::DroppedInput dropped;
+    // A stop also cancels an armed recording timer.
+    m_schedule->Cancel();
+    ShowTimerState();
     if (m_recorder) {
         m_recorder->Stop();
         dropped = m_recorder->Dropped();
@@ -320,7 +324,7 @@ void CMainPanel::PutBackStoppedControls()
     m_playButton->Enable();
     m_playButton->Refresh(false);
     m_slider->Enable();
-    m_lamp->SetState(LAMP_STOP);
+    m_lamp->SetState(IdleLampState());
     m_levelMeter->Clear();
     SetMenuText(res::ID_SOUND_RECORD, "Запись\tEnter");
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
@@ -365,7 +369,7 @@ void CMainPanel::StopPlaying()
     m_recordButton->Enable();
     m_recordButton->Refresh(false);
     m_playButton->SetIconId(res::IDI_PLAY);
-    m_lamp->SetState(LAMP_STOP);
+    m_lamp->SetState(IdleLampState());
     EnableMenuItem(res::ID_SOUND_RECORD, true);
     SetMenuText(res::ID_SOUND_PLAY, "Воспроизведение\tSpace");
     m_playTimer.Stop();

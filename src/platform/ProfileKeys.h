@@ -23,6 +23,7 @@ struct StringSetting {
 
 inline constexpr const char* kSectionCommon = "Common";
 inline constexpr const char* kSectionRecord = "Record";
+inline constexpr const char* kSectionTimer = "Timer";
 
 // Left and top edge of the main window in screen pixels.
 inline constexpr IntSetting kXScreen{kSectionCommon, "x_screen", 300};
@@ -47,6 +48,12 @@ inline constexpr IntSetting kSampleFreq{kSectionRecord, "SampleFreq", 1};
 inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
 // The sound server's source to record, by its name; empty: the desktop's default input.
 inline constexpr StringSetting kSource{kSectionRecord, "Source", ""};
+// The armed recording timer: its start as local "YYYY-MM-DD HH:MM:SS" (empty: none armed), its
+// duration in seconds (0: until stopped by hand) and 1 for a new file with the standard name
+// (0 appends to the current file).
+inline constexpr StringSetting kTimerStart{kSectionTimer, "Start", ""};
+inline constexpr IntSetting kTimerDuration{kSectionTimer, "Duration", 0};
+inline constexpr IntSetting kTimerNewFile{kSectionTimer, "NewFile", 0};
 
 inline constexpr std::array<IntSetting, 10> kAllIntSettings{
     kXScreen, kYScreen, kMinimized, kAlwaysOnTop, kLoader,

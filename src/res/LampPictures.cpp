@@ -41,6 +41,18 @@ bool InDisc(int x, int y)
     return x >= 1 && x <= 7;  // rows 1, 2, 6 and 7
 }
 
+// The disc without its inside: the pixels of the disc with a neighbour outside it.
+bool OnRing(int x, int y)
+{
+    if (!InDisc(x, y))
+        return false;
+    auto in = [](int px, int py) { return px >= 0 && py >= 0 && px < 9 && py < 9 && InDisc(px, py); };
+    return !in(x - 1, y) || !in(x + 1, y) || !in(x, y - 1) || !in(x, y + 1);
+}
+
+// A 5 x 5 disc with its corners cut.
+bool InDot(int x, int y) { return !((x == 0 || x == 4) && (y == 0 || y == 4)); }
+
 }  // namespace
 
 wxImage LampPicture(int id)
@@ -54,6 +66,10 @@ wxImage LampPicture(int id)
         return Picture(7, 13, [](int x, int y) { return x <= std::min(y, 12 - y); }, 1, kBrightGreen, kDarkGreen);
     case IDB_LAMP_PAUSE:
         return Picture(9, 9, [](int x, int) { return x <= 2 || x >= 6; }, 0, kBrightGreen, kDarkGreen);
+    case IDB_LAMP_ARMED:
+        return Picture(9, 9, OnRing, 1, kBrightRed, kDarkRed);
+    case IDB_LAMP_LISTEN:
+        return Picture(5, 5, InDot, 0, kBrightRed, kDarkRed);
     default:
         return wxImage();
     }

@@ -31,6 +31,8 @@ wxMenuBar* CreateMainMenuBar()
     AppendItem(sound, ID_SOUND_BACK, "Н&азад на 5 сек\tLeft");
     AppendItem(sound, ID_SOUND_FORWARD, "В&перед на 5 сек\tRight");
     AppendItem(sound, ID_SOUND_END, "Переход в &конец\tEnd");
+    sound->AppendSeparator();
+    AppendItem(sound, ID_SOUND_TIMER, "&Таймер...\tCtrl - M");
 
     auto* settings = new wxMenu;
     AppendItem(settings, ID_SETTINGS, "Н&астройки программы...\tCtrl - P");
@@ -62,6 +64,7 @@ wxAcceleratorTable CreateMainAccelerators()
         {wxACCEL_CTRL, 'R', ID_ACCEL_RECORD_LEVEL},
         {wxACCEL_CTRL, 'T', ID_ACCEL_ON_TOP},
         {wxACCEL_CTRL, 'V', ID_ACCEL_VOLUME},
+        {wxACCEL_CTRL, 'M', ID_ACCEL_TIMER},
         {wxACCEL_NORMAL, WXK_END, ID_ACCEL_END},
         {wxACCEL_NORMAL, WXK_HOME, ID_ACCEL_HOME},
         {wxACCEL_NORMAL, WXK_LEFT, ID_ACCEL_LEFT},

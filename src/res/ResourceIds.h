@@ -28,6 +28,7 @@ inline constexpr int ID_SOUND_START = 302;     // "Переход в &начал
 inline constexpr int ID_SOUND_BACK = 303;      // "Н&азад на 5 сек\tLeft"
 inline constexpr int ID_SOUND_FORWARD = 304;   // "В&перед на 5 сек\tRight"
 inline constexpr int ID_SOUND_END = 305;       // "Переход в &конец\tEnd"
+inline constexpr int ID_SOUND_TIMER = 306;     // "&Таймер...\tCtrl - M"
 inline constexpr int ID_SETTINGS = CommandId(32779);      // "Н&астройки программы...\tCtrl - P"
 inline constexpr int ID_ALWAYS_ON_TOP = CommandId(32827); // "&Поверх всех окон\tCtrl - T"
 inline constexpr int ID_VOLUME = CommandId(32834);        // "&Громкость...\tCtrl - V"
@@ -49,6 +50,7 @@ inline constexpr int ID_ACCEL_SETTINGS = CommandId(32821);     // Ctrl+P
 inline constexpr int ID_ACCEL_ON_TOP = CommandId(32828);       // Ctrl+T
 inline constexpr int ID_ACCEL_RECORD_LEVEL = CommandId(32830); // Ctrl+R
 inline constexpr int ID_ACCEL_VOLUME = CommandId(32831);       // Ctrl+V
+inline constexpr int ID_ACCEL_TIMER = CommandId(32836);        // Ctrl+M
 
 // Child controls of the main panel.
 inline constexpr int IDC_RECORD_BUTTON = 101;

@@ -148,6 +148,7 @@ TEST_F(MainFrameTest, MenuBarHasEveryItemWithItsExactText)
         {res::ID_SOUND_BACK, "Н&азад на 5 сек\tLeft"},
         {res::ID_SOUND_FORWARD, "В&перед на 5 сек\tRight"},
         {res::ID_SOUND_END, "Переход в &конец\tEnd"},
+        {res::ID_SOUND_TIMER, "&Таймер...\tCtrl - M"},
         {res::ID_SETTINGS, "Н&астройки программы...\tCtrl - P"},
         {res::ID_ALWAYS_ON_TOP, "&Поверх всех окон\tCtrl - T"},
         {res::ID_VOLUME, "&Громкость...\tCtrl - V"},
@@ -159,9 +160,9 @@ TEST_F(MainFrameTest, MenuBarHasEveryItemWithItsExactText)
     for (const auto& [id, text] : items)
         EXPECT_EQ(res::MenuItemExactText(bar, id), text) << id;
     EXPECT_TRUE(bar->FindItem(res::ID_ALWAYS_ON_TOP)->IsCheckable());
-    // Separators: File 4 items, Sound 7, Settings 5, Help 4.
+    // Separators: File 4 items, Sound 9, Settings 5, Help 4.
     EXPECT_EQ(bar->GetMenu(0)->GetMenuItemCount(), 4u);
-    EXPECT_EQ(bar->GetMenu(1)->GetMenuItemCount(), 7u);
+    EXPECT_EQ(bar->GetMenu(1)->GetMenuItemCount(), 9u);
     EXPECT_EQ(bar->GetMenu(2)->GetMenuItemCount(), 5u);
     EXPECT_EQ(bar->GetMenu(3)->GetMenuItemCount(), 4u);
 }
@@ -202,10 +203,12 @@ TEST_F(MainFrameTest, KeysSendTheAcceleratorCommandsOnlyAndFocusGoesToThePanel)
     sim.Char('T', wxMOD_CONTROL);
     sim.Char('V', wxMOD_CONTROL);
     sim.Char('R', wxMOD_CONTROL);
+    sim.Char('M', wxMOD_CONTROL);
     const std::vector<int> expected = {
         res::ID_ACCEL_ENTER, res::ID_ACCEL_SPACE, res::ID_ACCEL_HOME,     res::ID_ACCEL_END,
         res::ID_ACCEL_LEFT,  res::ID_ACCEL_RIGHT, res::ID_ACCEL_NEW,      res::ID_ACCEL_OPEN,
         res::ID_ACCEL_SETTINGS, res::ID_ACCEL_ON_TOP, res::ID_ACCEL_VOLUME, res::ID_ACCEL_RECORD_LEVEL,
+        res::ID_ACCEL_TIMER,
     };
     EXPECT_TRUE(WaitFor([&] { return got.size() >= expected.size(); }));
     testing_support::PumpEvents(100);

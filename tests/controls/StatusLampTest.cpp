@@ -36,6 +36,16 @@ const Expected kDisc{9, 9,
 const Expected kSquare{9, 9, [](int, int) { return true; }, 1, false};
 const Expected kTriangle{7, 13, [](int x, int y) { return x <= std::min(y, 12 - y); }, 1, false};
 const Expected kBars{9, 9, [](int x, int) { return x <= 2 || x >= 6; }, 0, false};
+// The disc's outline: its pixels with a neighbour outside it. A 5 x 5 dot without its corners.
+const Expected kRing{9, 9,
+                     [](int x, int y) {
+                         auto in = [](int px, int py) {
+                             return px >= 0 && py >= 0 && px < 9 && py < 9 && kDisc.inside(px, py);
+                         };
+                         return in(x, y) && !(in(x - 1, y) && in(x + 1, y) && in(x, y - 1) && in(x, y + 1));
+                     },
+                     1, true};
+const Expected kDot{5, 5, [](int x, int y) { return (x != 0 && x != 4) || (y != 0 && y != 4); }, 0, true};
 
 // Checks every pixel of the box: the picture at (left, top), black everywhere else.
 void ExpectLamp(const wxImage& image, const Expected& picture, int left, int top)
@@ -86,6 +96,10 @@ TEST_F(StatusLampTest, EveryStateDrawsItsPicture)
     ExpectLamp(lamp->GetBackBufferImage(), kBars, 7, 9);
     lamp->SetState(LAMP_STOP);
     ExpectLamp(lamp->GetBackBufferImage(), kSquare, 7, 9);
+    lamp->SetState(LAMP_ARMED);
+    ExpectLamp(lamp->GetBackBufferImage(), kRing, 7, 9);
+    lamp->SetState(LAMP_LISTEN);
+    ExpectLamp(lamp->GetBackBufferImage(), kDot, 9, 11);
 }
 
 TEST_F(StatusLampTest, EachPictureReplacesTheWholeBox)
