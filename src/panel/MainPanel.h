@@ -19,6 +19,7 @@
 #include "engine/TrackInfo.h"
 #include "files/Clock.h"
 #include "files/RecordFile.h"
+#include "platform/SleepInhibitor.h"
 #include "panel/RecordTimer.h"
 #include "settings/MySheet.h"
 
@@ -171,6 +172,8 @@ private:
     CRecordFile m_recordFile;
     std::unique_ptr<CMp3Player> m_mp3Player;
     std::unique_ptr<CWaveRecorder> m_recorder;
+    // Held from Record until the recording ends, when the Record page asks for it.
+    std::unique_ptr<platform::SleepInhibitor> m_sleepInhibitor;
     // The controls are child windows, owned and destroyed by this window.
     CStatusLamp* m_lamp = nullptr;
     CTimePanel* m_timePanel = nullptr;

@@ -17,6 +17,7 @@
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
+#include "platform/LoginSleepInhibitor.h"
 #include "platform/MessageBox.h"
 #include "platform/SoundServer.h"
 #include "platform/UiTrace.h"
@@ -259,6 +260,11 @@ void CMainPanel::ShowRecordingControls()
     SetMenuText(res::ID_SOUND_RECORD, "Стоп\tSpace");
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EnableMenuItem(id, false);
+    if (m_settings.RecordPage().GetKeepAwake()) {
+        if (!m_sleepInhibitor)
+            m_sleepInhibitor = std::make_unique<platform::LoginSleepInhibitor>();
+        m_sleepInhibitor->Hold();
+    }
 }
 
 void CMainPanel::ShowRecordingStarted()
@@ -333,6 +339,8 @@ void CMainPanel::PutBackStoppedControls()
     m_meterTimer.Stop();
     m_startTimer.Stop();
     DescribeLamp();
+    if (m_sleepInhibitor)
+        m_sleepInhibitor->Release();
 }
 
 void CMainPanel::OnPlay()

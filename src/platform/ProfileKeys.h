@@ -48,6 +48,8 @@ inline constexpr IntSetting kSampleFreq{kSectionRecord, "SampleFreq", 1};
 inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
 // The sound server's source to record, by its name; empty: the desktop's default input.
 inline constexpr StringSetting kSource{kSectionRecord, "Source", ""};
+// 1: the computer is kept from sleeping while recording (the login manager's inhibitor).
+inline constexpr IntSetting kKeepAwake{kSectionRecord, "Keep awake", 1};
 // The armed recording timer: its start as local "YYYY-MM-DD HH:MM:SS" (empty: none armed), its
 // duration in seconds (0: until stopped by hand) and 1 for a new file with the standard name
 // (0 appends to the current file).

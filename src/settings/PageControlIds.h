@@ -24,6 +24,7 @@ inline constexpr int IDC_FREQ_44100 = 1024;        // "44,100"
 inline constexpr int IDC_AUTO_FREQ = 1025;         // "Автоматически выбирать частоту"
 inline constexpr int IDC_SOURCE = 1028;            // the sound source list
 inline constexpr int IDC_SOURCE_NOW = 1029;        // which source the next recording uses
+inline constexpr int IDC_KEEP_AWAKE = 1030;        // "Не давать компьютеру засыпать во время записи"
 
 // The automatic-start check box names what starts the program: Windows' Run key starts it when
 // Windows starts, an XDG autostart entry when the user logs in.

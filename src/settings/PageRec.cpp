@@ -46,6 +46,7 @@ CPageRec::CPageRec() : CSettingsPage(res::IDD_PAGE_RECORD, "Запись")
     PersistSampleFreq(true);
     PersistAutoFreq(true);
     PersistSource(true);
+    PersistKeepAwake(true);
 }
 
 int CPageRec::GetBitrate() const { return record_format::BitrateKbps(m_settings.m_nBitrate) * 1000; }
@@ -95,6 +96,14 @@ void CPageRec::PersistSource(bool load)
         platform::WriteSetting(platform::kSource, m_source);
 }
 
+void CPageRec::PersistKeepAwake(bool load)
+{
+    if (load)
+        m_keepAwake = record_format::NormalizeSwitch(platform::ReadSetting(platform::kKeepAwake));
+    else
+        platform::WriteSetting(platform::kKeepAwake, m_keepAwake);
+}
+
 void CPageRec::OnOK()
 {
     if (m_window == nullptr)
@@ -102,6 +111,7 @@ void CPageRec::OnOK()
     m_settings.m_nBitrate = SliderStep();
     // The checked rate counts even while the radios are disabled: with the automatic switch on it
     // is the one the automatic rule chose.
+    const int keepAwake = m_keepAwake;
     DoDataExchange(true);
     PersistBitrate(false);
     PersistStereoMode(false);
@@ -113,6 +123,8 @@ void CPageRec::OnOK()
         m_source = chosen;
         PersistSource(false);
     }
+    if (m_keepAwake != keepAwake)
+        PersistKeepAwake(false);
 }
 
 std::string CPageRec::SourceLabel(const std::string& name)
@@ -228,6 +240,7 @@ void CPageRec::CreateControls()
     sources->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { ShowSelectedSource(); });
     Place(new wxStaticText(page, IDC_SOURCE_NOW, wxString(), wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE),
           60, 116, 156, 8);
+    Place(new wxCheckBox(page, IDC_KEEP_AWAKE, text("Не давать компьютеру засыпать во время записи")), 5, 128, 211, 10);
     // The list follows the server while the page exists, and only then.
     m_sourceTimer = std::make_unique<wxTimer>(page);
     page->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnSourceTick(); }, m_sourceTimer->GetId());
@@ -241,6 +254,7 @@ void CPageRec::CreateControls()
 void CPageRec::DoDataExchange(bool save)
 {
     ExchangeCheck(save, IDC_AUTO_FREQ, m_settings.m_bAutoFreq);
+    ExchangeCheck(save, IDC_KEEP_AWAKE, m_keepAwake);
     ExchangeRadio(save, {IDC_FREQ_8000, IDC_FREQ_11025, IDC_FREQ_22050, IDC_FREQ_44100},
                   m_settings.m_nSampleFreq);
     ExchangeRadio(save, {IDC_MONO, IDC_STEREO}, m_settings.m_nStereoMode);

@@ -5,7 +5,8 @@
 // recording format for the whole run; the main panel reads it through GetBitrate, GetSampleRate
 // and GetStereoMode. Below them, the sound source to record: "По умолчанию" (the desktop's
 // default input), every input source of the sound server and every output's monitor, filled
-// from the server without waiting while the page is open. User-interface thread only.
+// from the server without waiting while the page is open. Last, whether the computer is kept from
+// sleeping while recording. User-interface thread only.
 
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,10 @@ public:
     void PersistAutoFreq(bool load);
     // "Source": kept as stored, whatever it holds (the source may come back).
     void PersistSource(bool load);
+    // "Keep awake": on for any non-zero value.
+    void PersistKeepAwake(bool load);
+    // True when the computer is to be kept from sleeping while recording.
+    bool GetKeepAwake() const { return m_keepAwake != 0; }
 
     // Slider position -> step, controls -> the other three members, then saves all four.
     void OnOK() override;
@@ -94,6 +99,7 @@ private:
 
     RecordSettings m_settings;
     std::string m_source;
+    int m_keepAwake = 1;
     std::vector<std::string> m_sourceNames;  // of the list's entries, in order
     std::unique_ptr<wxTimer> m_sourceTimer;  // while the page's window exists
     std::uint64_t m_sourcesVersion = 0;

@@ -170,7 +170,7 @@ TEST(RecordPageValues, EmptyStoreGivesThirtyTwoKbpsMonoAutomaticRate)
     EXPECT_EQ(page.Settings().m_bAutoFreq, 1);
     EXPECT_EQ(store->Log(), (std::vector<std::string>{"read Record/Bitrate", "read Record/Stereo mode",
                                                       "read Record/SampleFreq", "read Record/Auto freq",
-                                                      "read Record/Source"}));
+                                                      "read Record/Source", "read Record/Keep awake"}));
 }
 
 TEST(RecordPageValues, StoredIndicesAreReadAsIndices)
