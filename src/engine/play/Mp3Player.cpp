@@ -5,7 +5,7 @@
 
 #include "engine/play/Mp3Decoder.h"
 #include "engine/play/PlaybackStream.h"
-#include "engine/play/SoundOutput.h"
+#include "engine/play/DefaultSoundOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/SafeOpen.h"
 
@@ -87,16 +87,26 @@ bool CMp3Player::ReadHeader(std::int32_t& sampleRate, std::int32_t& bitrate, std
     return true;
 }
 
-bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int sampleRate, bool stereo)
+std::unique_ptr<play::SoundOutput> CMp3Player::MakeOutput() { return std::make_unique<play::DefaultSoundOutput>(); }
+
+bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int /*sampleRate*/, bool /*stereo*/)
 {
-    ClosePlayer();
-    auto output = std::make_unique<play::SoundOutput>();
-    if (!output->Open(sampleRate, stereo ? 2 : 1)) {
-        platform::ShowMessage(kCannotInitPlayback, platform::MessageIcon::Stop);
+    // The output takes the decoder's own format, which is the file's first header's, when it
+    // begins to play it.
+    if (!m_player)
+        m_player = MakeOutput();
+    if (!m_player->Play(*m_decoder)) {
+        ShowPlaybackFailed();
         return false;
     }
-    m_player = std::move(output);
     return true;
+}
+
+void CMp3Player::ShowPlaybackFailed()
+{
+    // The next Play tries a fresh output.
+    m_player.reset();
+    platform::ShowMessage(kCannotInitPlayback, platform::MessageIcon::Stop);
 }
 
 void CMp3Player::ClosePlayer() { m_player.reset(); }
@@ -105,7 +115,7 @@ void CMp3Player::CloseInput()
 {
     if (m_decoder) {
         if (m_player)
-            m_player->Route(nullptr);
+            m_player->Stop();
         m_decoder.reset();
         m_header.reset();
     }
@@ -116,10 +126,34 @@ bool CMp3Player::Play()
 {
     if (!m_decoder)
         return true;
-    // The output takes the decoder's own format, which is the file's first header's.
-    if (!m_player && !OpenPlayer(-1, m_decoder->SampleRate(), m_decoder->Channels() != 1))
+    if (m_player && m_player->Playing())
+        return true;
+    if (!OpenPlayer(-1, m_decoder->SampleRate(), m_decoder->Channels() != 1))
         return false;
-    return m_player->Route(m_decoder.get());
+    return PollStart() != StartProgress::Failed;
+}
+
+CMp3Player::StartProgress CMp3Player::PollStart()
+{
+    if (!m_decoder)
+        return StartProgress::Playing;
+    if (!m_player || !m_player->Playing())
+        return StartProgress::Failed;
+    switch (m_player->Poll()) {
+    case play::SoundOutput::Progress::Opening:
+        return StartProgress::Pending;
+    case play::SoundOutput::Progress::Playing:
+        return StartProgress::Playing;
+    case play::SoundOutput::Progress::Failed:
+        break;
+    }
+    ShowPlaybackFailed();
+    return StartProgress::Failed;
+}
+
+bool CMp3Player::IsStarting() const
+{
+    return m_decoder && m_player && m_player->Playing() && m_player->Poll() == play::SoundOutput::Progress::Opening;
 }
 
 bool CMp3Player::HasOutput() const { return m_player != nullptr; }
@@ -127,14 +161,23 @@ bool CMp3Player::HasOutput() const { return m_player != nullptr; }
 void CMp3Player::Pause()
 {
     if (m_player && m_decoder)
-        m_player->Route(nullptr);
+        m_player->Stop();
 }
 
 bool CMp3Player::OutputLost() const { return m_player && m_player->Lost(); }
 
-bool CMp3Player::IsPlaying() { return m_decoder && m_player && m_player->Routed() == m_decoder.get(); }
+bool CMp3Player::IsPlaying() { return m_decoder && m_player && m_player->Playing(); }
 
-float CMp3Player::GetPosition() { return m_decoder ? static_cast<float>(m_decoder->PositionSeconds()) : 0.0f; }
+float CMp3Player::GetPosition()
+{
+    if (!m_decoder)
+        return 0.0f;
+    // A start under way goes on here too, so a caller that only follows the position plays.
+    if (IsStarting())
+        PollStart();
+    const std::int64_t heard = m_player && m_player->Playing() ? m_player->HeardIndex() : -1;
+    return static_cast<float>(m_decoder->PositionSeconds(heard));
+}
 
 float CMp3Player::GetLength() { return m_decoder ? static_cast<float>(m_decoder->LengthSeconds()) : 0.0f; }
 

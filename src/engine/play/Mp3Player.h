@@ -9,7 +9,8 @@
 // does not load the sound library. Destroying a player never waits for the device to close.
 //
 // Thread: every member is called on the user-interface thread. Decoding runs on the player's
-// decoder thread and sound output on SDL's audio thread; both are ended by the destructor.
+// decoder thread and sound output on the sound server's loop thread or SDL's audio thread;
+// both are ended by the destructor.
 
 #include <cstdint>
 #include <memory>
@@ -44,18 +45,29 @@ public:
 
     // Plays from the current position in the background, opening the output at the file's
     // format the first time. Nothing (and true) without a decoder; false, after the playback
-    // message, when no output can be opened.
+    // message, when no output can be opened. Through a sound server the output opens in the
+    // background: the sound starts on a later PollStart (or GetPosition).
     bool Play();
-    // True once a sound output device has been opened for this player.
+    enum class StartProgress { Pending, Playing, Failed };
+    // After Play: Pending while the output opens (poll again; at most a few seconds), Playing
+    // once the sound runs (also when there was nothing to open), Failed after the playback
+    // message when the output could not be opened after all (or when Play was not called or
+    // playing was stopped). Never waits.
+    StartProgress PollStart();
+    // True while Play's output is still opening.
+    bool IsStarting() const;
+    // True once a sound output has been made for this player.
     bool HasOutput() const;
-    // Stops the sound; the position stays.
+    // Stops the sound (or a start under way); the position stays at what was heard.
     void Pause();
+    // True from Play until Pause, also while the output opens.
     bool IsPlaying();
     // True once the sound output is gone or has stopped taking sound (see SoundOutput::Lost):
     // the panel stops playing and reloads.
     bool OutputLost() const;
 
-    // Seconds heard so far / the file's exact length; 0 without a decoder.
+    // Seconds heard so far (what has reached the output) / the file's exact length; 0 without
+    // a decoder.
     float GetPosition();
     float GetLength();
 
@@ -67,10 +79,15 @@ public:
     // Size of the file in bytes (64-bit), 0 when it cannot be opened or measured.
     static std::uint64_t GetFileBytes(const std::string& path);
 
+protected:
+    // The output Play opens; tests may give a fake.
+    virtual std::unique_ptr<play::SoundOutput> MakeOutput();
+
 private:
     bool OpenInput(const std::string& path);
     bool ReadHeader(std::int32_t& sampleRate, std::int32_t& bitrate, std::int32_t& channelValue);
     bool OpenPlayer(int device, int sampleRate, bool stereo);
+    void ShowPlaybackFailed();
     void ClosePlayer();
     void CloseInput();
 

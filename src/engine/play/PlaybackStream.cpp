@@ -41,22 +41,34 @@ void PlaybackStream::Wake()
     m_wake.notify_one();
 }
 
-std::int64_t PlaybackStream::PositionFrames() const
+std::int64_t PlaybackStream::PositionFrames(std::int64_t heardIndex) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    return PositionLocked(heardIndex);
+}
+
+std::int64_t PlaybackStream::PositionLocked(std::int64_t heardIndex) const
+{
     if (m_requestSeq.load(std::memory_order_acquire) != m_servedSeq.load(std::memory_order_acquire))
         return m_seekTarget.load(std::memory_order_relaxed);
-    if (m_drained)
+    if (m_drainedIndex >= 0 && heardIndex >= m_drainedIndex)
         return m_length;
-    return std::min(m_base + m_heard, m_length);
+    // The newest run that has begun to be heard, and how far into it the sound is.
+    const std::size_t kept = std::min(m_runCount, kRuns);
+    for (std::size_t k = 0; k < kept; ++k) {
+        const Delivered& run = m_runs[(m_runCount - 1 - k) % kRuns];
+        if (run.index <= heardIndex)
+            return std::min(run.frame + std::min(run.frames, heardIndex - run.index), m_length);
+    }
+    return kept == kRuns ? m_runs[m_runCount % kRuns].frame : m_base;
 }
 
 void PlaybackStream::SeekFrame(std::int64_t frame)
 {
-    m_seekTarget.store(std::clamp<std::int64_t>(frame, 0, m_length), std::memory_order_relaxed);
     {
         // Under the lock so Pull and PositionFrames see the request together with its target.
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_seekTarget.store(std::clamp<std::int64_t>(frame, 0, m_length), std::memory_order_relaxed);
         m_requestSeq.fetch_add(1, std::memory_order_acq_rel);
     }
     Wake();
@@ -69,19 +81,26 @@ void PlaybackStream::SeekSeconds(double seconds)
     SeekFrame(static_cast<std::int64_t>(std::llround(std::min(seconds * m_rate, static_cast<double>(m_length)))));
 }
 
-void PlaybackStream::Pull(std::int16_t* out, std::size_t frames)
+void PlaybackStream::Pull(std::int16_t* out, std::size_t frames, std::int64_t index)
 {
     std::size_t got = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_heard += m_lastChunk;
-        m_lastChunk = 0;
         if (m_requestSeq.load(std::memory_order_acquire) == m_servedSeq.load(std::memory_order_acquire)) {
             got = m_ring.Read(out, frames);
-            m_lastChunk = static_cast<std::int64_t>(got);
-            // Nothing left to read and nothing more coming: all was delivered.
-            if (got == 0 && m_endOfData.load(std::memory_order_acquire) && m_ring.AvailableFrames() == 0)
-                m_drained = true;
+            const auto n = static_cast<std::int64_t>(got);
+            if (n > 0) {
+                Delivered* last = m_runCount > 0 ? &m_runs[(m_runCount - 1) % kRuns] : nullptr;
+                if (last && last->index + last->frames == index && last->frame + last->frames == m_next)
+                    last->frames += n;
+                else
+                    m_runs[m_runCount++ % kRuns] = Delivered{index, m_next, n};
+                m_next += n;
+            }
+            // Nothing left to read and nothing more coming: once this is heard, all was.
+            if (got < frames && m_drainedIndex < 0 && m_endOfData.load(std::memory_order_acquire) &&
+                m_ring.AvailableFrames() == 0)
+                m_drainedIndex = index + n;
         }
     }
     if (got < frames)
@@ -93,13 +112,28 @@ void PlaybackStream::Pull(std::int16_t* out, std::size_t frames)
         Wake();
 }
 
-void PlaybackStream::OutputStopped()
+void PlaybackStream::OutputStopped(std::int64_t heardIndex)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_heard += m_lastChunk;
-    m_lastChunk = 0;
-    if (m_endOfData.load(std::memory_order_acquire) && m_ring.AvailableFrames() == 0)
-        m_drained = true;
+    bool replay = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_requestSeq.load(std::memory_order_acquire) == m_servedSeq.load(std::memory_order_acquire)) {
+            const std::int64_t heard = PositionLocked(heardIndex);
+            // What was pulled but never reached the listener is decoded again from the heard
+            // place: the next Play goes on from there.
+            if (heard < m_next) {
+                m_seekTarget.store(heard, std::memory_order_relaxed);
+                m_requestSeq.fetch_add(1, std::memory_order_acq_rel);
+                replay = true;
+            }
+            m_base = heard;
+            m_next = heard;
+        }
+        m_runCount = 0;
+        m_drainedIndex = -1;
+    }
+    if (replay)
+        Wake();
 }
 
 void PlaybackStream::Run()
@@ -117,9 +151,9 @@ void PlaybackStream::Run()
             std::lock_guard<std::mutex> lock(m_mutex);
             m_ring.Reset();
             m_base = target;
-            m_heard = 0;
-            m_lastChunk = 0;
-            m_drained = false;
+            m_next = target;
+            m_runCount = 0;
+            m_drainedIndex = -1;
             ended = !ok || target >= m_length;
             m_endOfData.store(ended, std::memory_order_release);
             decodedTo = target;

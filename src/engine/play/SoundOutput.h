@@ -1,18 +1,16 @@
 #pragma once
-// A sound output device (SDL2 playback) at a given rate and channel count, 16-bit samples.
-// Routing a PlaybackStream to it plays the stream in the background, on SDL's audio thread,
-// until it is routed to none. The audio callback only copies from the stream's ring.
+// The seam in front of the sound output: plays a PlaybackStream, at the stream's own rate and
+// channels, in the background until it is stopped. DefaultSoundOutput (a stream on the
+// desktop's sound server, or SDL's playback) is the real one; tests may use fakes.
 //
-// Closing returns at once: the device is paused (the stream is no longer read, nothing more
-// is heard from it) and SDL's slow close, which lets the device drain, runs on the closer
-// thread of platform::SdlAudio.
+// Opening may go on in the background after Play returned true (a sound server answers
+// later): Poll tells when the sound runs. The output reads the stream on its own thread only
+// through PlaybackStream::Pull, giving each pull's place on the output's own timeline of
+// frames; HeardIndex says how far along that timeline the sound has reached the listener, so
+// the stream can tell the position that is heard, not the one that was decoded.
 //
-// Thread: user-interface thread, except the callback.
+// Thread: every method on the owner's (user-interface) thread.
 
-#include <SDL_audio.h>
-
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 
 namespace play {
@@ -21,41 +19,28 @@ class PlaybackStream;
 
 class SoundOutput {
 public:
-    SoundOutput() = default;
-    ~SoundOutput();
-    SoundOutput(const SoundOutput&) = delete;
-    SoundOutput& operator=(const SoundOutput&) = delete;
+    enum class Progress { Opening, Playing, Failed };
 
-    // Loads and initialises SDL's audio when needed and opens the default device, paused.
-    // False when no device can be opened.
-    bool Open(int sampleRate, int channels);
-    // Stops reading the routed stream and hands the device to the background closer.
-    void Close();
-    bool IsOpen() const { return m_device != 0; }
+    virtual ~SoundOutput() = default;
 
-    // Starts playing stream (its rate and channels must be the output's; false otherwise),
-    // or with nullptr stops: when Route(nullptr) returns, the stream is no longer read.
-    bool Route(PlaybackStream* stream);
-    PlaybackStream* Routed() const { return m_routed; }
-
-    // True once the device is gone (unplugged, sound server ended; SDL then plays nothing), or
-    // while a stream is routed SDL has not asked for sound for kStallLimit.
-    bool Lost() const;
-    static constexpr std::chrono::milliseconds kStallLimit{1500};
-
-    int SampleRate() const { return m_rate; }
-    int Channels() const { return m_channels; }
-
-private:
-    static void SDLCALL Callback(void* self, Uint8* data, int bytes);
-
-    SDL_AudioDeviceID m_device = 0;
-    int m_rate = 0;
-    int m_channels = 0;
-    PlaybackStream* m_routed = nullptr;                 // user-interface thread's view
-    std::atomic<PlaybackStream*> m_source{nullptr};     // what the callback reads from
-    // steady_clock nanoseconds of the callback's last run (or of the routing); SDL's thread.
-    std::atomic<std::int64_t> m_lastCallback{0};
+    // Starts playing stream from its position now. False when no output can be opened at all.
+    // The stream must stay until Stop (or the output's destruction).
+    virtual bool Play(PlaybackStream& stream) = 0;
+    // After Play returned true: Opening while the output opens (poll again; it never takes more
+    // than a few seconds), Playing once the sound runs, Failed when it could not be opened after
+    // all (the output then plays nothing; Play may try again). Never waits.
+    virtual Progress Poll() = 0;
+    // Stops playing, also an opening under way. When it returns the stream is no longer read and
+    // has been told what was heard (PlaybackStream::OutputStopped). Never waits for the device.
+    virtual void Stop() = 0;
+    // True from Play until Stop or a failed opening.
+    virtual bool Playing() const = 0;
+    // How much of the output's timeline (the index Pull is given) has reached the listener;
+    // negative while nothing is known.
+    virtual std::int64_t HeardIndex() const = 0;
+    // True once the device is gone while playing (unplugged, sound server ended), or has not
+    // taken sound for too long.
+    virtual bool Lost() const = 0;
 };
 
 }  // namespace play

@@ -1,4 +1,4 @@
-#include "engine/play/SoundOutput.h"
+#include "engine/play/SdlSoundOutput.h"
 
 #include <cstring>
 
@@ -9,8 +9,6 @@ namespace play {
 
 namespace {
 
-// A device buffer of 1/10 s or a little more, as a power of two: short enough for a
-// position that follows the sound closely, long enough not to wake the audio thread often.
 std::int64_t Now()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -18,6 +16,8 @@ std::int64_t Now()
         .count();
 }
 
+// A device buffer of 1/10 s or a little more, as a power of two: short enough for a
+// position that follows the sound closely, long enough not to wake the audio thread often.
 Uint16 BufferFrames(int rate)
 {
     Uint16 frames = 256;
@@ -28,9 +28,9 @@ Uint16 BufferFrames(int rate)
 
 }  // namespace
 
-SoundOutput::~SoundOutput() { Close(); }
+SdlSoundOutput::~SdlSoundOutput() { Close(); }
 
-bool SoundOutput::Open(int sampleRate, int channels)
+bool SdlSoundOutput::Open(int sampleRate, int channels)
 {
     Close();
     platform::SdlAudio& sdl = platform::SdlAudio::Get();
@@ -41,7 +41,7 @@ bool SoundOutput::Open(int sampleRate, int channels)
     want.format = AUDIO_S16SYS;
     want.channels = static_cast<Uint8>(channels == 1 ? 1 : 2);
     want.samples = BufferFrames(sampleRate);
-    want.callback = &SoundOutput::Callback;
+    want.callback = &SdlSoundOutput::Callback;
     want.userdata = this;
     SDL_AudioSpec have{};
     // No allowed changes: SDL converts to whatever the device needs, the callback always
@@ -54,41 +54,49 @@ bool SoundOutput::Open(int sampleRate, int channels)
     return true;
 }
 
-void SoundOutput::Close()
+void SdlSoundOutput::Close()
 {
     if (m_device == 0)
         return;
-    Route(nullptr);
+    Stop();
     // The device is paused now and never calls back again, so this object may go at once.
     platform::SdlAudio::Get().CloseLater(m_device);
     m_device = 0;
 }
 
-bool SoundOutput::Route(PlaybackStream* stream)
+bool SdlSoundOutput::Play(PlaybackStream& stream)
 {
-    if (m_device == 0)
-        return stream == nullptr;
-    if (stream == m_routed)
+    if (m_routed == &stream)
         return true;
-    if (stream && (stream->SampleRate() != m_rate || stream->Channels() != m_channels))
+    if (m_device == 0 && !Open(stream.SampleRate(), stream.Channels()))
         return false;
-    if (m_routed) {
-        // Once paused, SDL no longer runs the callback.
-        platform::SdlAudio::Get().Pause(m_device, true);
-        m_source.store(nullptr, std::memory_order_release);
-        m_routed->OutputStopped();
-        m_routed = nullptr;
-    }
-    if (stream) {
-        m_lastCallback.store(Now(), std::memory_order_relaxed);
-        m_source.store(stream, std::memory_order_release);
-        m_routed = stream;
-        platform::SdlAudio::Get().Pause(m_device, false);
-    }
+    if (stream.SampleRate() != m_rate || stream.Channels() != m_channels)
+        return false;
+    Stop();
+    m_lastCallback.store(Now(), std::memory_order_relaxed);
+    m_source.store(&stream, std::memory_order_release);
+    m_routed = &stream;
+    platform::SdlAudio::Get().Pause(m_device, false);
     return true;
 }
 
-bool SoundOutput::Lost() const
+void SdlSoundOutput::Stop()
+{
+    if (m_device == 0 || m_routed == nullptr)
+        return;
+    // Once paused, SDL no longer runs the callback; what it took last still plays out.
+    platform::SdlAudio::Get().Pause(m_device, true);
+    m_source.store(nullptr, std::memory_order_release);
+    m_routed->OutputStopped(m_taken.load(std::memory_order_acquire));
+    m_routed = nullptr;
+}
+
+std::int64_t SdlSoundOutput::HeardIndex() const
+{
+    return m_routed ? m_handedOn.load(std::memory_order_acquire) : -1;
+}
+
+bool SdlSoundOutput::Lost() const
 {
     if (m_device == 0)
         return false;
@@ -98,9 +106,9 @@ bool SoundOutput::Lost() const
                                       std::chrono::nanoseconds(kStallLimit).count();
 }
 
-void SDLCALL SoundOutput::Callback(void* self, Uint8* data, int bytes)
+void SDLCALL SdlSoundOutput::Callback(void* self, Uint8* data, int bytes)
 {
-    auto* output = static_cast<SoundOutput*>(self);
+    auto* output = static_cast<SdlSoundOutput*>(self);
     output->m_lastCallback.store(Now(), std::memory_order_relaxed);
     PlaybackStream* stream = output->m_source.load(std::memory_order_acquire);
     if (!stream) {
@@ -108,7 +116,12 @@ void SDLCALL SoundOutput::Callback(void* self, Uint8* data, int bytes)
         return;
     }
     const std::size_t frameBytes = sizeof(std::int16_t) * static_cast<std::size_t>(output->m_channels);
-    stream->Pull(reinterpret_cast<std::int16_t*>(data), static_cast<std::size_t>(bytes) / frameBytes);
+    const auto frames = static_cast<std::size_t>(bytes) / frameBytes;
+    const std::int64_t index = output->m_taken.load(std::memory_order_relaxed);
+    // What SDL took at its call before this one has gone on to the device by now.
+    output->m_handedOn.store(index, std::memory_order_release);
+    stream->Pull(reinterpret_cast<std::int16_t*>(data), frames, index);
+    output->m_taken.store(index + static_cast<std::int64_t>(frames), std::memory_order_release);
 }
 
 }  // namespace play

@@ -1,0 +1,82 @@
+#pragma once
+// A playback stream on the process's sound-server connection (PulseServer): 16-bit samples at
+// the asked rate and channels, about a fifth of a second queued at the server, filled on the
+// loop's thread by a fill function that must only copy.
+//
+// The stream starts playing as soon as the server has made it. Every request of the server is
+// answered in full (silence where the fill has nothing), so the stream's own timeline, which
+// the server's timing (pa_stream_get_time, interpolated) measures, is the timeline of what was
+// written: Heard() tells how many of the written frames have reached the output.
+//
+// Threads. Begin, Poll, Close and the queries on the owner's (user-interface) thread. The fill
+// runs on the sound server connection's loop thread, only between Begin and Close.
+//
+// Without libpulse (Windows) the class exists but never opens: Begin returns false.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+struct pa_stream;
+
+namespace platform {
+
+class PulseApi;
+
+class PulsePlayback {
+public:
+    // Fills out with frames interleaved frames; index is where they begin on the stream's
+    // timeline (frames written before).
+    using Fill = std::function<void(std::int16_t* out, std::size_t frames, std::int64_t index)>;
+    enum class Progress {
+        Opening,  // the server has not made the stream yet
+        Playing,  // made; the server asks for sound
+        Failed,   // refused, or the connection broke
+    };
+    // The server has not asked for sound for this long while playing: it is taken as lost.
+    static constexpr std::chrono::milliseconds kStallLimit{1500};
+
+    PulsePlayback();
+    ~PulsePlayback();
+    PulsePlayback(const PulsePlayback&) = delete;
+    PulsePlayback& operator=(const PulsePlayback&) = delete;
+
+    // Asks for the stream on the default output (PULSE_SINK when set): rate in Hz, channels 1
+    // or 2. The server's state must be Ready. False when the request could not even be sent.
+    // Does not wait for the server.
+    bool Begin(std::uint32_t rate, int channels, Fill fill);
+    Progress Poll() const;
+    // Closes the stream; the fill is never called after this returns. What is still queued is
+    // dropped. Never waits for the server.
+    void Close();
+    // True once a stream that played has failed (the output or the server went away), or the
+    // server has stopped asking for sound.
+    bool Lost() const;
+    // Frames of the stream's timeline that have reached the output, by the server's timing
+    // (never more than were written); 0 before the server's first timing answer.
+    std::int64_t Heard() const;
+
+private:
+    struct StreamDeleter {
+        const PulseApi* api;
+        void operator()(pa_stream* stream) const;
+    };
+
+    static void OnState(pa_stream* stream, void* userdata);                     // loop
+    static void OnWrite(pa_stream* stream, std::size_t bytes, void* userdata);  // loop
+
+    const PulseApi* m_api;
+    std::unique_ptr<pa_stream, StreamDeleter> m_stream;
+    Fill m_fill;
+    std::uint32_t m_rate = 0;
+    std::size_t m_frameBytes = 0;
+    std::atomic<int> m_state{0};                  // pa_stream_state_t
+    std::atomic<bool> m_wasReady{false};
+    std::atomic<std::int64_t> m_written{0};       // frames; loop writes
+    std::atomic<std::int64_t> m_lastRequest{0};   // steady-clock nanoseconds
+};
+
+}  // namespace platform
