@@ -23,6 +23,8 @@ int PictureOf(int state)
         return res::IDB_LAMP_ARMED;
     case LAMP_LISTEN:
         return res::IDB_LAMP_LISTEN;
+    case LAMP_WAIT:
+        return res::IDB_LAMP_WAIT;
     default:
         return 0;
     }

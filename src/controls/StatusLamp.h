@@ -14,6 +14,7 @@ inline constexpr int LAMP_PLAY = 4;    // green triangle
 inline constexpr int LAMP_PAUSE = 5;   // two green bars
 inline constexpr int LAMP_ARMED = 8;   // red ring: a timer will start a recording
 inline constexpr int LAMP_LISTEN = 9;  // small red dot: the input is open, nothing is being written
+inline constexpr int LAMP_WAIT = 10;   // amber hourglass: the recording waits for its lost input
 
 class CStatusLamp : public CBackBufferCtrl {
 public:
@@ -22,7 +23,7 @@ public:
 
     bool Create(wxWindow* parent, int id, const wxRect& rect);
 
-    // Draws the state's picture on black. Any value other than the seven states shows the
+    // Draws the state's picture on black. Any value other than the eight states shows the
     // black box, as LAMP_OFF does.
     void SetState(int state);
     // The state last set.

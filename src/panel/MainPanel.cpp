@@ -198,7 +198,8 @@ void CMainPanel::DescribeLamp()
         // The stream's own source when the server told it (the default entry names the input
         // it follows); SDL does not say which device it records.
         const std::string name = m_recorder->SourceName();
-        m_lamp->SetDescription("Идёт запись. Источник звука: " +
+        m_lamp->SetDescription(std::string(m_recorder->Waiting() ? "Запись ждёт звуковой вход" : "Идёт запись") +
+                               ". Источник звука: " +
                                CPageRec::SourceLabel(name.empty() ? page.GetSource() : name));
         return;
     }

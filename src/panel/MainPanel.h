@@ -154,6 +154,9 @@ private:
     void ShowTimerInTitle();
     // The lamp while nothing is recorded or played: armed when a timer waits, else stopped.
     int IdleLampState() const;
+    // Follows a lost input while recording (the recorder waits and opens it again); while it
+    // waits: the lamp's waiting picture, the title says so, the level meter is dark. True then.
+    bool FollowRecorderInput();
     // The recording runs: lamp, time display, level meter and their timers.
     void ShowRecordingStarted();
     // The panel as while recording, before the input is open: the record button stops.
@@ -174,6 +177,8 @@ private:
     std::unique_ptr<CWaveRecorder> m_recorder;
     // Held from Record until the recording ends, when the Record page asks for it.
     std::unique_ptr<platform::SleepInhibitor> m_sleepInhibitor;
+    // The panel shows that the recording waits for its lost input.
+    bool m_showingInputWait = false;
     // The controls are child windows, owned and destroyed by this window.
     CStatusLamp* m_lamp = nullptr;
     CTimePanel* m_timePanel = nullptr;

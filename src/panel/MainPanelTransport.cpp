@@ -30,8 +30,6 @@ int Truncate(double value) { return static_cast<int>(value); }
 
 constexpr const char* kWriteFailedSentence =
     "Не удалось записать файл, запись остановлена.\n";
-constexpr const char* kInputLostSentence =
-    "Пропал звуковой вход (устройство записи или звуковой сервер), запись остановлена.\n";
 constexpr const char* kOutputLostSentence =
     "Пропал звуковой выход (устройство или звуковой сервер), воспроизведение остановлено.\n";
 constexpr const char* kNoInputDevice =
@@ -56,6 +54,19 @@ std::string SwitchSentence(const InputSwitch& change)
 {
     return "Источник звука сменился с " + FormatTime(static_cast<int>(change.seconds)) + " записи: «" +
            CPageRec::SourceLabel(change.source) + "».\n";
+}
+
+// "Звуковой вход пропадал с 0:00:03 записи на 5,2 с.\n"
+std::string OutageSentence(const CWaveRecorder::InputOutage& outage)
+{
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", outage.wallSeconds);
+    std::string text = seconds;
+    for (char& c : text)
+        if (c == '.')
+            c = ',';
+    return "Звуковой вход пропадал с " + FormatTime(static_cast<int>(outage.atSeconds)) + " записи на " + text +
+           " с.\n";
 }
 
 // A chosen source that is not there when Record is pressed; a very long stored name is cut
@@ -314,10 +325,15 @@ void CMainPanel::EndRecording()
 
     PutBackStoppedControls();
 
-    if (dropped.gaps > 0 || !dropped.switches.empty()) {
+    if (dropped.gaps > 0 || !dropped.switches.empty() || !dropped.outages.empty()) {
         if (dropped.gaps > 0)
             LogDropped(path, dropped);
         std::string report = dropped.gaps > 0 ? DroppedSentence(dropped) : std::string();
+        for (const CWaveRecorder::InputOutage& outage : dropped.outages) {
+            std::fprintf(stderr, "dravellin-recorder: %s: the input was lost at %.1f s of the recording for %.1f s\n",
+                         path.c_str(), outage.atSeconds, outage.wallSeconds);
+            report += OutageSentence(outage);
+        }
         for (const InputSwitch& change : dropped.switches)
             report += SwitchSentence(change);
         platform::ShowMessage(platform::FormatFileMessage(path, report), platform::MessageIcon::Information);
@@ -338,6 +354,10 @@ void CMainPanel::PutBackStoppedControls()
     m_recordTimer.Stop();
     m_meterTimer.Stop();
     m_startTimer.Stop();
+    if (m_showingInputWait) {
+        m_showingInputWait = false;
+        SetMainWindowTitle(WindowTitleText());
+    }
     DescribeLamp();
     if (m_sleepInhibitor)
         m_sleepInhibitor->Release();
@@ -411,10 +431,8 @@ void CMainPanel::OnRecordTick()
         StopRecordingWithMessage(kWriteFailedSentence);
         return;
     }
-    if (m_recorder->InputLost()) {
-        StopRecordingWithMessage(kInputLostSentence);
-        return;
-    }
+    if (FollowRecorderInput())
+        return;  // the time display holds while the input is away
     m_timePanel->Tick();
     DescribeLamp();
     const int total = m_timePanel->GetSeconds() + static_cast<int>(m_trackInfo.startSeconds);
@@ -430,12 +448,24 @@ void CMainPanel::OnMeterTick()
         StopRecordingWithMessage(kWriteFailedSentence);
         return;
     }
-    if (m_recorder->InputLost()) {
-        StopRecordingWithMessage(kInputLostSentence);
+    if (FollowRecorderInput())
         return;
-    }
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
+}
+
+bool CMainPanel::FollowRecorderInput()
+{
+    const bool waiting = m_recorder->FollowInput();
+    if (waiting == m_showingInputWait)
+        return waiting;
+    m_showingInputWait = waiting;
+    m_lamp->SetState(waiting ? LAMP_WAIT : LAMP_RECORD);
+    SetMainWindowTitle(waiting ? WindowTitleText() + " (запись ждёт звуковой вход)" : WindowTitleText());
+    if (waiting)
+        m_levelMeter->Clear();
+    DescribeLamp();
+    return waiting;
 }
 
 void CMainPanel::StopRecordingWithMessage(const char* sentence)

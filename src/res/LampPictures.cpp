@@ -14,6 +14,8 @@ constexpr Rgb kBrightRed{255, 0, 0};
 constexpr Rgb kDarkRed{128, 0, 0};
 constexpr Rgb kBrightGreen{0, 255, 0};
 constexpr Rgb kDarkGreen{0, 128, 0};
+constexpr Rgb kBrightAmber{255, 176, 0};
+constexpr Rgb kDarkAmber{128, 88, 0};
 
 // A width x height picture, black where inside(x, y) is false; inside it bright where
 // (x + y) has brightParity, dark elsewhere.
@@ -70,6 +72,10 @@ wxImage LampPicture(int id)
         return Picture(9, 9, OnRing, 1, kBrightRed, kDarkRed);
     case IDB_LAMP_LISTEN:
         return Picture(5, 5, InDot, 0, kBrightRed, kDarkRed);
+    case IDB_LAMP_WAIT:
+        // Two triangles meeting at their tips in the middle row.
+        return Picture(9, 9, [](int x, int y) { return x >= std::min(y, 8 - y) && x <= 8 - std::min(y, 8 - y); }, 1,
+                       kBrightAmber, kDarkAmber);
     default:
         return wxImage();
     }

@@ -14,8 +14,10 @@ inline constexpr int IDB_LAMP_PAUSE = 143;
 // A red ring, the disc's outline (a timer is armed), and a small red dot (the input listens).
 inline constexpr int IDB_LAMP_ARMED = 146;
 inline constexpr int IDB_LAMP_LISTEN = 147;
+// An amber hourglass: the recording waits for its input to come back.
+inline constexpr int IDB_LAMP_WAIT = 148;
 
-// The picture of bitmap id (140..143, 146, 147); an invalid image for any other id.
+// The picture of bitmap id (140..143, 146..148); an invalid image for any other id.
 wxImage LampPicture(int id);
 
 }  // namespace res

@@ -57,4 +57,9 @@ public:
     virtual std::vector<InputSwitch> Switches() const { return {}; }
     // The name of the source the opened device records from now; empty when not known.
     virtual std::string SourceName() const { return {}; }
+    // True when the device records through the sound server's own client.
+    virtual bool ThroughServer() const { return false; }
+    // Opens only through the sound server from now on: no server means no device (an input
+    // opened again after the server went away must not fall back to another one). Before Open.
+    virtual void RequireServer() {}
 };

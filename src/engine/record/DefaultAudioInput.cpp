@@ -36,9 +36,13 @@ bool CDefaultAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerP
     m_sink = std::move(sink);
     m_openedAt = Now();
     if (!SoundServer::Wanted())
-        return OpenSdl();
+        return m_serverOnly ? false : OpenSdl();
     switch (SoundServer::Connect()) {
     case SoundServer::State::Failed:
+        if (m_serverOnly) {
+            m_phase = Phase::Failed;
+            return false;
+        }
         return OpenSdl();  // no server: as without one
     case SoundServer::State::NotAnswering:
         m_phase = Phase::Failed;
@@ -101,6 +105,8 @@ IAudioInputDevice::OpenProgress CDefaultAudioInput::Progress()
             break;
         case SoundServer::State::Failed:
             // The server refused or went away while connecting: as without one.
+            if (m_serverOnly)
+                return Fail();
             return OpenSdl() ? OpenProgress::Open : OpenProgress::Failed;
         case SoundServer::State::NotAnswering:
             return Fail();

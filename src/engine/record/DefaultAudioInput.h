@@ -50,7 +50,8 @@ public:
     std::string SourceName() const override;
 
     // True when the sound server's stream is in use (rather than SDL).
-    bool ThroughServer() const { return m_capture != nullptr; }
+    bool ThroughServer() const override { return m_capture != nullptr; }
+    void RequireServer() override { m_serverOnly = true; }
 
 private:
     enum class Phase { Closed, Connecting, Stream, Open, Failed };
@@ -68,6 +69,7 @@ private:
     bool m_started = false;
     bool m_formatRefused = false;
     bool m_sourceMissing = false;
+    bool m_serverOnly = false;
     std::unique_ptr<CSdlAudioInput> m_sdl;
     std::unique_ptr<platform::PulseCapture> m_capture;
     std::unique_ptr<CInputClock> m_clock;  // made before the stream's deliveries start

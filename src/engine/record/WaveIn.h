@@ -62,6 +62,7 @@ public:
     }
     std::vector<InputSwitch> Switches() const { return m_device ? m_device->Switches() : std::vector<InputSwitch>{}; }
     std::string SourceName() const { return m_device ? m_device->SourceName() : std::string(); }
+    bool ThroughServer() const { return m_device && m_device->ThroughServer(); }
     // The device is gone or has stopped delivering (see IAudioInputDevice::Lost).
     bool DeviceLost() const { return m_open && m_device->Lost(); }
     bool FormatRefused() const { return m_device && m_device->FormatRefused(); }

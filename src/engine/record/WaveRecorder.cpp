@@ -108,31 +108,136 @@ CWaveRecorder::StartProgress CWaveRecorder::BeginStart()
         m_capturing = false;
         return StartProgress::Failed;
     }
-    // The queue has room for every buffer.
-    m_waveIn = std::make_unique<CWaveIn>(m_options.makeDevice(), m_headers.size());
-    // The end of every recording is on disk before the device's Close returns.
-    m_waveIn->SetDrained([writer = m_writer.get()] { writer->SyncNow(); });
     // The device's period: about a tenth of a second, and never less than one buffer. Each
     // period wakes the sound library's capture thread and the encoding thread once; periods of
     // one encoder chunk (26 ms at 44.1 kHz) cost more in wake-ups than the encoding itself. The
     // level meter, drawn every 100 ms, still gets a new buffer for nearly every picture.
     const std::uint32_t chunkFrames =
         static_cast<std::uint32_t>(m_sampleCount) / std::max<std::uint16_t>(m_format.channels, 1);
-    const std::uint32_t frames = std::max(chunkFrames, m_format.samplesPerSec / 10);
-    if (!m_waveIn->Open(m_format, frames, [this](WaveHeader& h) { WaveInCallback(h); })) {
-        if (m_waveIn->FormatRefused())
+    m_periodFrames = std::max(chunkFrames, m_format.samplesPerSec / 10);
+    if (!OpenInput()) {
+        m_capturing = false;
+        if (m_waveIn && m_waveIn->IsOpen())
+            return StartProgress::Failed;  // the device stays open; destruction closes it
+        if (m_waveIn && m_waveIn->FormatRefused())
             m_startFailure = StartFailure::Format;
         m_waveIn.reset();
-        m_capturing = false;
         return StartProgress::Failed;
     }
-    for (auto& header : m_headers) {
-        if (!QueueBuffer(header)) {
-            m_capturing = false;
-            return StartProgress::Failed;  // the device stays open; destruction closes it
-        }
-    }
     return PollStart();
+}
+
+bool CWaveRecorder::OpenInput()
+{
+    auto device = m_options.makeDevice();
+    if (m_serverOnly)
+        device->RequireServer();
+    // The queue has room for every buffer.
+    m_waveIn = std::make_unique<CWaveIn>(std::move(device), m_headers.size());
+    // The end of every recording, and what a lost input gave, is on disk before the device's
+    // Close returns.
+    m_waveIn->SetDrained([writer = m_writer.get()] { writer->SyncNow(); });
+    if (!m_waveIn->Open(m_format, m_periodFrames, [this](WaveHeader& h) { WaveInCallback(h); }))
+        return false;
+    for (auto& header : m_headers)
+        if (!QueueBuffer(header))
+            return false;
+    return true;
+}
+
+double CWaveRecorder::RecordedSeconds() const
+{
+    const double frames = static_cast<double>(ChunksEncoded()) * m_sampleCount / std::max<std::uint16_t>(m_format.channels, 1);
+    return m_format.samplesPerSec > 0 ? frames / m_format.samplesPerSec : 0.0;
+}
+
+bool CWaveRecorder::FollowInput()
+{
+    if (!m_capturing.load(std::memory_order_acquire))
+        return false;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    switch (m_wait) {
+    case Wait::None:
+        if (m_waveIn && m_waveIn->DeviceLost())
+            LoseInput(now);
+        break;
+    case Wait::Closed:
+        if (now >= m_nextTry)
+            ReopenInput(now);
+        break;
+    case Wait::Opening:
+        PollReopen(now);
+        break;
+    }
+    return m_wait != Wait::None;
+}
+
+void CWaveRecorder::LoseInput(SteadyTime now)
+{
+    // Only the server's own stream is opened again for an input that came through the server:
+    // another device would be another input.
+    m_serverOnly = m_waveIn->ThroughServer();
+    // Joins the delivery thread: everything captured is encoded, written and synced. A buffer
+    // only partly filled (less than one encoder chunk) is not encoded.
+    m_waveIn->Close();
+    AddInputCounts(m_past);
+    m_waveIn.reset();
+    m_lostAt = now;
+    m_lostAtSeconds = RecordedSeconds();
+    m_wait = Wait::Closed;
+    m_nextTry = now + kRetryInterval;
+}
+
+void CWaveRecorder::RetryLater(SteadyTime now)
+{
+    if (m_waveIn)
+        m_waveIn->Close();  // never started: nothing was captured
+    m_waveIn.reset();
+    m_wait = Wait::Closed;
+    m_nextTry = now + kRetryInterval;
+}
+
+void CWaveRecorder::ReopenInput(SteadyTime now)
+{
+    if (!OpenInput()) {
+        RetryLater(now);
+        return;
+    }
+    m_wait = Wait::Opening;
+    PollReopen(now);
+}
+
+void CWaveRecorder::PollReopen(SteadyTime now)
+{
+    switch (m_waveIn->DeviceProgress()) {
+    case IAudioInputDevice::OpenProgress::Opening:
+        return;
+    case IAudioInputDevice::OpenProgress::Failed:
+        RetryLater(now);
+        return;
+    case IAudioInputDevice::OpenProgress::Open:
+        break;
+    }
+    if (!m_waveIn->Start()) {
+        RetryLater(now);
+        return;
+    }
+    m_past.outages.push_back({m_lostAtSeconds, std::chrono::duration<double>(now - m_lostAt).count()});
+    m_inputStartSeconds = RecordedSeconds();
+    m_wait = Wait::None;
+}
+
+void CWaveRecorder::AddInputCounts(DroppedInput& dropped) const
+{
+    if (!m_waveIn)
+        return;
+    dropped.gaps += m_waveIn->Gaps();
+    if (m_format.avgBytesPerSec > 0)
+        dropped.seconds += static_cast<double>(m_waveIn->DroppedBytes()) / m_format.avgBytesPerSec;
+    for (InputSwitch change : m_waveIn->Switches()) {
+        change.seconds += m_inputStartSeconds;
+        dropped.switches.push_back(change);
+    }
 }
 
 CWaveRecorder::StartProgress CWaveRecorder::PollStart()
@@ -163,13 +268,12 @@ CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
 {
     if (m_droppedAtStop)
         return *m_droppedAtStop;
-    DroppedInput dropped;
-    if (m_waveIn) {
-        dropped.gaps = m_waveIn->Gaps();
-        if (m_format.avgBytesPerSec > 0)
-            dropped.seconds = static_cast<double>(m_waveIn->DroppedBytes()) / m_format.avgBytesPerSec;
-        dropped.switches = m_waveIn->Switches();
-    }
+    DroppedInput dropped = m_past;
+    AddInputCounts(dropped);
+    // An outage that has not ended yet, counted until now.
+    if (m_wait != Wait::None)
+        dropped.outages.push_back(
+            {m_lostAtSeconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt).count()});
     return dropped;
 }
 
@@ -179,10 +283,15 @@ bool CWaveRecorder::Stop()
     if (capturing && !m_droppedAtStop)
         m_droppedAtStop = Dropped();
     m_capturing = false;
-    // The wait lets queued buffers come back; a device that never started has none.
-    if (capturing)
+    // The wait lets queued buffers come back; a device that never started (or an input that
+    // was lost) has none.
+    const bool waiting = m_wait != Wait::None;
+    m_wait = Wait::None;
+    if (capturing && !waiting)
         std::this_thread::sleep_for(m_options.stopWait);
-    return m_waveIn && m_waveIn->Close();
+    if (!m_waveIn)
+        return capturing;  // stopped while waiting for a lost input: already closed
+    return m_waveIn->Close();
 }
 
 const std::int16_t* CWaveRecorder::LastBuffer()

@@ -9,6 +9,14 @@
 // waits (700 ms), then closes the device, which joins the delivery thread once it has written
 // the last buffers and synced the file to disk; only then are the file, the encoder stream and
 // the buffers released.
+//
+// A lost input does not end the recording. FollowInput, polled by the user-interface thread,
+// closes it (what it gave is encoded, written and synced: the file ends on a whole frame and
+// the encoder stream stays open) and waits: about once a second it opens the same input again
+// (the chosen source only, or whatever is the default then; through the sound server only when
+// the lost one was), never waiting on it, and capture goes on into the same stream as soon as
+// it opens, with nothing put in for the gap. The input is always opened in the recording's
+// format: the server (or SDL) converts whatever rate and channels the source has now.
 
 #include <atomic>
 #include <chrono>
@@ -62,11 +70,20 @@ public:
     // Input dropped for want of a free buffer while capturing (not during the stop's wait,
     // where that is by design): separate runs of dropped input, and their length in seconds.
     // With them, every change of source while capturing.
+    // With them, each time the input was lost: from what recording time, and for how many
+    // seconds of wall-clock time until it was back (or until the stop).
+    struct InputOutage {
+        double atSeconds = 0;
+        double wallSeconds = 0;
+    };
     struct DroppedInput {
         std::uint64_t gaps = 0;
         double seconds = 0;
         std::vector<InputSwitch> switches;
+        std::vector<InputOutage> outages;
     };
+    // How often a lost input is tried again.
+    static constexpr std::chrono::milliseconds kRetryInterval{1000};
 
     CWaveRecorder();
     explicit CWaveRecorder(WaveRecorderOptions options);
@@ -116,12 +133,28 @@ public:
     bool InputLost() const { return m_capturing.load(std::memory_order_acquire) && m_waveIn && m_waveIn->DeviceLost(); }
     // What was dropped: so far while capturing, or up to the start of Stop afterwards.
     DroppedInput Dropped() const;
+    // Follows the input while capturing (see above); call it on every timer tick. True while
+    // the recording waits for its lost input. User-interface thread.
+    bool FollowInput();
+    bool Waiting() const { return m_wait != Wait::None; }
     const WaveFormat& Format() const { return m_format; }
     // Buffers encoded so far, and inputs dropped for want of a free buffer.
     std::uint64_t ChunksEncoded() const { return m_chunksEncoded.load(std::memory_order_acquire); }
     std::uint64_t Overruns() const { return m_waveIn ? m_waveIn->Overruns() : 0; }
 
 private:
+    enum class Wait { None, Closed, Opening };
+    using SteadyTime = std::chrono::steady_clock::time_point;
+    // Makes the wave input, opens its device (or begins to) and queues every buffer.
+    bool OpenInput();
+    void LoseInput(SteadyTime now);
+    void ReopenInput(SteadyTime now);
+    void PollReopen(SteadyTime now);
+    void RetryLater(SteadyTime now);
+    // Seconds of sound encoded so far.
+    double RecordedSeconds() const;
+    // What the current wave input dropped and switched, its switches on the recording's time.
+    void AddInputCounts(DroppedInput& dropped) const;
     void WaveInCallback(WaveHeader& header);  // delivery thread
     bool QueueBuffer(WaveHeader& header);
     void TakeBuffer(WaveHeader& header);      // delivery thread
@@ -137,6 +170,16 @@ private:
     int m_sampleCount = 0;
     StartFailure m_startFailure = StartFailure::None;
     std::optional<DroppedInput> m_droppedAtStop;
+    std::uint32_t m_periodFrames = 0;
+    // The lost input's state (user-interface thread): what the inputs closed before dropped,
+    // and the outages that ended; when the input was lost and when it is tried next.
+    Wait m_wait = Wait::None;
+    DroppedInput m_past;
+    double m_inputStartSeconds = 0;  // recording time when the current input started
+    double m_lostAtSeconds = 0;
+    SteadyTime m_lostAt;
+    SteadyTime m_nextTry;
+    bool m_serverOnly = false;
     std::atomic<std::uint64_t> m_chunksEncoded{0};
 
     // The level meter's copy: the delivery thread writes m_latest under m_latestMutex, the
