@@ -144,6 +144,13 @@ private:
     // While the sound input opens in the background: starts the recording once it is open, or
     // says why it could not be.
     void OnStartTick();
+    // While the sound output opens in the background: plays once it is open; otherwise puts
+    // the stopped controls back (the player has said why).
+    void PollPlayStart();
+    // The sound runs: lamp and the play tick.
+    void ShowPlayingStarted();
+    // The play tick comes next just after the position passes its next whole second.
+    void SchedulePlayTick(float position);
     // Follows the recording timer: starts and stops the timed recording.
     void OnScheduleTick();
     // The timer's start has come: a recording into the current file or a new one.

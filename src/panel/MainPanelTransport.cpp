@@ -1,6 +1,7 @@
 // The transport controller: what the program is doing (nothing, playing, recording) and the
 // displays, menu items and timers that follow it.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -233,7 +234,7 @@ void CMainPanel::OnRecord()
 void CMainPanel::OnStartTick()
 {
     if (!m_recorder) {
-        m_startTimer.Stop();
+        PollPlayStart();
         return;
     }
     const CWaveRecorder::StartProgress progress = m_recorder->PollStart();
@@ -384,10 +385,44 @@ void CMainPanel::OnPlay()
     m_playButton->SetIconId(res::IDI_STOP);
     m_recordButton->Disable();
     m_recordButton->Refresh(false);
-    m_lamp->SetState(LAMP_PLAY);
     EnableMenuItem(res::ID_SOUND_RECORD, false);
     SetMenuText(res::ID_SOUND_PLAY, "Стоп\tSpace");
-    m_playTimer.Start(1000);
+    if (m_mp3Player->IsStarting()) {
+        // The sound server answers later: the window stays live meanwhile, and Space stops
+        // the attempt as it would stop playing.
+        m_startTimer.Start(20);
+        return;
+    }
+    ShowPlayingStarted();
+}
+
+void CMainPanel::PollPlayStart()
+{
+    const CMp3Player::StartProgress progress = m_mp3Player && m_mp3Player->IsPlaying()
+                                                   ? m_mp3Player->PollStart()
+                                                   : CMp3Player::StartProgress::Failed;
+    if (progress == CMp3Player::StartProgress::Pending)
+        return;
+    m_startTimer.Stop();
+    if (progress == CMp3Player::StartProgress::Playing)
+        ShowPlayingStarted();
+    else if (m_mp3Player)
+        StopPlaying();  // the player has said why
+}
+
+void CMainPanel::ShowPlayingStarted()
+{
+    m_lamp->SetState(LAMP_PLAY);
+    SchedulePlayTick(m_mp3Player->GetPosition());
+}
+
+void CMainPanel::SchedulePlayTick(float position)
+{
+    // The next tick comes just after the heard position passes its next whole second, so the
+    // time display turns as that second is heard, and at least four times a second for the
+    // slider.
+    const double toNext = std::floor(static_cast<double>(position)) + 1.0 - position;
+    m_playTimer.Start(std::clamp(static_cast<int>(toNext * 1000.0) + 5, 20, 250));
 }
 
 void CMainPanel::StopPlaying()
@@ -401,6 +436,8 @@ void CMainPanel::StopPlaying()
     EnableMenuItem(res::ID_SOUND_RECORD, true);
     SetMenuText(res::ID_SOUND_PLAY, "Воспроизведение\tSpace");
     m_playTimer.Stop();
+    if (!m_recorder)
+        m_startTimer.Stop();  // a start still under way
 }
 
 void CMainPanel::OnPlayTick()
@@ -420,7 +457,9 @@ void CMainPanel::OnPlayTick()
         JumpToStart();
         m_timePanel->Reset();
         StopPlaying();
+        return;
     }
+    SchedulePlayTick(position);
 }
 
 void CMainPanel::OnRecordTick()

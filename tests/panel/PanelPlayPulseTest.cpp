@@ -1,0 +1,165 @@
+// Playing through the program's own sound-server client (scripts/with-pulse and
+// scripts/with-pipewire), driven by real keys and clicks: what reaches the speaker is the
+// file's tone, the time shown at Stop is what was heard, the mixer sees the stream by name,
+// and a server that takes the connection but answers nothing neither freezes the window nor
+// holds keys.
+
+#include <chrono>
+#include <cmath>
+
+#include <wx/timer.h>
+
+#include "controls/PanelButton.h"
+#include "controls/StatusLamp.h"
+#include "controls/TimePanel.h"
+#include "engine/play/Mp3Player.h"
+#include "panel/PanelFixture.h"
+#include "platform/ProfileKeys.h"
+#include "support/GuiWait.h"
+#include "support/Mp3Maker.h"
+#include "support/PulseServer.h"
+#include "support/XInput.h"
+
+using testing_support::PulseServer;
+using testing_support::WaitFor;
+
+namespace {
+
+// Amplitude of hz in channel 0 of the frames [from, from + frames).
+double ToneLevel(const std::vector<std::int16_t>& pcm, int channels, int rate, double hz, std::size_t from,
+                 std::size_t frames)
+{
+    const double w = 2.0 * M_PI * hz / rate;
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double s0 = pcm[(from + i) * static_cast<std::size_t>(channels)] + 2.0 * std::cos(w) * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return 2.0 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2)) /
+           static_cast<double>(frames);
+}
+
+struct Thaw {
+    ~Thaw() { PulseServer::Freeze(false); }
+};
+
+// The longest time the event loop went without running a 10 ms timer.
+class LoopWatch : public wxTimer {
+public:
+    LoopWatch() { Start(10); }
+    void Notify() override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+    }
+    std::chrono::steady_clock::duration longest{};
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+};
+
+class PlayPulse : public PanelFixture {
+protected:
+    void SetUp() override
+    {
+        if (!PulseServer::Available())
+            GTEST_SKIP() << "runs inside scripts/with-pulse";
+        PanelFixture::SetUp();
+        ASSERT_TRUE(PulseServer::Start());
+        m_path = File("tone.mp3");
+        ASSERT_TRUE(testing_support::WriteToneMp3(m_path, 8.0, PulseServer::Rate(), 2, 128));
+        platform::WriteSetting(platform::kLoader, 2);
+        platform::WriteSetting(platform::kLastFile, m_path);
+        OpenFrame();
+        ASSERT_NE(m_panel->Player(), nullptr);
+    }
+
+    void ClickPlayButton()
+    {
+        testing_support::XMovePointer(m_panel->PlayButton()->GetScreenRect().GetPosition() + wxPoint(10, 10));
+        Pump(50);
+        testing_support::XButton(1, true);
+        Pump(60);
+        testing_support::XButton(1, false);
+    }
+
+    std::string m_path;
+};
+
+}  // namespace
+
+TEST_F(PlayPulse, TheSpeakerGetsTheToneAndTheTimeShownIsWhatWasHeard)
+{
+    testing_support::SpeakerRecorder speaker(File("speaker.raw"));
+    Pump(300);  // the recorder is connected
+    PressKey(' ');
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Lamp()->GetState() == LAMP_PLAY; }, 6000)) << "Space did not play";
+    const std::string inputs = PulseServer::Pactl("list sink-inputs");
+    for (const char* property :
+         {"application.name = \"Dravellin Recorder\"", "application.id = \"example.dravellin.Recorder\"",
+          "application.icon_name = \"example.dravellin.Recorder\"", "media.name = \"Воспроизведение\"",
+          "media.role = \"music\""})
+        EXPECT_NE(inputs.find(property), std::string::npos) << property << " not in\n" << inputs;
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 10000));
+    ClickPlayButton();
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Lamp()->GetState() == LAMP_STOP; }, 3000)) << "the click did not stop";
+    const double shown = m_panel->Player()->GetPosition();
+    Pump(500);
+    const auto heard = speaker.Finish();
+    EXPECT_TRUE(m_messages->Messages().empty());
+
+    const int rate = PulseServer::Rate();
+    const int channels = PulseServer::Channels();
+    std::size_t first = 0;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < heard.size(); ++i)
+        if (std::abs(heard[i]) > 100) {
+            if (first == 0)
+                first = i;
+            last = i;
+        }
+    const std::size_t frames = heard.size() / static_cast<std::size_t>(channels);
+    ASSERT_GT(last, first);
+    const std::size_t middle = (first + last) / 2 / static_cast<std::size_t>(channels);
+    ASSERT_LT(middle + static_cast<std::size_t>(rate) / 10, frames);
+    EXPECT_GT(ToneLevel(heard, channels, rate, 440.0, middle, static_cast<std::size_t>(rate) / 10), 3000.0)
+        << "the file's tone did not reach the speaker";
+    // What reached the speaker, against the position the program shows for it: the sound
+    // queued at the server when Stop came was dropped, so neither is ahead of the other.
+    const double reached = static_cast<double>(last - first) / channels / rate;
+    EXPECT_NEAR(shown, reached, 0.15) << "shown " << shown << " s, the speaker got " << reached << " s";
+    EXPECT_GE(shown, 3.0);
+}
+
+TEST_F(PlayPulse, AStoppedServerGivesThePlaybackMessageAndKeysAreHandledAtOnce)
+{
+    Thaw thaw;
+    ASSERT_TRUE(PulseServer::Freeze(true));
+    PressKey(' ');
+    Pump(300);
+    EXPECT_TRUE(m_panel->Player()->IsPlaying()) << "Space did not try to play";
+    PressKey(' ');
+    EXPECT_TRUE(WaitFor([&] { return !m_panel->Player()->IsPlaying(); }, 1000)) << "the second Space waited";
+    Pump(6000);
+    EXPECT_TRUE(m_messages->Messages().empty()) << m_messages->Messages()[0].text;
+    EXPECT_NE(m_panel->Lamp()->GetState(), LAMP_PLAY) << "a held key was replayed";
+
+    LoopWatch watch;
+    const auto pressed = std::chrono::steady_clock::now();
+    PressKey(' ');
+    ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 10000));
+    EXPECT_LE(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(5500));
+    EXPECT_EQ(m_messages->Messages()[0].text, "Невозможно инициализировать воспроизведение.\n");
+    EXPECT_LT(watch.longest, std::chrono::milliseconds(500)) << "the window was blocked";
+    Pump(100);
+    EXPECT_NE(m_panel->Lamp()->GetState(), LAMP_PLAY);
+    EXPECT_FALSE(m_panel->IsTimerRunning(kPlayTimerId));
+    EXPECT_TRUE(m_panel->RecordButton()->IsEnabled());
+
+    // Once it answers again, Space plays.
+    ASSERT_TRUE(PulseServer::Freeze(false));
+    m_messages->Clear();
+    PressKey(' ');
+    EXPECT_TRUE(WaitFor([&] { return m_panel->Lamp()->GetState() == LAMP_PLAY; }, 6000)) << "Space did not play again";
+    EXPECT_TRUE(m_messages->Messages().empty());
+}
