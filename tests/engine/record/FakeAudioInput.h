@@ -25,6 +25,7 @@ struct FakeDeviceState {
     // What the device says while and after it opens, and what it counted.
     IAudioInputDevice::OpenProgress progress = IAudioInputDevice::OpenProgress::Open;
     bool sourceMissing = false;
+    bool lost = false;  // the started device is gone
     std::uint64_t droppedRuns = 0;
     std::uint64_t droppedBytes = 0;
     std::vector<InputSwitch> switches;
@@ -87,6 +88,11 @@ public:
         return m_state->progress;
     }
     bool SourceMissing() const override { return m_state->sourceMissing; }
+    bool Lost() const override
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->started && m_state->lost;
+    }
     std::uint64_t DroppedRuns() const override { return m_state->droppedRuns; }
     std::uint64_t DroppedBytes() const override { return m_state->droppedBytes; }
     std::vector<InputSwitch> Switches() const override { return m_state->switches; }

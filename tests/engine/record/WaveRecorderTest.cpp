@@ -343,3 +343,65 @@ TEST(WaveRecorder, TheQueueHoldsFourSecondsAtEveryRateAndABurstLosesNothing)
         EXPECT_TRUE(recorder.Stop());
     }
 }
+
+// A lost input: what it gave stays encoded, the recorder waits and tries the input again about
+// once a second (an attempt that fails is made again), and capture goes on into the same
+// stream; the outage is counted from its recording time for its wall-clock length.
+TEST(WaveRecorder, ALostInputIsWaitedForAndCaptureGoesOnIntoTheSameStream)
+{
+    TempDir dir;
+    const std::string path = dir.File("lost.mp3");
+    WriteWholeFile(path, "");
+    Rig rig;
+    const auto tone = record_test::MakeTone(22050, 2, 576u * 20);
+    const auto push = [&](int chunks) {
+        for (int c = 0; c < chunks; ++c)
+            ASSERT_TRUE(rig.device->Push(tone.data() + c * 1152, 1152 * 2));
+    };
+    CWaveRecorder recorder(rig.Options());
+    ASSERT_TRUE(recorder.Prepare(Track(path, 64000, 22050, 2)));
+    ASSERT_TRUE(recorder.Start());
+    push(10);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == 10; }));
+    EXPECT_FALSE(recorder.FollowInput());
+    {
+        std::lock_guard<std::mutex> lock(rig.device->mutex);
+        rig.device->lost = true;
+        rig.device->failOpen = true;
+    }
+    const auto lostAt = std::chrono::steady_clock::now();
+    EXPECT_TRUE(recorder.FollowInput());
+    EXPECT_TRUE(recorder.Waiting());
+    EXPECT_TRUE(recorder.IsCapturing());
+    EXPECT_FALSE(rig.device->IsOpen());
+    EXPECT_EQ(recorder.ChunksEncoded(), 10u);
+    const std::string written = ReadWholeFile(path);
+    EXPECT_GT(written.size(), 0u);
+    // About once a second, never sooner.
+    EXPECT_TRUE(recorder.FollowInput());
+    EXPECT_EQ(rig.devicesMade.load(), 1);
+    ASSERT_TRUE(WaitUntil([&] { recorder.FollowInput(); return rig.devicesMade.load() == 2; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - lostAt, CWaveRecorder::kRetryInterval);
+    EXPECT_TRUE(recorder.Waiting());  // that attempt failed
+    {
+        std::lock_guard<std::mutex> lock(rig.device->mutex);
+        rig.device->lost = false;
+        rig.device->failOpen = false;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !recorder.FollowInput(); }));
+    EXPECT_EQ(rig.devicesMade.load(), 3);
+    push(10);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == 20; }));
+    EXPECT_TRUE(recorder.Stop());
+    const auto dropped = recorder.Dropped();
+    ASSERT_EQ(dropped.outages.size(), 1u);
+    EXPECT_NEAR(dropped.outages[0].atSeconds, 10 * 576 / 22050.0, 1e-6);
+    EXPECT_GE(dropped.outages[0].wallSeconds, 2.0);
+    EXPECT_LT(dropped.outages[0].wallSeconds, 4.0);
+    const std::string bytes = ReadWholeFile(path);
+    EXPECT_EQ(bytes.compare(0, written.size(), written), 0);
+    const auto walk = record_test::WalkFrames(bytes);
+    EXPECT_TRUE(walk.wholeFrames);
+    // One stream: a frame per chunk, the last one held back by the encoder (no flush).
+    EXPECT_EQ(walk.frames, 19);
+}
