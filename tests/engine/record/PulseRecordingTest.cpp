@@ -248,18 +248,27 @@ TEST_F(PulseRecording, ALoudStereoSourceRecordedAsMonoIsNotClipped)
     MicFeeder mic(kToneHz, static_cast<int>(amplitude));
     const std::string path = m_dir.File("mono.mp3");
     testing_support::WriteWholeFile(path, "");
-    Record(path, 2.0, 1);
+    Record(path, 3.0, 1);
 
     int channels = 0;
     int rate = 0;
     const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
     ASSERT_EQ(channels, 1);
     ASSERT_EQ(rate, 44100);
-    // One second (a whole number of the tone's periods) after the codec's start-up.
-    const std::size_t from = static_cast<std::size_t>(rate) / 4;
-    ASSERT_GE(pcm.size(), from + static_cast<std::size_t>(rate));
-    const double tone = Amplitude(pcm, 1, from, static_cast<std::size_t>(rate), rate, kToneHz);
-    const double third = Amplitude(pcm, 1, from, static_cast<std::size_t>(rate), rate, 3 * kToneHz);
+    // The level over one second (a whole number of the tone's periods) after the codec's
+    // start-up, where the tone is strongest: on a loaded machine the tone may reach the
+    // recording up to a second late.
+    const std::size_t second = static_cast<std::size_t>(rate);
+    ASSERT_GE(pcm.size(), second / 4 + second);
+    double tone = 0;
+    double third = 0;
+    for (std::size_t from = second / 4; from + second <= pcm.size(); from += second / 10) {
+        const double a = Amplitude(pcm, 1, from, second, rate, kToneHz);
+        if (a > tone) {
+            tone = a;
+            third = Amplitude(pcm, 1, from, second, rate, 3 * kToneHz);
+        }
+    }
     EXPECT_NEAR(20.0 * std::log10(tone / amplitude), 0.0, 0.5) << "tone amplitude " << tone;
     EXPECT_LE(20.0 * std::log10(third / tone), -40.0) << "third harmonic " << third << ", tone " << tone;
 }
