@@ -364,8 +364,9 @@ TEST_F(PulsePanel, AStoppedServerNeitherFreezesTheWindowNorHoldsKeys)
 }
 
 // A chosen source is recorded (the stream says who records), and when it is unplugged the
-// recording waits for it, never for another source; plugged back, the recording goes on into
-// the same file: its first tone, then the second, never the default source's.
+// recording waits for it, never for another source; plugged back (at another rate, and mono),
+// the recording goes on into the same file, in its own format: its first tone, then the
+// second, never the default source's.
 TEST_F(PulsePanel, AChosenSourceIsRecordedAndUnpluggedAndPluggedBackGoesOn)
 {
     MicFeeder mic(440.0, 8000);  // the default source: must never be heard
@@ -389,7 +390,8 @@ TEST_F(PulsePanel, AChosenSourceIsRecordedAndUnpluggedAndPluggedBackGoesOn)
     ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000)) << "the recording does not wait for its source";
     Pump(3000);
     EXPECT_EQ(m_panel->Lamp()->GetState(), LAMP_WAIT) << "went on without the chosen source";
-    chosen = std::make_unique<testing_support::ToneSource>("dr_tone", 1500.0);
+    // Back with another rate and channel count: the recording's format stays.
+    chosen = std::make_unique<testing_support::ToneSource>("dr_tone", 1500.0, 22050, 1);
     ASSERT_TRUE(chosen->Ok());
     ASSERT_TRUE(WaitForLamp(LAMP_RECORD, 10000)) << "the recording did not go on";
     const int resumed = m_panel->TimePanel()->GetSeconds();
@@ -404,6 +406,8 @@ TEST_F(PulsePanel, AChosenSourceIsRecordedAndUnpluggedAndPluggedBackGoesOn)
     int channels = 0;
     int rate = 0;
     const auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(rate, 44100);
     ASSERT_GT(channels * rate, 0);
     ExpectTonesInTurn(pcm, channels, rate, 1000.0, 1500.0, 440.0);
 }

@@ -116,12 +116,12 @@ bool SourceListed(const std::string& name)
 
 }  // namespace
 
-ToneSource::ToneSource(const std::string& name, double hz)
+ToneSource::ToneSource(const std::string& name, double hz, int sourceRate, int channels)
 {
-    const std::string rate = std::to_string(PulseServer::Rate());
+    const std::string rate = std::to_string(sourceRate > 0 ? sourceRate : PulseServer::Rate());
     if (PulseServer::IsPipeWire()) {
         m_pid = Spawn({Env("DR_PULSE_DIR") + "/pipewire-fifo-source", "--sine", name, "Tone " + name, rate,
-                       std::to_string(PulseServer::Channels()), std::to_string(hz), "100"});
+                       std::to_string(channels > 0 ? channels : PulseServer::Channels()), std::to_string(hz), "100"});
     } else {
         m_module = PulseServer::LoadModule({"module-sine-source", "source_name=" + name, "rate=" + rate,
                                             "frequency=" + std::to_string(static_cast<int>(hz))});

@@ -44,10 +44,11 @@ public:
 // Another microphone, of a sine tone of its own (amplitude about 8000 on PulseAudio's sine
 // source, 8000 on PipeWire's test microphone), on either server: from construction until
 // Remove (as if it were unplugged) or destruction. It hands over a tenth of a second at a time
-// on PipeWire; PulseAudio's sine source delivers in longer blocks.
+// on PipeWire; PulseAudio's sine source delivers in longer blocks. Its rate, and on PipeWire its
+// channel count, are the server's unless given (PulseAudio's sine source is always mono).
 class ToneSource {
 public:
-    ToneSource(const std::string& name, double hz);
+    ToneSource(const std::string& name, double hz, int rate = 0, int channels = 0);
     ~ToneSource() { Remove(); }
     ToneSource(const ToneSource&) = delete;
     ToneSource& operator=(const ToneSource&) = delete;
