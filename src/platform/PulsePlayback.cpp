@@ -51,6 +51,7 @@ bool PulsePlayback::Begin(std::uint32_t rate, int channels, Fill fill)
     m_state.store(PA_STREAM_UNCONNECTED);
     m_wasReady.store(false);
     m_written.store(0);
+    m_heard = 0;
     m_lastRequest.store(Now());
 
     pa_sample_spec spec{};
@@ -132,12 +133,14 @@ std::int64_t PulsePlayback::Heard() const
     pa_usec_t usec = 0;
     {
         PulseServer::Lock lock;
-        // Interpolated from the server's latest timing answer; no wait for a new one.
+        // Interpolated from the server's latest timing answer; no wait for a new one. A stream
+        // that has failed (the server went away) keeps what was heard before.
         if (m_api->pa_stream_get_time(m_stream.get(), &usec) < 0)
-            return 0;
+            return m_heard;
     }
     const auto frames = static_cast<std::int64_t>(usec * m_rate / 1000000u);
-    return std::min(frames, m_written.load(std::memory_order_acquire));
+    m_heard = std::min(frames, m_written.load(std::memory_order_acquire));
+    return m_heard;
 }
 
 void PulsePlayback::OnState(pa_stream* stream, void* userdata)

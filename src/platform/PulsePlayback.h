@@ -56,7 +56,8 @@ public:
     // server has stopped asking for sound.
     bool Lost() const;
     // Frames of the stream's timeline that have reached the output, by the server's timing
-    // (never more than were written); 0 before the server's first timing answer.
+    // (never more than were written); 0 before the server's first timing answer, and once the
+    // stream has failed what it was last.
     std::int64_t Heard() const;
 
 private:
@@ -77,6 +78,7 @@ private:
     std::atomic<bool> m_wasReady{false};
     std::atomic<std::int64_t> m_written{0};       // frames; loop writes
     std::atomic<std::int64_t> m_lastRequest{0};   // steady-clock nanoseconds
+    mutable std::int64_t m_heard = 0;             // owner's thread: the last Heard()
 };
 
 }  // namespace platform

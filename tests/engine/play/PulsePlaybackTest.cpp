@@ -1,6 +1,7 @@
-// CMp3Player playing through a real PulseAudio server (scripts/with-pulse): what reaches the
-// speaker, recorded from its monitor, equals an independent decode of the file by the mpg123
-// program; a server that dies while playing ends the sound without hanging the player.
+// CMp3Player playing through a real sound server (scripts/with-pulse, scripts/with-pipewire;
+// through SDL's driver, and through the program's own client): what reaches the speaker,
+// recorded from its monitor, equals an independent decode of the file by the mpg123 program; a
+// server that dies while playing ends the sound without hanging the player, keeping its place.
 
 #include <gtest/gtest.h>
 
@@ -83,9 +84,12 @@ TEST_F(PulsePlayback, AServerKilledWhilePlayingIsSeenAndThePlayerStillCloses)
     EXPECT_FALSE(player->OutputLost());
     ASSERT_TRUE(PulseServer::Kill());
     EXPECT_TRUE(WaitFor([&] { return player->OutputLost(); }, 5)) << "the loss went unnoticed";
+    // The place stays at what was heard before the loss, also once paused.
+    EXPECT_GT(player->GetPosition(), 0.5f);
     EXPECT_LT(player->GetPosition(), player->GetLength());
     player->Pause();
     EXPECT_FALSE(player->IsPlaying());
+    EXPECT_GT(player->GetPosition(), 0.5f);
     player.reset();
 
     // Once the server is back a new player plays again.
