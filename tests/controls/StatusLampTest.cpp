@@ -132,3 +132,23 @@ TEST_F(StatusLampTest, OtherBoxSizesCentreWithIntegerDivision)
 }
 
 }  // namespace
+
+// The waiting picture: an amber hourglass (two triangles meeting at the middle row), apart from
+// every other picture by its colour.
+TEST_F(StatusLampTest, WaitingDrawsAnAmberHourglass)
+{
+    lamp->SetState(LAMP_WAIT);
+    const wxImage image = lamp->GetBackBufferImage();
+    EXPECT_EQ(LitBounds(image), wxRect(7, 9, 9, 9));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const int edge = std::min(y, 8 - y);
+            const bool inside = x >= edge && x <= 8 - edge;
+            const bool bright = (x + y) % 2 == 1;
+            if (!inside)
+                EXPECT_TRUE(IsRgb(image, 7 + x, 9 + y, 0, 0, 0)) << x << "," << y;
+            else
+                EXPECT_TRUE(bright ? IsRgb(image, 7 + x, 9 + y, 255, 176, 0) : IsRgb(image, 7 + x, 9 + y, 128, 88, 0))
+                    << x << "," << y;
+        }
+}
