@@ -17,6 +17,7 @@
 #include <wx/window.h>
 
 #include "engine/TrackInfo.h"
+#include "engine/record/VoiceGate.h"
 #include "files/Clock.h"
 #include "files/RecordFile.h"
 #include "platform/SleepInhibitor.h"
@@ -161,6 +162,14 @@ private:
     void ShowTimerInTitle();
     // The lamp while nothing is recorded or played: armed when a timer waits, else stopped.
     int IdleLampState() const;
+    // Voice activation's settings for the next recording, none when it is off.
+    std::optional<VoiceGateSettings> VoiceGateOptions() const;
+    // While recording: the listening dot while voice activation writes nothing, else the disc.
+    void ShowRecordingLamp();
+    // The time display's second: what was written with voice activation, else one more second.
+    void ShowRecordedTime();
+    // After a voice-activated recording: how many bursts were written, and for how long.
+    std::string VoiceReport() const;
     // Follows a lost input while recording (the recorder waits and opens it again); while it
     // waits: the lamp's waiting picture, the title says so, the level meter is dark. True then.
     bool FollowRecorderInput();
@@ -210,6 +219,8 @@ private:
     std::unique_ptr<CRecordTimer> m_schedule;
     // What ShowTimerInTitle last put after the title.
     std::string m_titleSuffix;
+    // The recording under way has voice activation.
+    bool m_voiceActivated = false;
     // Where playback stood when Record was pressed, for a recording that cannot start.
     float m_positionBeforeRecord = 0.0f;
     bool m_alwaysOnTop = false;

@@ -202,6 +202,8 @@ void CMainPanel::OnRecord()
         platform::UiTrace prepareTrace("record-prepare");
         WaveRecorderOptions options;
         options.source = m_settings.RecordPage().GetSource();
+        options.voiceGate = VoiceGateOptions();
+        m_voiceActivated = options.voiceGate.has_value();
         m_recorder = std::make_unique<CWaveRecorder>(std::move(options));
         prepared = m_recorder->Prepare(m_trackInfo);
     }
@@ -281,7 +283,7 @@ void CMainPanel::ShowRecordingControls()
 
 void CMainPanel::ShowRecordingStarted()
 {
-    m_lamp->SetState(LAMP_RECORD);
+    ShowRecordingLamp();
     m_timePanel->Reset();
     m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
     m_recordTimer.Start(1000);
@@ -312,12 +314,14 @@ void CMainPanel::EndRecording()
     // Capture stops after its wait; everything captured until then is encoded and the file is
     // closed. What was dropped is counted up to the stop.
     CWaveRecorder::DroppedInput dropped;
+    std::string voiceReport;
     // A stop also cancels an armed recording timer.
     m_schedule->Cancel();
     ShowTimerState();
     if (m_recorder) {
         m_recorder->Stop();
         dropped = m_recorder->Dropped();
+        voiceReport = VoiceReport();
         if (platform::UiTrace::Enabled())
             platform::UiTrace::Report("record-overruns", static_cast<double>(m_recorder->Overruns()));
     }
@@ -325,6 +329,8 @@ void CMainPanel::EndRecording()
     m_recorder.reset();
 
     PutBackStoppedControls();
+    if (!voiceReport.empty())
+        platform::ShowMessage(platform::FormatFileMessage(path, voiceReport), platform::MessageIcon::Information);
 
     if (dropped.gaps > 0 || !dropped.switches.empty() || !dropped.outages.empty()) {
         if (dropped.gaps > 0)
@@ -472,7 +478,7 @@ void CMainPanel::OnRecordTick()
     }
     if (FollowRecorderInput())
         return;  // the time display holds while the input is away
-    m_timePanel->Tick();
+    ShowRecordedTime();
     DescribeLamp();
     const int total = m_timePanel->GetSeconds() + static_cast<int>(m_trackInfo.startSeconds);
     m_infoPanel->ShowSize(m_recordFile.GetSizeKB(), FormatTime(total));
@@ -491,6 +497,7 @@ void CMainPanel::OnMeterTick()
         return;
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
+    ShowRecordingLamp();
 }
 
 bool CMainPanel::FollowRecorderInput()

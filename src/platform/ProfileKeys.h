@@ -50,6 +50,12 @@ inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
 inline constexpr StringSetting kSource{kSectionRecord, "Source", ""};
 // 1: the computer is kept from sleeping while recording (the login manager's inhibitor).
 inline constexpr IntSetting kKeepAwake{kSectionRecord, "Keep awake", 1};
+// Voice activation: 1 writes only while the input is above the threshold (dBFS, -90..-1), until
+// it has stayed below it for the hold (seconds, 1..60), with the pre-roll (seconds, 0..10) before.
+inline constexpr IntSetting kVoiceActivated{kSectionRecord, "VoiceActivated", 0};
+inline constexpr IntSetting kVoiceThreshold{kSectionRecord, "VoiceThreshold", -40};
+inline constexpr IntSetting kVoiceHold{kSectionRecord, "VoiceHold", 3};
+inline constexpr IntSetting kVoicePreRoll{kSectionRecord, "VoicePreRoll", 1};
 // The armed recording timer: its start as local "YYYY-MM-DD HH:MM:SS" (empty: none armed), its
 // duration in seconds (0: until stopped by hand) and 1 for a new file with the standard name
 // (0 appends to the current file).

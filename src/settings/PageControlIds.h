@@ -12,6 +12,10 @@ inline constexpr int IDC_AUTORUN = 1008;           // kAutorunLabel
 inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
 
 // Record page ("Запись").
+inline constexpr int IDC_VOICE_ACTIVATED = 1040;   // "Писать только звук громче порога (по голосу)"
+inline constexpr int IDC_VOICE_THRESHOLD = 1041;   // threshold, dBFS
+inline constexpr int IDC_VOICE_HOLD = 1042;        // hold, seconds
+inline constexpr int IDC_VOICE_PRE_ROLL = 1043;    // pre-roll, seconds
 inline constexpr int IDC_BITRATE_SLIDER = 1016;
 inline constexpr int IDC_SIZE_ESTIMATE = 1027;
 inline constexpr int IDC_MONO = 1018;              // "Моно"

@@ -47,6 +47,7 @@ CPageRec::CPageRec() : CSettingsPage(res::IDD_PAGE_RECORD, "Запись")
     PersistAutoFreq(true);
     PersistSource(true);
     PersistKeepAwake(true);
+    m_handsFree.Load();
 }
 
 int CPageRec::GetBitrate() const { return record_format::BitrateKbps(m_settings.m_nBitrate) * 1000; }
@@ -125,6 +126,7 @@ void CPageRec::OnOK()
     }
     if (m_keepAwake != keepAwake)
         PersistKeepAwake(false);
+    m_handsFree.Save();
 }
 
 std::string CPageRec::SourceLabel(const std::string& name)
@@ -241,6 +243,7 @@ void CPageRec::CreateControls()
     Place(new wxStaticText(page, IDC_SOURCE_NOW, wxString(), wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE),
           60, 116, 156, 8);
     Place(new wxCheckBox(page, IDC_KEEP_AWAKE, text("Не давать компьютеру засыпать во время записи")), 5, 128, 211, 10);
+    m_handsFree.CreateControls(page, 142, [this](wxWindow* c, int x, int y, int w, int h) { Place(c, x, y, w, h); });
     // The list follows the server while the page exists, and only then.
     m_sourceTimer = std::make_unique<wxTimer>(page);
     page->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnSourceTick(); }, m_sourceTimer->GetId());
@@ -255,6 +258,7 @@ void CPageRec::DoDataExchange(bool save)
 {
     ExchangeCheck(save, IDC_AUTO_FREQ, m_settings.m_bAutoFreq);
     ExchangeCheck(save, IDC_KEEP_AWAKE, m_keepAwake);
+    m_handsFree.Exchange(save, m_window);
     ExchangeRadio(save, {IDC_FREQ_8000, IDC_FREQ_11025, IDC_FREQ_22050, IDC_FREQ_44100},
                   m_settings.m_nSampleFreq);
     ExchangeRadio(save, {IDC_MONO, IDC_STEREO}, m_settings.m_nStereoMode);

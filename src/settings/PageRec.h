@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/HandsFreeSettings.h"
 #include "settings/RecordSettings.h"
 #include "settings/SettingsPage.h"
 
@@ -62,6 +63,8 @@ public:
     void PersistKeepAwake(bool load);
     // True when the computer is to be kept from sleeping while recording.
     bool GetKeepAwake() const { return m_keepAwake != 0; }
+    // Voice activation and the seconds kept before Record (the controls at the page's foot).
+    const CHandsFreeSettings& HandsFree() const { return m_handsFree; }
 
     // Slider position -> step, controls -> the other three members, then saves all four.
     void OnOK() override;
@@ -100,6 +103,7 @@ private:
     RecordSettings m_settings;
     std::string m_source;
     int m_keepAwake = 1;
+    CHandsFreeSettings m_handsFree;
     std::vector<std::string> m_sourceNames;  // of the list's entries, in order
     std::unique_ptr<wxTimer> m_sourceTimer;  // while the page's window exists
     std::uint64_t m_sourcesVersion = 0;

@@ -170,7 +170,9 @@ TEST(RecordPageValues, EmptyStoreGivesThirtyTwoKbpsMonoAutomaticRate)
     EXPECT_EQ(page.Settings().m_bAutoFreq, 1);
     EXPECT_EQ(store->Log(), (std::vector<std::string>{"read Record/Bitrate", "read Record/Stereo mode",
                                                       "read Record/SampleFreq", "read Record/Auto freq",
-                                                      "read Record/Source", "read Record/Keep awake"}));
+                                                      "read Record/Source", "read Record/Keep awake",
+                                                      "read Record/VoiceActivated", "read Record/VoiceThreshold",
+                                                      "read Record/VoiceHold", "read Record/VoicePreRoll"}));
 }
 
 TEST(RecordPageValues, StoredIndicesAreReadAsIndices)

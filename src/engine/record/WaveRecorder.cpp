@@ -88,7 +88,21 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate,
         m_latest.assign(chunk / 2, 0);
     }
     m_shown.assign(chunk / 2, 0);
+    if (m_options.voiceGate) {
+        m_gate = std::make_unique<CVoiceGate>(*m_options.voiceGate, m_sampleCount, m_format.channels, sampleRate);
+        m_encode = [this, chunk](const std::int16_t* samples) {
+            m_writer->EncodeAndWrite(samples, chunk);
+            m_chunksEncoded.fetch_add(1, std::memory_order_acq_rel);
+        };
+    }
     return true;
+}
+
+double CWaveRecorder::SecondsWritten() const
+{
+    if (m_format.avgBytesPerSec == 0)
+        return 0;
+    return static_cast<double>(ChunksEncoded()) * m_sampleCount * 2 / m_format.avgBytesPerSec;
 }
 
 bool CWaveRecorder::Start()
@@ -329,6 +343,10 @@ void CWaveRecorder::TakeBuffer(WaveHeader& header)
         std::lock_guard<std::mutex> lock(m_latestMutex);
         std::memcpy(m_latest.data(), header.data, header.bufferLength);
         m_hasLatest = true;
+    }
+    if (m_gate) {
+        m_gate->Feed(header.data, m_encode);
+        return;
     }
     m_writer->EncodeAndWrite(header.data, header.bytesRecorded);
     m_chunksEncoded.fetch_add(1, std::memory_order_acq_rel);

@@ -31,6 +31,7 @@
 #include "engine/TrackInfo.h"
 #include "engine/record/AudioInputDevice.h"
 #include "engine/record/Mp3Writer.h"
+#include "engine/record/VoiceGate.h"
 #include "engine/record/WaveFormat.h"
 #include "engine/record/WaveIn.h"
 
@@ -46,6 +47,8 @@ struct WaveRecorderOptions {
     std::chrono::milliseconds stopWait{700};
     // Makes the written file durable; empty: the real syncs.
     std::shared_ptr<platform::FileSync> fileSync;
+    // Voice activation: only what the gate lets through is encoded. None: everything is.
+    std::optional<VoiceGateSettings> voiceGate;
 };
 
 class CWaveRecorder {
@@ -140,6 +143,12 @@ public:
     const WaveFormat& Format() const { return m_format; }
     // Buffers encoded so far, and inputs dropped for want of a free buffer.
     std::uint64_t ChunksEncoded() const { return m_chunksEncoded.load(std::memory_order_acquire); }
+    // Seconds of input encoded so far.
+    double SecondsWritten() const;
+    // With voice activation: true while the input is listened to and nothing is written.
+    bool Listening() const { return m_gate && m_capturing.load(std::memory_order_acquire) && !m_gate->IsOpen(); }
+    // Bursts written with voice activation (0 without it).
+    std::uint64_t VoiceBursts() const { return m_gate ? m_gate->Bursts() : 0; }
     std::uint64_t Overruns() const { return m_waveIn ? m_waveIn->Overruns() : 0; }
 
 private:
@@ -181,6 +190,9 @@ private:
     SteadyTime m_nextTry;
     bool m_serverOnly = false;
     std::atomic<std::uint64_t> m_chunksEncoded{0};
+    // Voice activation's gate (made by SetFormat) and what it calls to encode a chunk.
+    std::unique_ptr<CVoiceGate> m_gate;
+    CVoiceGate::Write m_encode;
 
     // The level meter's copy: the delivery thread writes m_latest under m_latestMutex, the
     // user-interface thread copies it into m_shown in LastBuffer.

@@ -1,0 +1,100 @@
+#include "settings/HandsFreeSettings.h"
+
+#include <wx/checkbox.h>
+#include <wx/spinctrl.h>
+#include <wx/stattext.h>
+
+#include "platform/ProfileKeys.h"
+#include "settings/PageControlIds.h"
+
+using namespace settings;
+
+namespace {
+
+int InRange(const platform::IntSetting& key, int low, int high)
+{
+    const int value = platform::ReadSetting(key);
+    return value >= low && value <= high ? value : key.defaultValue;
+}
+
+}  // namespace
+
+void CHandsFreeSettings::Load()
+{
+    m_voice = platform::ReadSetting(platform::kVoiceActivated) != 0 ? 1 : 0;
+    m_threshold = InRange(platform::kVoiceThreshold, kThresholdMin, kThresholdMax);
+    m_hold = InRange(platform::kVoiceHold, kHoldMin, kHoldMax);
+    m_preRoll = InRange(platform::kVoicePreRoll, kPreRollMin, kPreRollMax);
+    m_readVoice = m_voice;
+    m_readThreshold = m_threshold;
+    m_readHold = m_hold;
+    m_readPreRoll = m_preRoll;
+}
+
+void CHandsFreeSettings::CreateControls(wxWindow* page, int top, const PlaceFn& place)
+{
+    auto text = [](const char* utf8) { return wxString::FromUTF8(utf8); };
+    auto spin = [&](int id, int low, int high) {
+        return new wxSpinCtrl(page, id, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS, low, high,
+                              low);
+    };
+    auto* voice = new wxCheckBox(page, IDC_VOICE_ACTIVATED, text("Писать только звук громче порога (по голосу)"));
+    place(voice, 5, top, 211, 10);
+    // A spin control is as wide as the toolkit makes it (about 58 dialog units with GTK).
+    place(new wxStaticText(page, wxID_ANY, text("Порог, дБ:")), 15, top + 16, 48, 8);
+    place(spin(IDC_VOICE_THRESHOLD, kThresholdMin, kThresholdMax), 68, top + 14, 56, 12);
+    place(new wxStaticText(page, wxID_ANY, text("Пауза, с:")), 129, top + 16, 32, 8);
+    place(spin(IDC_VOICE_HOLD, kHoldMin, kHoldMax), 162, top + 14, 56, 12);
+    place(new wxStaticText(page, wxID_ANY, text("Предзапись, с:")), 15, top + 35, 52, 8);
+    place(spin(IDC_VOICE_PRE_ROLL, kPreRollMin, kPreRollMax), 68, top + 33, 56, 12);
+    voice->Bind(wxEVT_CHECKBOX, [this, page](wxCommandEvent&) { EnableVoiceFields(page); });
+}
+
+void CHandsFreeSettings::Exchange(bool save, wxWindow* page)
+{
+    auto* voice = dynamic_cast<wxCheckBox*>(page->FindWindow(IDC_VOICE_ACTIVATED));
+    if (voice != nullptr) {
+        if (save)
+            m_voice = voice->GetValue() ? 1 : 0;
+        else
+            voice->SetValue(m_voice != 0);
+    }
+    const std::pair<int, int*> spins[] = {
+        {IDC_VOICE_THRESHOLD, &m_threshold}, {IDC_VOICE_HOLD, &m_hold}, {IDC_VOICE_PRE_ROLL, &m_preRoll}};
+    for (const auto& [id, value] : spins) {
+        auto* control = dynamic_cast<wxSpinCtrl*>(page->FindWindow(id));
+        if (control == nullptr)
+            continue;
+        if (save)
+            *value = control->GetValue();
+        else
+            control->SetValue(*value);
+    }
+    if (!save)
+        EnableVoiceFields(page);
+}
+
+void CHandsFreeSettings::EnableVoiceFields(wxWindow* page)
+{
+    auto* voice = dynamic_cast<wxCheckBox*>(page->FindWindow(IDC_VOICE_ACTIVATED));
+    const bool on = voice != nullptr && voice->GetValue();
+    for (int id : {IDC_VOICE_THRESHOLD, IDC_VOICE_HOLD, IDC_VOICE_PRE_ROLL})
+        if (wxWindow* control = page->FindWindow(id))
+            control->Enable(on);
+}
+
+void CHandsFreeSettings::Save()
+{
+    if (m_voice != m_readVoice)
+        platform::WriteSetting(platform::kVoiceActivated, m_voice);
+    if (m_threshold != m_readThreshold)
+        platform::WriteSetting(platform::kVoiceThreshold, m_threshold);
+    if (m_hold != m_readHold)
+        platform::WriteSetting(platform::kVoiceHold, m_hold);
+    if (m_preRoll != m_readPreRoll)
+        platform::WriteSetting(platform::kVoicePreRoll, m_preRoll);
+    m_readVoice = m_voice;
+    m_readThreshold = m_threshold;
+    m_readHold = m_hold;
+    m_readPreRoll = m_preRoll;
+}
