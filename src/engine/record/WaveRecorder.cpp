@@ -172,6 +172,11 @@ bool CWaveRecorder::FollowInput()
     const SteadyTime now = std::chrono::steady_clock::now();
     switch (m_wait) {
     case Wait::None:
+        // The input that came back has delivered: its outage is over.
+        if (m_resumed && ChunksEncoded() > m_chunksAtResume) {
+            m_resumed = false;
+            m_past.outages.push_back({m_lostAtSeconds, std::chrono::duration<double>(m_resumedAt - m_lostAt).count()});
+        }
         if (m_waveIn && m_waveIn->DeviceLost())
             LoseInput(now);
         break;
@@ -196,8 +201,13 @@ void CWaveRecorder::LoseInput(SteadyTime now)
     m_waveIn->Close();
     AddInputCounts(m_past);
     m_waveIn.reset();
-    m_lostAt = now;
-    m_lostAtSeconds = RecordedSeconds();
+    // Lost again before it delivered anything (a source that opens but stays silent): still
+    // the same outage.
+    if (!m_resumed) {
+        m_lostAt = now;
+        m_lostAtSeconds = RecordedSeconds();
+    }
+    m_resumed = false;
     m_wait = Wait::Closed;
     m_nextTry = now + kRetryInterval;
 }
@@ -236,7 +246,10 @@ void CWaveRecorder::PollReopen(SteadyTime now)
         RetryLater(now);
         return;
     }
-    m_past.outages.push_back({m_lostAtSeconds, std::chrono::duration<double>(now - m_lostAt).count()});
+    // The outage counts until now, and ends once the input has delivered.
+    m_resumed = true;
+    m_resumedAt = now;
+    m_chunksAtResume = ChunksEncoded();
     m_inputStartSeconds = RecordedSeconds();
     m_wait = Wait::None;
 }
@@ -284,10 +297,13 @@ CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
         return *m_droppedAtStop;
     DroppedInput dropped = m_past;
     AddInputCounts(dropped);
-    // An outage that has not ended yet, counted until now.
-    if (m_wait != Wait::None)
-        dropped.outages.push_back(
-            {m_lostAtSeconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - m_lostAt).count()});
+    // An outage still going on counts until now; one whose input has delivered since it was
+    // last looked at, until the input was open again.
+    const SteadyTime now = std::chrono::steady_clock::now();
+    if (m_wait != Wait::None || m_resumed) {
+        const SteadyTime back = m_wait == Wait::None && ChunksEncoded() > m_chunksAtResume ? m_resumedAt : now;
+        dropped.outages.push_back({m_lostAtSeconds, std::chrono::duration<double>(back - m_lostAt).count()});
+    }
     return dropped;
 }
 
@@ -343,6 +359,15 @@ void CWaveRecorder::TakeBuffer(WaveHeader& header)
         std::lock_guard<std::mutex> lock(m_latestMutex);
         std::memcpy(m_latest.data(), header.data, header.bufferLength);
         m_hasLatest = true;
+    }
+    if (m_options.before && !m_beforeWritten) {
+        m_beforeWritten = true;
+        const std::vector<std::int16_t>& kept = *m_options.before;
+        const std::size_t chunk = static_cast<std::size_t>(m_sampleCount);
+        for (std::size_t at = chunk > 0 ? kept.size() % chunk : kept.size(); at + chunk <= kept.size(); at += chunk) {
+            m_writer->EncodeAndWrite(kept.data() + at, static_cast<std::uint32_t>(chunk * 2));
+            m_chunksEncoded.fetch_add(1, std::memory_order_acq_rel);
+        }
     }
     if (m_gate) {
         m_gate->Feed(header.data, m_encode);

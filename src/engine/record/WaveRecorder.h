@@ -49,6 +49,9 @@ struct WaveRecorderOptions {
     std::shared_ptr<platform::FileSync> fileSync;
     // Voice activation: only what the gate lets through is encoded. None: everything is.
     std::optional<VoiceGateSettings> voiceGate;
+    // Sound kept from before Record, in the recording's format, oldest first: encoded before
+    // the first captured buffer (in whole chunks; a part chunk at its oldest end is left out).
+    std::shared_ptr<const std::vector<std::int16_t>> before;
 };
 
 class CWaveRecorder {
@@ -74,7 +77,8 @@ public:
     // where that is by design): separate runs of dropped input, and their length in seconds.
     // With them, every change of source while capturing.
     // With them, each time the input was lost: from what recording time, and for how many
-    // seconds of wall-clock time until it was back (or until the stop).
+    // seconds of wall-clock time until it was open again (or until the stop); an input lost
+    // again before it delivered anything is the same outage.
     struct InputOutage {
         double atSeconds = 0;
         double wallSeconds = 0;
@@ -188,11 +192,18 @@ private:
     double m_lostAtSeconds = 0;
     SteadyTime m_lostAt;
     SteadyTime m_nextTry;
+    // The input was opened again at m_resumedAt; its outage ends once it has delivered (more
+    // than m_chunksAtResume chunks encoded).
+    bool m_resumed = false;
+    SteadyTime m_resumedAt;
+    std::uint64_t m_chunksAtResume = 0;
     bool m_serverOnly = false;
     std::atomic<std::uint64_t> m_chunksEncoded{0};
     // Voice activation's gate (made by SetFormat) and what it calls to encode a chunk.
     std::unique_ptr<CVoiceGate> m_gate;
     CVoiceGate::Write m_encode;
+    // The sound from before Record has been encoded (delivery thread only).
+    bool m_beforeWritten = false;
 
     // The level meter's copy: the delivery thread writes m_latest under m_latestMutex, the
     // user-interface thread copies it into m_shown in LastBuffer.
