@@ -154,6 +154,7 @@ void CMainPanel::LoadCurrentFile()
     m_infoPanel->ShowFormat(static_cast<float>(m_trackInfo.sampleRate) * 0.001f, m_trackInfo.bitrate / 1000,
                             m_trackInfo.channels - 1);
     m_infoPanel->ShowSize(m_recordFile.GetSizeKB(), FormatTime(static_cast<int>(length)));
+    UpdateKeepBefore();
 }
 
 void CMainPanel::OnNewFile()
@@ -204,6 +205,11 @@ void CMainPanel::OnRecord()
         options.source = m_settings.RecordPage().GetSource();
         options.voiceGate = VoiceGateOptions();
         m_voiceActivated = options.voiceGate.has_value();
+        // The seconds kept before Record begin the recording (not with voice activation,
+        // whose pre-roll does that).
+        std::shared_ptr<const std::vector<std::int16_t>> kept = TakeKeepBefore();
+        if (!m_voiceActivated)
+            options.before = std::move(kept);
         m_recorder = std::make_unique<CWaveRecorder>(std::move(options));
         prepared = m_recorder->Prepare(m_trackInfo);
     }
@@ -384,22 +390,31 @@ void CMainPanel::OnPlay()
     }
     if (m_mp3Player->GetLength() - m_mp3Player->GetPosition() < 0.5f)
         JumpToStart();
+    CloseKeepBefore();  // the input is not kept open while playing
     // No output device (the player has shown why): the panel stays stopped.
-    if (!m_mp3Player->Play())
+    if (!m_mp3Player->Play()) {
+        UpdateKeepBefore();
         return;
+    }
 
     m_playButton->SetIconId(res::IDI_STOP);
     m_recordButton->Disable();
     m_recordButton->Refresh(false);
     EnableMenuItem(res::ID_SOUND_RECORD, false);
     SetMenuText(res::ID_SOUND_PLAY, "Стоп\tSpace");
-    if (m_mp3Player->IsStarting()) {
+    switch (m_mp3Player->PollStart()) {
+    case CMp3Player::StartProgress::Pending:
         // The sound server answers later: the window stays live meanwhile, and Space stops
         // the attempt as it would stop playing.
         m_startTimer.Start(20);
         return;
+    case CMp3Player::StartProgress::Failed:
+        StopPlaying();  // the player has said why
+        return;
+    case CMp3Player::StartProgress::Playing:
+        ShowPlayingStarted();
+        return;
     }
-    ShowPlayingStarted();
 }
 
 void CMainPanel::PollPlayStart()
@@ -441,6 +456,7 @@ void CMainPanel::StopPlaying()
     m_lamp->SetState(IdleLampState());
     EnableMenuItem(res::ID_SOUND_RECORD, true);
     SetMenuText(res::ID_SOUND_PLAY, "Воспроизведение\tSpace");
+    UpdateKeepBefore();
     m_playTimer.Stop();
     if (!m_recorder)
         m_startTimer.Stop();  // a start still under way

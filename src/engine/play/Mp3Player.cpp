@@ -130,6 +130,7 @@ bool CMp3Player::Play()
         return true;
     if (!OpenPlayer(-1, m_decoder->SampleRate(), m_decoder->Channels() != 1))
         return false;
+    m_starting = true;
     return PollStart() != StartProgress::Failed;
 }
 
@@ -137,24 +138,25 @@ CMp3Player::StartProgress CMp3Player::PollStart()
 {
     if (!m_decoder)
         return StartProgress::Playing;
-    if (!m_player || !m_player->Playing())
+    if (!m_player || !m_player->Playing()) {
+        m_starting = false;
         return StartProgress::Failed;
+    }
     switch (m_player->Poll()) {
     case play::SoundOutput::Progress::Opening:
         return StartProgress::Pending;
     case play::SoundOutput::Progress::Playing:
+        m_starting = false;
         return StartProgress::Playing;
     case play::SoundOutput::Progress::Failed:
         break;
     }
+    m_starting = false;
     ShowPlaybackFailed();
     return StartProgress::Failed;
 }
 
-bool CMp3Player::IsStarting() const
-{
-    return m_decoder && m_player && m_player->Playing() && m_player->Poll() == play::SoundOutput::Progress::Opening;
-}
+bool CMp3Player::IsStarting() const { return m_starting; }
 
 bool CMp3Player::HasOutput() const { return m_player != nullptr; }
 
@@ -162,6 +164,7 @@ void CMp3Player::Pause()
 {
     if (m_player && m_decoder)
         m_player->Stop();
+    m_starting = false;
 }
 
 bool CMp3Player::OutputLost() const { return m_player && m_player->Lost(); }

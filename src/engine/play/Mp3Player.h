@@ -92,6 +92,7 @@ private:
     void CloseInput();
 
     float m_volume = 1.0f;  // decoder output level
+    bool m_starting = false;  // Play's output opens in the background
     TrackInfo m_track;
     platform::UniqueFd m_input;
     std::optional<play::MpegFrameHeader> m_header;  // first header, while a decoder is open
