@@ -15,6 +15,7 @@
 #include "controls/StatusLamp.h"
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
+#include "engine/record/KeepBeforeInput.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/VendorLinks.h"
 #include "platform/DesktopLauncher.h"
@@ -46,6 +47,7 @@ CMainPanel::CMainPanel()
       m_meterTimer(this, kMeterTimerId),
       m_startTimer(this, kStartTimerId),
       m_scheduleTimer(this, kScheduleTimerId),
+      m_keepTimer(this, kKeepTimerId),
       m_clock(std::make_shared<CClock>()),
       m_schedule(std::make_unique<CRecordTimer>(*m_clock))
 {
@@ -58,6 +60,7 @@ CMainPanel::~CMainPanel()
     m_meterTimer.Stop();
     m_startTimer.Stop();
     m_scheduleTimer.Stop();
+    CloseKeepBefore();
     // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
     // closes the file.
     if (m_mp3Player)
@@ -203,7 +206,8 @@ void CMainPanel::DescribeLamp()
                                CPageRec::SourceLabel(name.empty() ? page.GetSource() : name));
         return;
     }
-    m_lamp->SetDescription("Источник звука для записи: " + CPageRec::RecordedSourceLabel(page.GetSource()));
+    m_lamp->SetDescription("Источник звука для записи: " + CPageRec::RecordedSourceLabel(page.GetSource()) +
+                           KeepBeforeNote());
 }
 
 void CMainPanel::EnableMenuItem(int id, bool enable)
@@ -312,7 +316,7 @@ void CMainPanel::OnSettings()
 {
     if (m_settings.DoModal() != wxID_OK)
         return;
-    DescribeLamp();
+    UpdateKeepBefore();
     if (!m_mp3Player)
         ShowSettingsFormat();
     else if (m_mp3Player->GetLength() == 0.0f)
@@ -347,6 +351,7 @@ void CMainPanel::OnTimerEvent(wxTimerEvent& event)
     case kMeterTimerId: OnMeterTick(); break;
     case kStartTimerId: OnStartTick(); break;
     case kScheduleTimerId: OnScheduleTick(); break;
+    case kKeepTimerId: OnKeepTick(); break;
     default: event.Skip(); break;
     }
 }

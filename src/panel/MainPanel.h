@@ -26,6 +26,7 @@
 
 class CMp3Player;
 class CWaveRecorder;
+class CKeepBeforeInput;
 class CStatusLamp;
 class CTimePanel;
 class CInfoPanel;
@@ -170,6 +171,15 @@ private:
     void ShowRecordedTime();
     // After a voice-activated recording: how many bursts were written, and for how long.
     std::string VoiceReport() const;
+    // Opens or closes the input kept open before Record, as the setting and the state want:
+    // open while a file is loaded and nothing plays or records.
+    void UpdateKeepBefore();
+    void OnKeepTick();
+    void CloseKeepBefore();
+    // Closes the kept input and gives what it held (none when it was not capturing).
+    std::shared_ptr<const std::vector<std::int16_t>> TakeKeepBefore();
+    // The lamp's words while the input is kept open.
+    std::string KeepBeforeNote() const;
     // Follows a lost input while recording (the recorder waits and opens it again); while it
     // waits: the lamp's waiting picture, the title says so, the level meter is dark. True then.
     bool FollowRecorderInput();
@@ -215,12 +225,16 @@ private:
     wxTimer m_meterTimer;
     wxTimer m_startTimer;
     wxTimer m_scheduleTimer;
+    // Polls the input kept open before Record while it opens and runs.
+    wxTimer m_keepTimer;
     std::shared_ptr<CClock> m_clock;
     std::unique_ptr<CRecordTimer> m_schedule;
     // What ShowTimerInTitle last put after the title.
     std::string m_titleSuffix;
     // The recording under way has voice activation.
     bool m_voiceActivated = false;
+    // The input kept open before Record.
+    std::unique_ptr<CKeepBeforeInput> m_keeper;
     // Where playback stood when Record was pressed, for a recording that cannot start.
     float m_positionBeforeRecord = 0.0f;
     bool m_alwaysOnTop = false;
@@ -237,3 +251,5 @@ inline constexpr int kMeterTimerId = 5;
 inline constexpr int kStartTimerId = 6;
 // Follows the recording timer (while one is armed or running).
 inline constexpr int kScheduleTimerId = 7;
+// Polls the input kept open before Record.
+inline constexpr int kKeepTimerId = 8;

@@ -25,10 +25,14 @@ void CHandsFreeSettings::Load()
     m_threshold = InRange(platform::kVoiceThreshold, kThresholdMin, kThresholdMax);
     m_hold = InRange(platform::kVoiceHold, kHoldMin, kHoldMax);
     m_preRoll = InRange(platform::kVoicePreRoll, kPreRollMin, kPreRollMax);
+    m_keepBefore = InRange(platform::kKeepBefore, 0, kKeepBeforeMax);
+    if (m_keepBefore > 0)
+        m_keepSeconds = m_keepBefore;
     m_readVoice = m_voice;
     m_readThreshold = m_threshold;
     m_readHold = m_hold;
     m_readPreRoll = m_preRoll;
+    m_readKeepBefore = m_keepBefore;
 }
 
 void CHandsFreeSettings::CreateControls(wxWindow* page, int top, const PlaceFn& place)
@@ -48,6 +52,13 @@ void CHandsFreeSettings::CreateControls(wxWindow* page, int top, const PlaceFn& 
     place(new wxStaticText(page, wxID_ANY, text("Предзапись, с:")), 15, top + 35, 52, 8);
     place(spin(IDC_VOICE_PRE_ROLL, kPreRollMin, kPreRollMax), 68, top + 33, 56, 12);
     voice->Bind(wxEVT_CHECKBOX, [this, page](wxCommandEvent&) { EnableVoiceFields(page); });
+
+    auto* keep = new wxCheckBox(page, IDC_KEEP_BEFORE, text("Держать микрофон открытым: начинать запись"));
+    place(keep, 5, top + 52, 211, 10);
+    place(new wxStaticText(page, wxID_ANY, text("с последних, с:")), 15, top + 68, 52, 8);
+    place(spin(IDC_KEEP_BEFORE_SECONDS, 1, kKeepBeforeMax), 68, top + 66, 56, 12);
+    place(new wxStaticText(page, wxID_ANY, text("(только в памяти)")), 129, top + 68, 80, 8);
+    keep->Bind(wxEVT_CHECKBOX, [this, page](wxCommandEvent&) { EnableKeepFields(page); });
 }
 
 void CHandsFreeSettings::Exchange(bool save, wxWindow* page)
@@ -70,8 +81,28 @@ void CHandsFreeSettings::Exchange(bool save, wxWindow* page)
         else
             control->SetValue(*value);
     }
-    if (!save)
+    auto* keep = dynamic_cast<wxCheckBox*>(page->FindWindow(IDC_KEEP_BEFORE));
+    auto* keepSeconds = dynamic_cast<wxSpinCtrl*>(page->FindWindow(IDC_KEEP_BEFORE_SECONDS));
+    if (keep != nullptr && keepSeconds != nullptr) {
+        if (save) {
+            m_keepSeconds = keepSeconds->GetValue();
+            m_keepBefore = keep->GetValue() ? m_keepSeconds : 0;
+        } else {
+            keep->SetValue(m_keepBefore > 0);
+            keepSeconds->SetValue(m_keepSeconds);
+        }
+    }
+    if (!save) {
         EnableVoiceFields(page);
+        EnableKeepFields(page);
+    }
+}
+
+void CHandsFreeSettings::EnableKeepFields(wxWindow* page)
+{
+    auto* keep = dynamic_cast<wxCheckBox*>(page->FindWindow(IDC_KEEP_BEFORE));
+    if (wxWindow* seconds = page->FindWindow(IDC_KEEP_BEFORE_SECONDS))
+        seconds->Enable(keep != nullptr && keep->GetValue());
 }
 
 void CHandsFreeSettings::EnableVoiceFields(wxWindow* page)
@@ -93,8 +124,11 @@ void CHandsFreeSettings::Save()
         platform::WriteSetting(platform::kVoiceHold, m_hold);
     if (m_preRoll != m_readPreRoll)
         platform::WriteSetting(platform::kVoicePreRoll, m_preRoll);
+    if (m_keepBefore != m_readKeepBefore)
+        platform::WriteSetting(platform::kKeepBefore, m_keepBefore);
     m_readVoice = m_voice;
     m_readThreshold = m_threshold;
     m_readHold = m_hold;
     m_readPreRoll = m_preRoll;
+    m_readKeepBefore = m_keepBefore;
 }

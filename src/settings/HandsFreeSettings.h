@@ -22,6 +22,8 @@ public:
     int VoiceThreshold() const { return m_threshold; }
     int VoiceHold() const { return m_hold; }
     int VoicePreRoll() const { return m_preRoll; }
+    // Seconds kept before Record; 0: the input is not kept open.
+    int KeepBefore() const { return m_keepBefore; }
 
     // Places the controls on page, from its dialog-unit row top down.
     using PlaceFn = std::function<void(wxWindow* control, int x, int y, int width, int height)>;
@@ -33,11 +35,15 @@ public:
 
 private:
     void EnableVoiceFields(wxWindow* page);
+    void EnableKeepFields(wxWindow* page);
 
     int m_voice = 0;
     int m_threshold = kThresholdDefault;
     int m_hold = kHoldDefault;
     int m_preRoll = kPreRollDefault;
+    int m_keepBefore = 0;
+    // The seconds shown while keeping is off, for when it is turned on.
+    int m_keepSeconds = kKeepBeforeDefault;
     // As read, to write only what changed.
-    int m_readVoice = 0, m_readThreshold = 0, m_readHold = 0, m_readPreRoll = 0;
+    int m_readVoice = 0, m_readThreshold = 0, m_readHold = 0, m_readPreRoll = 0, m_readKeepBefore = 0;
 };

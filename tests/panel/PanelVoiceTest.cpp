@@ -75,6 +75,12 @@ void Append(std::vector<std::int16_t>& pcm, double seconds, double hz)
                              : static_cast<std::int16_t>((i * 7919 % 61) - 30));
 }
 
+void WriteRaw(const std::string& path, const std::vector<std::int16_t>& pcm)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
+}
+
 struct Segment {
     double start;
     double length;
@@ -89,11 +95,12 @@ std::vector<Segment> ToneSegments(const record_test::DecodedAudio& audio)
     std::vector<Segment> segments;
     bool in = false;
     std::size_t begin = 0, crossings = 0;
-    for (std::size_t at = kCodecDelay; at + step <= audio.samples.size(); at += step) {
+    // One quiet step past the end closes a tone that lasts to the end.
+    for (std::size_t at = kCodecDelay; at <= audio.samples.size(); at += step) {
         double energy = 0;
-        for (std::size_t i = at; i < at + step; ++i)
+        for (std::size_t i = at; i < at + step && i < audio.samples.size(); ++i)
             energy += static_cast<double>(audio.samples[i]) * audio.samples[i];
-        const bool loud = std::sqrt(energy / step) > 3000;
+        const bool loud = at + step <= audio.samples.size() && std::sqrt(energy / step) > 3000;
         if (loud && !in)
             begin = at, crossings = 0;
         if (loud)
@@ -154,8 +161,7 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
     Append(input, 6.0, 0);
     Append(input, 0.6, 1000);
     Append(input, 30.0, 0);
-    std::ofstream(File("input.raw"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size() * 2));
+    WriteRaw(File("input.raw"), input);
 
     PressKey(WXK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() != nullptr && m_panel->Recorder()->IsCapturing(); }, 5000));
@@ -195,6 +201,71 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
     // And the second burst's hold ends the file.
     const double end = static_cast<double>(decoded.Frames() - kCodecDelay) / kRate;
     EXPECT_NEAR(end - (tones[1].start + tones[1].length), 2.0, 3 * frame);
+}
+
+TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingAndTurningItOffClosesTheInput)
+{
+    WriteSetting(kLoader, 1);
+    WriteSetting(kLastFile, File("old.mp3"));
+    // Heard before Record: 1.5 s of 440 Hz, then quiet. The recording's own input: 1000 Hz.
+    std::vector<std::int16_t> before, after;
+    Append(before, 1.5, 440);
+    Append(before, 60.0, 0);
+    Append(after, 60.0, 1000);
+    WriteRaw(File("before.raw"), before);
+    WriteRaw(File("after.raw"), after);
+    setenv("SDL_DISKAUDIOFILEIN", File("before.raw").c_str(), 1);
+    OpenFrame();
+    ExpectState(State::Stopped);
+    EXPECT_EQ(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos);
+
+    auto setKeeping = [&](bool on) {
+        OnSheet driver(m_panel->Settings(), [&](CMySheetDialog& dialog) {
+            dialog.GetBookCtrl()->SetSelection(1);
+            PumpEvents(200);
+            auto* seconds = dynamic_cast<wxSpinCtrl*>(dialog.FindControl(settings::IDC_KEEP_BEFORE_SECONDS));
+            ASSERT_NE(seconds, nullptr);
+            EXPECT_EQ(seconds->GetValue(), 5);
+            ClickOn(dialog.FindControl(settings::IDC_KEEP_BEFORE));
+            EXPECT_EQ(seconds->IsEnabled(), on);
+            ClickOn(dialog.FindControl(wxID_OK));
+        });
+        PressKey('P', wxMOD_CONTROL);
+        ASSERT_TRUE(WaitFor([&] { return driver.ran; }, 10000)) << "the settings did not open";
+        Pump(300);
+    };
+    setKeeping(true);
+    EXPECT_EQ(GetProfileInt("Record", "KeepBefore", 0), 5);
+    EXPECT_NE(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos)
+        << m_panel->Lamp()->Description();
+    Pump(3000);
+
+    setenv("SDL_DISKAUDIOFILEIN", File("after.raw").c_str(), 1);
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() != nullptr && m_panel->Recorder()->IsCapturing(); }, 5000));
+    const int chunkSamples = m_panel->Recorder()->SampleCount();
+    Pump(2000);
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() == nullptr; }, 5000));
+    // Stopped with a file loaded: the input is open again.
+    EXPECT_NE(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos);
+
+    const auto decoded = record_test::DecodeMp3(ReadSetting(kLastFile));
+    ASSERT_TRUE(decoded.ok);
+    const std::vector<Segment> tones = ToneSegments(decoded);
+    ASSERT_GE(tones.size(), 2u);
+    const double frame = static_cast<double>(chunkSamples) / kRate;
+    // The tone heard before Record opens the file (its oldest part chunk left out), whole.
+    EXPECT_NEAR(tones[0].hz, 440, 20);
+    EXPECT_LT(tones[0].start, frame + 0.01);
+    EXPECT_NEAR(tones[0].length, 1.5, frame);
+    EXPECT_NEAR(tones[1].hz, 1000, 40);
+    EXPECT_GT(tones[1].start, tones[0].start + tones[0].length);
+
+    // Off: the input closes at once.
+    setKeeping(false);
+    EXPECT_EQ(GetProfileInt("Record", "KeepBefore", -1), 0);
+    EXPECT_EQ(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos);
 }
 
 }  // namespace

@@ -172,7 +172,8 @@ TEST(RecordPageValues, EmptyStoreGivesThirtyTwoKbpsMonoAutomaticRate)
                                                       "read Record/SampleFreq", "read Record/Auto freq",
                                                       "read Record/Source", "read Record/Keep awake",
                                                       "read Record/VoiceActivated", "read Record/VoiceThreshold",
-                                                      "read Record/VoiceHold", "read Record/VoicePreRoll"}));
+                                                      "read Record/VoiceHold", "read Record/VoicePreRoll",
+                                                      "read Record/KeepBefore"}));
 }
 
 TEST(RecordPageValues, StoredIndicesAreReadAsIndices)
