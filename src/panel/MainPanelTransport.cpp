@@ -441,9 +441,13 @@ void CMainPanel::SchedulePlayTick(float position)
 {
     // The next tick comes just after the heard position passes its next whole second, so the
     // time display turns as that second is heard, and at least four times a second for the
-    // slider.
-    const double toNext = std::floor(static_cast<double>(position)) + 1.0 - position;
-    m_playTimer.Start(std::clamp(static_cast<int>(toNext * 1000.0) + 5, 20, 250));
+    // slider. A tick in the last half second ends playing, so none comes there but the one
+    // just before the end: the file is heard to within a few hundredths of a second of its end.
+    double next = std::min(std::floor(static_cast<double>(position)) + 1.0 - position + 0.005, 0.25);
+    const double left = static_cast<double>(m_mp3Player->GetLength()) - position;
+    if (next > left - 0.5)
+        next = left - 0.02;
+    m_playTimer.Start(std::max(static_cast<int>(next * 1000.0), 20));
 }
 
 void CMainPanel::StopPlaying()
