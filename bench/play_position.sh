@@ -40,21 +40,29 @@ case "$DR_BENCH_PART" in
   pipewire) server=PipeWire ;;
 esac
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-for client in own sdl; do
+other=
+trap '[ -z "$other" ] || kill "$other" 2>/dev/null; rm -rf "$scratch"' EXIT
+# The clients, each RUNS times; "busy": the program's own client while another stream already
+# plays silence into the speaker (PulseAudio's null sink, alone, works in blocks of seconds and
+# takes that long to start; a sound card starts at once).
+for client in own sdl busy; do
   : >"$scratch/$client.txt"
+  [ "$client" != busy ] || { pacat --raw --latency-msec=50 /dev/zero & other=$!; sleep 1; }
   for _ in $(seq 1 "$runs"); do
-    if [ "$client" = own ]; then
-      env -u SDL_AUDIODRIVER "$probe" "$scratch" >>"$scratch/$client.txt" 2>/dev/null || true
-    else
+    if [ "$client" = sdl ]; then
       SDL_AUDIODRIVER=pulseaudio "$probe" "$scratch" >>"$scratch/$client.txt" 2>/dev/null || true
+    else
+      env -u SDL_AUDIODRIVER "$probe" "$scratch" >>"$scratch/$client.txt" 2>/dev/null || true
     fi
   done
 done
 echo "-- $server (null speaker)                    offset at 1 s      offset at 2-6 s     start"
-for client in own sdl; do
-  name="the program's own client"
-  [ "$client" = sdl ] && name="SDL's PulseAudio driver "
+for client in own sdl busy; do
+  case "$client" in
+    own) name="the program's own client" ;;
+    sdl) name="SDL's PulseAudio driver " ;;
+    busy) name="own client, speaker busy" ;;
+  esac
   printf '   %s, ms   %s   %s   %s\n' "$name" \
     "$(awk '$1 == "click" && $2 == 1 { print $3 }' "$scratch/$client.txt" | stats)" \
     "$(awk '$1 == "click" && $2 > 1 { print $3 }' "$scratch/$client.txt" | stats)" \
