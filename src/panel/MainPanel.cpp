@@ -201,13 +201,15 @@ void CMainPanel::DescribeLamp()
         // The stream's own source when the server told it (the default entry names the input
         // it follows); SDL does not say which device it records.
         const std::string name = m_recorder->SourceName();
-        m_lamp->SetDescription(std::string(m_recorder->Waiting() ? "Запись ждёт звуковой вход" : "Идёт запись") +
+        m_lamp->SetDescription(std::string(m_recorder->Waiting()     ? "Запись ждёт звуковой вход"
+                                           : m_recorder->Listening() ? "Запись по голосу ждёт звука громче порога"
+                                                                     : "Идёт запись") +
                                ". Источник звука: " +
                                CPageRec::SourceLabel(name.empty() ? page.GetSource() : name));
         return;
     }
     m_lamp->SetDescription("Источник звука для записи: " + CPageRec::RecordedSourceLabel(page.GetSource()) +
-                           KeepBeforeNote());
+                           KeepBeforeNote() + TimerNote());
 }
 
 void CMainPanel::EnableMenuItem(int id, bool enable)

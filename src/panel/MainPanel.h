@@ -180,6 +180,8 @@ private:
     std::shared_ptr<const std::vector<std::int16_t>> TakeKeepBefore();
     // The lamp's words while the input is kept open.
     std::string KeepBeforeNote() const;
+    // The lamp's words while a timer is armed.
+    std::string TimerNote() const;
     // Follows a lost input while recording (the recorder waits and opens it again); while it
     // waits: the lamp's waiting picture, the title says so, the level meter is dark. True then.
     bool FollowRecorderInput();

@@ -1,6 +1,7 @@
 // The recording timer's part of the main panel: its dialog, the armed lamp and title, and the
 // timed start and stop.
 
+#include "controls/FormatTime.h"
 #include "controls/StatusLamp.h"
 #include "engine/play/Mp3Player.h"
 #include "engine/record/WaveRecorder.h"
@@ -84,6 +85,7 @@ void CMainPanel::ShowTimerState()
     if (m_lamp != nullptr && !m_recorder && !(m_mp3Player && m_mp3Player->IsPlaying()))
         m_lamp->SetState(IdleLampState());
     ShowTimerInTitle();
+    DescribeLamp();
 }
 
 void CMainPanel::ShowTimerInTitle()
@@ -99,6 +101,17 @@ void CMainPanel::ShowTimerInTitle()
         return;
     SetWindowTitleText(title + m_titleSuffix);
     SetMainWindowTitle(WindowTitleText());
+}
+
+std::string CMainPanel::TimerNote() const
+{
+    if (!m_schedule->IsArmed())
+        return std::string();
+    const TimerPlan& plan = m_schedule->Plan();
+    std::string note = ". Таймер: запись начнётся в " + ShortLocalTime(plan.start, m_clock->Now());
+    if (plan.duration > 0)
+        note += " и продлится " + FormatTime(static_cast<int>(plan.duration));
+    return note;
 }
 
 int CMainPanel::IdleLampState() const { return m_schedule->IsArmed() ? LAMP_ARMED : LAMP_STOP; }

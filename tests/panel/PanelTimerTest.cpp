@@ -178,6 +178,9 @@ TEST_F(TimerTest, ArmedAcrossARestartStartsOnceAndStopsOnceWhateverTheClockDoes)
     // across the change to summer time is ten minutes.
     EXPECT_EQ(m_panel->Lamp()->GetState(), LAMP_ARMED);
     EXPECT_EQ(Title(), "<No file> - Dravellin Recorder (запись в 01:55)");
+    EXPECT_NE(m_panel->Lamp()->Description().find("Таймер: запись начнётся в 01:55 и продлится 0:10:00"),
+              std::string::npos)
+        << m_panel->Lamp()->Description();
     EXPECT_EQ(ReadSetting(kTimerStart), "2026-03-29 01:55:00");
     EXPECT_EQ(ReadSetting(kTimerDuration), 600);
     EXPECT_EQ(ReadSetting(kTimerNewFile), 1);

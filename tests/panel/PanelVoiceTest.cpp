@@ -169,6 +169,9 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
     // Listening: the dot, and nothing written.
     EXPECT_TRUE(WaitFor([&] { return m_panel->Lamp()->GetState() == LAMP_LISTEN; }, 2000));
     EXPECT_EQ(m_panel->Recorder()->ChunksEncoded(), 0u);
+    EXPECT_TRUE(WaitFor([&] { return m_panel->Lamp()->Description().find("ждёт звука громче порога") != std::string::npos; },
+                        2000))
+        << m_panel->Lamp()->Description();
     EXPECT_TRUE(WaitFor([&] { return m_panel->Lamp()->GetState() == LAMP_RECORD; }, 5000)) << "never wrote";
     EXPECT_TRUE(WaitFor([&] { return m_panel->Lamp()->GetState() == LAMP_LISTEN; }, 5000)) << "never paused";
     Pump(11000);
