@@ -32,6 +32,7 @@ namespace platform {
     X(pa_stream_set_state_callback) X(pa_stream_set_read_callback)                                 \
     X(pa_stream_set_write_callback) X(pa_stream_set_overflow_callback)                             \
     X(pa_stream_set_underflow_callback) X(pa_stream_set_moved_callback)                            \
+    X(pa_stream_set_latency_update_callback) X(pa_stream_update_timing_info)                       \
     X(pa_stream_peek) X(pa_stream_drop) X(pa_stream_write) X(pa_stream_writable_size)              \
     X(pa_stream_begin_write)                                                                       \
     X(pa_stream_cork) X(pa_stream_flush) X(pa_stream_drain) X(pa_stream_get_time)                  \

@@ -21,12 +21,18 @@ std::int64_t Now()
         .count();
 }
 
+constexpr std::int64_t Nanoseconds(std::chrono::milliseconds ms)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(ms).count();
+}
+
 }  // namespace
 
 void PulsePlayback::StreamDeleter::operator()(pa_stream* stream) const
 {
     api->pa_stream_set_state_callback(stream, nullptr, nullptr);
     api->pa_stream_set_write_callback(stream, nullptr, nullptr);
+    api->pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
     if (api->pa_stream_get_state(stream) != PA_STREAM_UNCONNECTED)
         api->pa_stream_disconnect(stream);
     api->pa_stream_unref(stream);
@@ -53,6 +59,8 @@ bool PulsePlayback::Begin(std::uint32_t rate, int channels, Fill fill)
     m_written.store(0);
     m_heard = 0;
     m_lastRequest.store(Now());
+    m_lastAnswer.store(0);
+    m_lastAsked = 0;
 
     pa_sample_spec spec{};
     spec.format = PA_SAMPLE_S16LE;
@@ -83,6 +91,7 @@ bool PulsePlayback::Begin(std::uint32_t rate, int channels, Fill fill)
         return false;
     m_api->pa_stream_set_state_callback(m_stream.get(), &PulsePlayback::OnState, this);
     m_api->pa_stream_set_write_callback(m_stream.get(), &PulsePlayback::OnWrite, this);
+    m_api->pa_stream_set_latency_update_callback(m_stream.get(), &PulsePlayback::OnTiming, this);
     // The default output: PULSE_SINK, read now (libpulse itself reads it only when the
     // connection is made), else the server's default, which the stream then follows.
     const char* device = std::getenv("PULSE_SINK");
@@ -123,7 +132,21 @@ bool PulsePlayback::Lost() const
     const auto state = static_cast<pa_stream_state_t>(m_state.load(std::memory_order_acquire));
     if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
         return true;
-    return Now() - m_lastRequest.load(std::memory_order_relaxed) > std::chrono::nanoseconds(kStallLimit).count();
+    const std::int64_t now = Now();
+    const std::int64_t request = m_lastRequest.load(std::memory_order_relaxed);
+    const std::int64_t answer = std::max(request, m_lastAnswer.load(std::memory_order_relaxed));
+    if (now - answer > Nanoseconds(kStallLimit) || now - request > Nanoseconds(kSilenceLimit))
+        return true;
+    // No sound asked for lately: an output that starts late (it plays what it rendered ahead
+    // first) or a server that stopped. A timing request tells them apart: only a running
+    // server answers it (OnTiming).
+    if (m_stream && now - request > Nanoseconds(kAskAfter) && now - m_lastAsked > Nanoseconds(kAskAfter)) {
+        m_lastAsked = now;
+        PulseServer::Lock lock;
+        if (pa_operation* op = m_api->pa_stream_update_timing_info(m_stream.get(), nullptr, nullptr))
+            m_api->pa_operation_unref(op);
+    }
+    return false;
 }
 
 std::int64_t PulsePlayback::Heard() const
@@ -152,6 +175,12 @@ void PulsePlayback::OnState(pa_stream* stream, void* userdata)
         self->m_wasReady.store(true, std::memory_order_release);
     }
     self->m_state.store(state, std::memory_order_release);
+}
+
+void PulsePlayback::OnTiming(pa_stream* /*stream*/, void* userdata)
+{
+    // Every timing answer, the automatic ones and those Lost asks for.
+    static_cast<PulsePlayback*>(userdata)->m_lastAnswer.store(Now(), std::memory_order_relaxed);
 }
 
 void PulsePlayback::OnWrite(pa_stream* stream, std::size_t bytes, void* userdata)

@@ -36,8 +36,17 @@ public:
         Playing,  // made; the server asks for sound
         Failed,   // refused, or the connection broke
     };
-    // The server has not asked for sound for this long while playing: it is taken as lost.
+    // The server has answered nothing about the stream for this long while playing (neither
+    // asked for sound nor answered a timing request): it is taken as lost (a stopped server).
     static constexpr std::chrono::milliseconds kStallLimit{1500};
+    // The server answers but has not asked for sound for this long: the output is taken as lost
+    // too. Longer than what an output may have rendered ahead while it was idle, which it
+    // plays before it asks for a new stream's sound (PulseAudio's null sink, alone, renders
+    // two seconds ahead).
+    static constexpr std::chrono::milliseconds kSilenceLimit{5000};
+    // Not asked for sound for this long: Lost asks the server for the stream's timing, which a
+    // running server answers at once.
+    static constexpr std::chrono::milliseconds kAskAfter{500};
 
     PulsePlayback();
     ~PulsePlayback();
@@ -52,8 +61,10 @@ public:
     // Closes the stream; the fill is never called after this returns. What is still queued is
     // dropped. Never waits for the server.
     void Close();
-    // True once a stream that played has failed (the output or the server went away), or the
-    // server has stopped asking for sound.
+    // True once a stream that played has failed (the output or the server went away), the
+    // server has stopped answering (kStallLimit) or asks for no sound any more (kSilenceLimit).
+    // An output that only starts late is not lost: while no sound is asked for, this asks the
+    // server for the stream's timing (never waits) and its answer counts as a sign of life.
     bool Lost() const;
     // Frames of the stream's timeline that have reached the output, by the server's timing
     // (never more than were written); 0 before the server's first timing answer, and once the
@@ -68,6 +79,7 @@ private:
 
     static void OnState(pa_stream* stream, void* userdata);                     // loop
     static void OnWrite(pa_stream* stream, std::size_t bytes, void* userdata);  // loop
+    static void OnTiming(pa_stream* stream, void* userdata);                    // loop
 
     const PulseApi* m_api;
     std::unique_ptr<pa_stream, StreamDeleter> m_stream;
@@ -78,6 +90,8 @@ private:
     std::atomic<bool> m_wasReady{false};
     std::atomic<std::int64_t> m_written{0};       // frames; loop writes
     std::atomic<std::int64_t> m_lastRequest{0};   // steady-clock nanoseconds
+    std::atomic<std::int64_t> m_lastAnswer{0};    // a timing answer; steady-clock nanoseconds
+    mutable std::int64_t m_lastAsked = 0;         // owner's thread: Lost's last timing request
     mutable std::int64_t m_heard = 0;             // owner's thread: the last Heard()
 };
 
