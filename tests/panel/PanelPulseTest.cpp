@@ -202,8 +202,83 @@ TEST_F(PulsePanel, ServerRestartedWhileRecordingWaitsAndGoesOnIntoTheSameFile)
     ExpectTonesInTurn(pcm, channels, rate, 440.0, 1000.0);
 }
 
+// The server killed and started again every few seconds through one recording: each gap is
+// waited out and told, no thread is left behind per gap, Stop pressed while waiting ends the
+// recording as usual, and the file decodes from start to end with the tone throughout. Closing
+// the window while waiting (Alt+F4, SIGTERM and the session's end all close it) keeps what was
+// recorded too.
+TEST_F(PulsePanel, RepeatedRestartsAreEachWaitedOutAndToldAndStopOrCloseWhileWaitingEndCleanly)
+{
+    MicFeeder mic(440.0, 8000);
+    const std::string path = File("night.mp3");
+    testing_support::WriteWholeFile(path, "");
+    OpenWithFile(path);
+    const std::string title = Title();
+    const auto threads = [] {
+        std::size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+            n += entry.is_directory() ? 1 : 0;
+        return n;
+    };
+
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start";
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 20000));
+    std::size_t threadsAfterFirstGap = 0;
+    constexpr int kRestarts = 4;
+    for (int gap = 0; gap < kRestarts; ++gap) {
+        ASSERT_TRUE(PulseServer::Kill());
+        ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000)) << "gap " << gap;
+        Pump(1500);
+        ASSERT_TRUE(PulseServer::Start());
+        ASSERT_TRUE(WaitForLamp(LAMP_RECORD, 10000)) << "gap " << gap;
+        const int at = m_panel->TimePanel()->GetSeconds();
+        ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= at + 2; }, 20000));
+        if (gap == 0)
+            threadsAfterFirstGap = threads();
+    }
+    EXPECT_LE(threads(), threadsAfterFirstGap) << "threads left behind by the gaps";
+    ASSERT_TRUE(PulseServer::Kill());
+    ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000));
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_STOP)) << "Stop while waiting did not end the recording";
+    EXPECT_EQ(Title(), title);
+    const auto* report = FindMessageStarting(path + "\nЗвуковой вход пропадал с 0:00:0");
+    ASSERT_NE(report, nullptr) << "the gaps were not told";
+    EXPECT_EQ(Count(report->text, "Звуковой вход пропадал"), kRestarts + 1) << report->text;
+    int channels = 0;
+    int rate = 0;
+    auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    ASSERT_GT(channels * rate, 0);
+    const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
+    // At least 1.5 s of each stretch (the time display runs by its own timer, and a killed
+    // server takes what it had not delivered yet with it).
+    EXPECT_GE(frames, static_cast<std::size_t>(rate) * 3 * (kRestarts + 1) / 2);
+    const std::size_t window = static_cast<std::size_t>(rate) / 10;
+    int quiet = 0;
+    for (std::size_t at = 2048; at + window <= frames; at += window)
+        quiet += ToneLevel(pcm, channels, rate, 440.0, at, window) > 1000.0 ? 0 : 1;
+    EXPECT_LE(quiet, 2 * (kRestarts + 1)) << "tenths of a second without the tone";
+
+    // Once more, and the window closed while waiting.
+    const std::size_t before = ReadWholeFile(path).size();
+    ASSERT_TRUE(PulseServer::Start());
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start again";
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 20000));
+    ASSERT_TRUE(PulseServer::Kill());
+    ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000));
+    ASSERT_TRUE(PulseServer::Start());  // the window closes before the next attempt sees it
+    EXPECT_EQ(m_panel->Lamp()->GetState(), LAMP_WAIT);
+    CloseFrame();
+    EXPECT_GT(ReadWholeFile(path).size(), before + 16000u);
+    pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
+    EXPECT_GE(pcm.size() / static_cast<std::size_t>(channels), frames + static_cast<std::size_t>(rate) * 3 / 2);
+}
+
 // Killed while playing: the sound stops as at the end of the file, with a message; the window
-// keeps working.
+// keeps working. Started again, Space plays; stopped while playing (the server keeps the
+// connection and answers nothing), the same message.
 TEST_F(PulsePanel, ServerKilledWhilePlayingStopsWithAMessage)
 {
     const std::string path = File("music.mp3");
@@ -221,6 +296,16 @@ TEST_F(PulsePanel, ServerKilledWhilePlayingStopsWithAMessage)
     EXPECT_EQ(FindMessage(lost)->icon, platform::MessageIcon::Stop);
     EXPECT_FALSE(m_panel->IsTimerRunning(kPlayTimerId));
     Pump(300);
+
+    ASSERT_TRUE(PulseServer::Start());
+    m_messages->Clear();
+    Thaw thaw;
+    PressKey(' ');
+    ASSERT_TRUE(WaitForLamp(LAMP_PLAY)) << "Space did not play once the server was back";
+    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 3; }, 20000));
+    ASSERT_TRUE(PulseServer::Freeze(true));
+    EXPECT_TRUE(WaitFor([&] { return FindMessage(lost) != nullptr; }, 6000)) << "a stopped server went unnoticed";
+    EXPECT_NE(m_panel->Lamp()->GetState(), LAMP_PLAY);
 }
 
 // No server at all: Enter says that the sound input cannot be opened, and nothing records.
@@ -476,78 +561,4 @@ TEST_F(PulsePanel, UnpluggingTheDefaultSourceIsToldAfterTheRecording)
     ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 3000)) << "the change was not told";
     const std::string& text = m_messages->Messages()[0].text;
     EXPECT_EQ(text.rfind(path + "\nИсточник звука сменился с 0:00:0", 0), 0u) << text;
-}
-
-// The server killed and started again every few seconds through one recording: each gap is
-// waited out and told, no thread is left behind per gap, Stop pressed while waiting ends the
-// recording as usual, and the file decodes from start to end with the tone throughout. Closing
-// the window while waiting (Alt+F4, SIGTERM and the session's end all close it) keeps what was
-// recorded too.
-TEST_F(PulsePanel, RepeatedRestartsAreEachWaitedOutAndToldAndStopOrCloseWhileWaitingEndCleanly)
-{
-    MicFeeder mic(440.0, 8000);
-    const std::string path = File("night.mp3");
-    testing_support::WriteWholeFile(path, "");
-    OpenWithFile(path);
-    const std::string title = Title();
-    const auto threads = [] {
-        std::size_t n = 0;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
-            n += entry.is_directory() ? 1 : 0;
-        return n;
-    };
-
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start";
-    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 20000));
-    std::size_t threadsAfterFirstGap = 0;
-    constexpr int kRestarts = 4;
-    for (int gap = 0; gap < kRestarts; ++gap) {
-        ASSERT_TRUE(PulseServer::Kill());
-        ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000)) << "gap " << gap;
-        Pump(1500);
-        ASSERT_TRUE(PulseServer::Start());
-        ASSERT_TRUE(WaitForLamp(LAMP_RECORD, 10000)) << "gap " << gap;
-        const int at = m_panel->TimePanel()->GetSeconds();
-        ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= at + 2; }, 20000));
-        if (gap == 0)
-            threadsAfterFirstGap = threads();
-    }
-    EXPECT_LE(threads(), threadsAfterFirstGap) << "threads left behind by the gaps";
-    ASSERT_TRUE(PulseServer::Kill());
-    ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000));
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitForLamp(LAMP_STOP)) << "Stop while waiting did not end the recording";
-    EXPECT_EQ(Title(), title);
-    const auto* report = FindMessageStarting(path + "\nЗвуковой вход пропадал с 0:00:0");
-    ASSERT_NE(report, nullptr) << "the gaps were not told";
-    EXPECT_EQ(Count(report->text, "Звуковой вход пропадал"), kRestarts + 1) << report->text;
-    int channels = 0;
-    int rate = 0;
-    auto pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
-    ASSERT_GT(channels * rate, 0);
-    const std::size_t frames = pcm.size() / static_cast<std::size_t>(channels);
-    // At least 1.5 s of each stretch (the time display runs by its own timer, and a killed
-    // server takes what it had not delivered yet with it).
-    EXPECT_GE(frames, static_cast<std::size_t>(rate) * 3 * (kRestarts + 1) / 2);
-    const std::size_t window = static_cast<std::size_t>(rate) / 10;
-    int quiet = 0;
-    for (std::size_t at = 2048; at + window <= frames; at += window)
-        quiet += ToneLevel(pcm, channels, rate, 440.0, at, window) > 1000.0 ? 0 : 1;
-    EXPECT_LE(quiet, 2 * (kRestarts + 1)) << "tenths of a second without the tone";
-
-    // Once more, and the window closed while waiting.
-    const std::size_t before = ReadWholeFile(path).size();
-    ASSERT_TRUE(PulseServer::Start());
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitForLamp(LAMP_RECORD)) << "the recording did not start again";
-    ASSERT_TRUE(WaitFor([&] { return m_panel->TimePanel()->GetSeconds() >= 2; }, 20000));
-    ASSERT_TRUE(PulseServer::Kill());
-    ASSERT_TRUE(WaitForLamp(LAMP_WAIT, 6000));
-    ASSERT_TRUE(PulseServer::Start());  // the window closes before the next attempt sees it
-    EXPECT_EQ(m_panel->Lamp()->GetState(), LAMP_WAIT);
-    CloseFrame();
-    EXPECT_GT(ReadWholeFile(path).size(), before + 16000u);
-    pcm = testing_support::DecodeWithMpg123(path, &channels, &rate);
-    EXPECT_GE(pcm.size() / static_cast<std::size_t>(channels), frames + static_cast<std::size_t>(rate) * 3 / 2);
 }
