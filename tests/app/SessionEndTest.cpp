@@ -20,6 +20,7 @@
 #include "platform/Profile.h"
 #include "platform/ProfileKeys.h"
 #include "support/PulseServer.h"
+#include "support/ToneLevel.h"
 #include "support/TempDir.h"
 #include "support/PollUntil.h"
 
@@ -162,17 +163,10 @@ protected:
     std::string m_window;
 };
 
-// Amplitude of 440 Hz in a stretch of one channel (Goertzel).
+// Amplitude of 440 Hz in a stretch of one channel.
 double ToneAmplitude(const std::vector<std::int16_t>& pcm, int channels, std::size_t from, std::size_t frames, int rate)
 {
-    const double w = 2.0 * M_PI * 440.0 / rate;
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double s0 = pcm[(from + i) * static_cast<std::size_t>(channels)] + 2.0 * std::cos(w) * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return 2.0 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2)) / static_cast<double>(frames);
+    return testing_support::ToneLevel(pcm, channels, rate, 440.0, from, frames);
 }
 
 }  // namespace

@@ -19,45 +19,16 @@
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"
 #include "support/PulseServer.h"
+#include "support/ToneLevel.h"
 #include "support/XInput.h"
 
+using testing_support::LoopWatch;
 using testing_support::PulseServer;
+using testing_support::Thaw;
+using testing_support::ToneLevel;
 using testing_support::WaitFor;
 
 namespace {
-
-// Amplitude of hz in channel 0 of the frames [from, from + frames).
-double ToneLevel(const std::vector<std::int16_t>& pcm, int channels, int rate, double hz, std::size_t from,
-                 std::size_t frames)
-{
-    const double w = 2.0 * M_PI * hz / rate;
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double s0 = pcm[(from + i) * static_cast<std::size_t>(channels)] + 2.0 * std::cos(w) * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return 2.0 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2)) /
-           static_cast<double>(frames);
-}
-
-struct Thaw {
-    ~Thaw() { PulseServer::Freeze(false); }
-};
-
-// The longest time the event loop went without running a 10 ms timer.
-class LoopWatch : public wxTimer {
-public:
-    LoopWatch() { Start(10); }
-    void Notify() override
-    {
-        const auto now = std::chrono::steady_clock::now();
-        longest = std::max(longest, now - last);
-        last = now;
-    }
-    std::chrono::steady_clock::duration longest{};
-    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
-};
 
 class PlayPulse : public PanelFixture {
 protected:

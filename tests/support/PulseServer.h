@@ -41,6 +41,11 @@ public:
     static std::string Pactl(const std::string& args);
 };
 
+// Lets a server stopped with PulseServer::Freeze continue whatever way the test ends.
+struct Thaw {
+    ~Thaw() { PulseServer::Freeze(false); }
+};
+
 // Another microphone, of a sine tone of its own (amplitude about 8000 on PulseAudio's sine
 // source, 8000 on PipeWire's test microphone), on either server: from construction until
 // Remove (as if it were unplugged) or destruction. It hands over a tenth of a second at a time

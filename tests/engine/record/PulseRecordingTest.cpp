@@ -13,6 +13,7 @@
 #include "engine/record/WaveRecorder.h"
 #include "support/MessageCapture.h"
 #include "support/PulseServer.h"
+#include "support/ToneLevel.h"
 #include "support/TempDir.h"
 #include "support/PollUntil.h"
 
@@ -36,19 +37,11 @@ TrackInfo Track(const std::string& path)
     return track;
 }
 
-// Amplitude of a frequency in a window of one channel (Goertzel), in sample units.
+// Amplitude of a frequency in a window of one channel, in sample units.
 double Amplitude(const std::vector<std::int16_t>& pcm, int channels, std::size_t from, std::size_t frames,
                  int rate, double hz)
 {
-    const double w = 2.0 * M_PI * hz / rate;
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double s0 = pcm[(from + i) * static_cast<std::size_t>(channels)] + 2.0 * std::cos(w) * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double power = s1 * s1 + s2 * s2 - 2.0 * std::cos(w) * s1 * s2;
-    return 2.0 * std::sqrt(std::max(0.0, power)) / static_cast<double>(frames);
+    return testing_support::ToneLevel(pcm, channels, rate, hz, from, frames);
 }
 
 double ToneAmplitude(const std::vector<std::int16_t>& pcm, int channels, std::size_t from,
