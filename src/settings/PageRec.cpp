@@ -236,12 +236,12 @@ void CPageRec::CreateControls()
     }
     page->FindWindow(IDC_AUTO_FREQ)->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoFreq(); });
 
-    Place(new wxStaticText(page, wxID_ANY, text("Источник звука:")), 5, 103, 55, 8);
+    Place(new wxStaticText(page, wxID_ANY, text("Источник звука:")), 5, 103, 54, 8);
     auto* sources = new wxChoice(page, IDC_SOURCE);
-    Place(sources, 60, 100, 156, 14);
+    Place(sources, 62, 100, 154, 14);
     sources->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { ShowSelectedSource(); });
     Place(new wxStaticText(page, IDC_SOURCE_NOW, wxString(), wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE),
-          60, 116, 156, 8);
+          62, 116, 154, 8);
     Place(new wxCheckBox(page, IDC_KEEP_AWAKE, text("Не давать компьютеру засыпать во время записи")), 5, 128, 211, 10);
     m_handsFree.CreateControls(page, 142, [this](wxWindow* c, int x, int y, int w, int h) { Place(c, x, y, w, h); });
     // The list follows the server while the page exists, and only then.

@@ -28,7 +28,7 @@ public:
     // The dialog template the page is built on, its tab caption and its size in dialog units.
     int TemplateId() const { return m_templateId; }
     const wxString& Caption() const { return m_caption; }
-    static wxSize TemplateSize() { return wxSize(221, 228); }
+    static wxSize TemplateSize() { return wxSize(221, 243); }
 
     bool HasWindow() const { return m_window != nullptr; }
     // The page window during an opening of the sheet once the page was shown; else nullptr.
