@@ -18,6 +18,7 @@
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
 #include "panel/WindowTitle.h"
+#include "platform/FormatFixed.h"
 #include "platform/LoginSleepInhibitor.h"
 #include "platform/MessageBox.h"
 #include "platform/SoundServer.h"
@@ -37,17 +38,21 @@ constexpr const char* kNoInputDevice =
     "Не могу открыть звуковой вход: нет устройства записи или звуковой сервер недоступен.";
 constexpr const char* kFormatRefused = "Звуковой вход не принимает выбранный формат записи.";
 
-// "…: пропусков 3, всего около 1,2 с." with the Russian decimal comma.
-std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
+// Seconds with one decimal and the Russian decimal comma ("1,2"), whatever the process's locale.
+std::string RussianSeconds(double seconds)
 {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", dropped.seconds);
-    std::string text = seconds;
+    std::string text = platform::FormatFixed(seconds, 1, 1);
     for (char& c : text)
         if (c == '.')
             c = ',';
+    return text;
+}
+
+// "…: пропусков 3, всего около 1,2 с."
+std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
+{
     return "Часть звука не записана (компьютер не успевал): пропусков " + std::to_string(dropped.gaps) +
-           ", всего около " + text + " с.\n";
+           ", всего около " + RussianSeconds(dropped.seconds) + " с.\n";
 }
 
 // "Источник звука сменился с 0:01:05 записи: «Микрофон».\n"
@@ -60,14 +65,8 @@ std::string SwitchSentence(const InputSwitch& change)
 // "Звуковой вход пропадал с 0:00:03 записи на 5,2 с.\n"
 std::string OutageSentence(const CWaveRecorder::InputOutage& outage)
 {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", outage.wallSeconds);
-    std::string text = seconds;
-    for (char& c : text)
-        if (c == '.')
-            c = ',';
-    return "Звуковой вход пропадал с " + FormatTime(static_cast<int>(outage.atSeconds)) + " записи на " + text +
-           " с.\n";
+    return "Звуковой вход пропадал с " + FormatTime(static_cast<int>(outage.atSeconds)) + " записи на " +
+           RussianSeconds(outage.wallSeconds) + " с.\n";
 }
 
 // A chosen source that is not there when Record is pressed; a very long stored name is cut
