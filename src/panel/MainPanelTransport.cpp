@@ -56,7 +56,7 @@ std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
 }
 
 // "Источник звука сменился с 0:01:05 записи: «Микрофон».\n"
-std::string SwitchSentence(const InputSwitch& change)
+std::string SwitchSentence(const CWaveRecorder::RecordedSwitch& change)
 {
     return "Источник звука сменился с " + FormatTime(static_cast<int>(change.seconds)) + " записи: «" +
            CPageRec::SourceLabel(change.source) + "».\n";
@@ -346,7 +346,7 @@ void CMainPanel::EndRecording()
                          path.c_str(), outage.atSeconds, outage.wallSeconds);
             report += OutageSentence(outage);
         }
-        for (const InputSwitch& change : dropped.switches)
+        for (const CWaveRecorder::RecordedSwitch& change : dropped.switches)
             report += SwitchSentence(change);
         platform::ShowMessage(platform::FormatFileMessage(path, report), platform::MessageIcon::Information);
     }

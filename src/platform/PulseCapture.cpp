@@ -170,8 +170,7 @@ std::vector<PulseCapture::Switch> PulseCapture::Switches() const
     std::vector<Switch> switches;
     const std::size_t count = m_switchCount.load(std::memory_order_acquire);
     for (std::size_t i = 0; i < count; ++i)
-        switches.push_back(Switch{m_switches[i].name.data(),
-                                  m_rate ? static_cast<double>(m_switches[i].frames) / m_rate : 0.0});
+        switches.push_back(Switch{m_switches[i].name.data(), m_switches[i].frames});
     return switches;
 }
 

@@ -40,10 +40,10 @@ public:
         SourceMissing,  // the named source does not exist
         Failed,         // refused, or the connection broke
     };
-    // The stream went over to another source: its name, and the seconds recorded before.
+    // The stream went over to another source: its name, and the frames delivered before.
     struct Switch {
         std::string source;
-        double seconds = 0;
+        std::uint64_t frames = 0;
     };
     static constexpr std::size_t kMaxSwitches = 32;
 

@@ -14,11 +14,20 @@
 
 #include "engine/record/WaveFormat.h"
 
-// The device went over to another source while it recorded: the source's name, and the seconds
-// of sound it had delivered before.
+// Positions on a device's own timeline are counted in frames of the opened format that the
+// device delivered to its sink before the event, from Open.
+
+// The device went over to another source while it recorded: the source's name, and where.
 struct InputSwitch {
     std::string source;
-    double seconds = 0;
+    std::uint64_t atFrame = 0;
+};
+
+// Input the device itself could not hand over (the sound server dropped it, or the stream came
+// with a hole): where it fell and how many frames were lost there.
+struct InputDrop {
+    std::uint64_t atFrame = 0;
+    std::uint64_t frames = 0;
 };
 
 class IAudioInputDevice {
@@ -49,10 +58,8 @@ public:
     virtual bool FormatRefused() const { return false; }
     // True when the last opening failed because the chosen source does not exist.
     virtual bool SourceMissing() const { return false; }
-    // Input the device itself had to drop (the sound server could not hand it over in time):
-    // separate runs, and bytes in the opened format. Owner's thread, also after Close.
-    virtual std::uint64_t DroppedRuns() const { return 0; }
-    virtual std::uint64_t DroppedBytes() const { return 0; }
+    // Every run of input the device itself had to drop, in order. Owner's thread, also after Close.
+    virtual std::vector<InputDrop> Drops() const { return {}; }
     // Every change of source while recording, in order. Owner's thread, also after Close.
     virtual std::vector<InputSwitch> Switches() const { return {}; }
     // The name of the source the opened device records from now; empty when not known.

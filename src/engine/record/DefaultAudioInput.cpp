@@ -162,16 +162,15 @@ bool CDefaultAudioInput::Lost() const
     return m_capture->Lost() || m_clock->Behind(Now(), kStallLimit);
 }
 
-std::uint64_t CDefaultAudioInput::DroppedRuns() const
-{
-    return m_capture ? m_capture->Overflows() : 0;
-}
-
-std::uint64_t CDefaultAudioInput::DroppedBytes() const
+std::vector<InputDrop> CDefaultAudioInput::Drops() const
 {
     // The server does not tell how much it dropped: each overflow counts as one fragment
     // (a tenth of a second), what the server keeps ready for one delivery.
-    return DroppedRuns() * (m_format.avgBytesPerSec / 10);
+    std::vector<InputDrop> drops;
+    if (m_capture)
+        for (std::uint64_t i = 0; i < m_capture->Overflows(); ++i)
+            drops.push_back(InputDrop{m_capture->Frames(), m_format.samplesPerSec / 10});
+    return drops;
 }
 
 std::vector<InputSwitch> CDefaultAudioInput::Switches() const
@@ -179,7 +178,7 @@ std::vector<InputSwitch> CDefaultAudioInput::Switches() const
     std::vector<InputSwitch> switches;
     if (m_capture)
         for (const auto& s : m_capture->Switches())
-            switches.push_back(InputSwitch{s.source, s.seconds});
+            switches.push_back(InputSwitch{s.source, s.frames});
     return switches;
 }
 

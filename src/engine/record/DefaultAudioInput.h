@@ -44,8 +44,7 @@ public:
     bool Lost() const override;
     bool FormatRefused() const override { return m_formatRefused; }
     bool SourceMissing() const override { return m_sourceMissing; }
-    std::uint64_t DroppedRuns() const override;
-    std::uint64_t DroppedBytes() const override;
+    std::vector<InputDrop> Drops() const override;
     std::vector<InputSwitch> Switches() const override;
     std::string SourceName() const override;
 

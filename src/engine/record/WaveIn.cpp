@@ -37,6 +37,7 @@ bool CWaveIn::Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Call
     if (m_open || !m_device)
         return false;
     m_callback = std::move(callback);
+    m_frameBytes = format.blockAlign;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_closing = false;

@@ -55,10 +55,18 @@ public:
     std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
     // Runs of dropped data between data that found a buffer, and the bytes dropped in all;
     // with what the device itself had to drop.
-    std::uint64_t Gaps() const { return m_gaps.load(std::memory_order_relaxed) + (m_device ? m_device->DroppedRuns() : 0); }
+    std::uint64_t Gaps() const
+    {
+        return m_gaps.load(std::memory_order_relaxed) + (m_device ? m_device->Drops().size() : 0);
+    }
+    // Bytes dropped, in the opened format.
     std::uint64_t DroppedBytes() const
     {
-        return m_droppedBytes.load(std::memory_order_relaxed) + (m_device ? m_device->DroppedBytes() : 0);
+        std::uint64_t bytes = m_droppedBytes.load(std::memory_order_relaxed);
+        if (m_device)
+            for (const InputDrop& drop : m_device->Drops())
+                bytes += drop.frames * m_frameBytes;
+        return bytes;
     }
     std::vector<InputSwitch> Switches() const { return m_device ? m_device->Switches() : std::vector<InputSwitch>{}; }
     std::string SourceName() const { return m_device ? m_device->SourceName() : std::string(); }
@@ -92,6 +100,7 @@ private:
     Ring m_filled;   // waiting for the callback
     bool m_closing = false;
     bool m_open = false;
+    std::size_t m_frameBytes = 0;
     std::thread m_delivery;
     std::atomic<std::uint64_t> m_overruns{0};
     std::atomic<std::uint64_t> m_gaps{0};

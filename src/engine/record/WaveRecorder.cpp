@@ -261,9 +261,11 @@ void CWaveRecorder::AddInputCounts(DroppedInput& dropped) const
     dropped.gaps += m_waveIn->Gaps();
     if (m_format.avgBytesPerSec > 0)
         dropped.seconds += static_cast<double>(m_waveIn->DroppedBytes()) / m_format.avgBytesPerSec;
-    for (InputSwitch change : m_waveIn->Switches()) {
-        change.seconds += m_inputStartSeconds;
-        dropped.switches.push_back(change);
+    for (const InputSwitch& change : m_waveIn->Switches()) {
+        const double seconds = m_format.samplesPerSec
+                                   ? static_cast<double>(change.atFrame) / m_format.samplesPerSec
+                                   : 0.0;
+        dropped.switches.push_back(RecordedSwitch{change.source, seconds + m_inputStartSeconds});
     }
 }
 

@@ -83,10 +83,15 @@ public:
         double atSeconds = 0;
         double wallSeconds = 0;
     };
+    // A change of source, at a recording time in seconds.
+    struct RecordedSwitch {
+        std::string source;
+        double seconds = 0;
+    };
     struct DroppedInput {
         std::uint64_t gaps = 0;
         double seconds = 0;
-        std::vector<InputSwitch> switches;
+        std::vector<RecordedSwitch> switches;
         std::vector<InputOutage> outages;
     };
     // How often a lost input is tried again.

@@ -26,8 +26,7 @@ struct FakeDeviceState {
     IAudioInputDevice::OpenProgress progress = IAudioInputDevice::OpenProgress::Open;
     bool sourceMissing = false;
     bool lost = false;  // the started device is gone
-    std::uint64_t droppedRuns = 0;
-    std::uint64_t droppedBytes = 0;
+    std::vector<InputDrop> drops;
     std::vector<InputSwitch> switches;
 
     // Delivers bytes while the device runs; false when it does not.
@@ -93,8 +92,7 @@ public:
         std::lock_guard<std::mutex> lock(m_state->mutex);
         return m_state->started && m_state->lost;
     }
-    std::uint64_t DroppedRuns() const override { return m_state->droppedRuns; }
-    std::uint64_t DroppedBytes() const override { return m_state->droppedBytes; }
+    std::vector<InputDrop> Drops() const override { return m_state->drops; }
     std::vector<InputSwitch> Switches() const override { return m_state->switches; }
 
 private:

@@ -264,9 +264,9 @@ TEST(WaveRecorder, TheInputsOwnDropsAndSourceChangesAreReported)
     const std::string path = dir.File("f.mp3");
     WriteWholeFile(path, "");
     Rig rig;
-    rig.device->droppedRuns = 2;
-    rig.device->droppedBytes = 2 * 2205;  // two tenths of a second of 11025 Hz mono
-    rig.device->switches = {InputSwitch{"usb_mic", 3.0}};
+    // two tenths of a second of 11025 Hz mono, in two runs
+    rig.device->drops = {InputDrop{1000, 1102}, InputDrop{5000, 1103}};
+    rig.device->switches = {InputSwitch{"usb_mic", 3 * 11025}};
     CWaveRecorder recorder(rig.Options());
     ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
     ASSERT_TRUE(recorder.Start());
