@@ -1,10 +1,14 @@
 #include "app/RecorderApp.h"
 
+#include <chrono>
+#include <cstdio>
+
 #include <wx/log.h>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "app/ShutdownWatch.h"
+#include "engine/record/PendingWrites.h"
 #include "panel/MainPanel.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
@@ -72,6 +76,11 @@ void CRecorderApp::SetStartupFile(const std::string& path) { g_startupFile = pat
 int CRecorderApp::OnExit()
 {
     m_shutdown.reset();
+    // The window is gone; a recording's writer may still be putting its last data on the disk.
+    // It is given two seconds once everything is written; a disk that takes longer is left to
+    // the system, which keeps what was written.
+    if (!CPendingWrites::Get().WaitAll(std::chrono::seconds(2)))
+        std::fprintf(stderr, "dravellin-recorder: the last recording was still being synced to the disk at exit\n");
     return wxApp::OnExit();
 }
 

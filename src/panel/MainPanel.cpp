@@ -16,6 +16,7 @@
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
 #include "engine/record/KeepBeforeInput.h"
+#include "engine/record/PendingWrites.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/VendorLinks.h"
 #include "platform/DesktopLauncher.h"
@@ -48,6 +49,7 @@ CMainPanel::CMainPanel()
       m_startTimer(this, kStartTimerId),
       m_scheduleTimer(this, kScheduleTimerId),
       m_keepTimer(this, kKeepTimerId),
+      m_saveTimer(this, kSaveTimerId),
       m_clock(std::make_shared<CClock>()),
       m_schedule(std::make_unique<CRecordTimer>(*m_clock))
 {
@@ -60,13 +62,17 @@ CMainPanel::~CMainPanel()
     m_meterTimer.Stop();
     m_startTimer.Stop();
     m_scheduleTimer.Stop();
+    m_saveTimer.Stop();
     CloseKeepBefore();
-    // A player is destroyed first; otherwise a recorder, whose destruction stops the capture and
-    // closes the file.
+    // A player is destroyed first; otherwise a recorder is stopped (everything captured is
+    // written) and its writer left to finish on its own threads: the program's end gives it
+    // a little time to put the file on the disk.
     if (m_mp3Player)
         DestroyPlayer();
-    else
-        m_recorder.reset();
+    if (m_recorder) {
+        m_recorder->Stop();
+        CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
+    }
 }
 
 bool CMainPanel::Create(wxWindow* parent)
@@ -354,6 +360,7 @@ void CMainPanel::OnTimerEvent(wxTimerEvent& event)
     case kStartTimerId: OnStartTick(); break;
     case kScheduleTimerId: OnScheduleTick(); break;
     case kKeepTimerId: OnKeepTick(); break;
+    case kSaveTimerId: OnSaveTick(); break;
     default: event.Skip(); break;
     }
 }

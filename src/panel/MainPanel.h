@@ -27,6 +27,10 @@
 class CMp3Player;
 class CWaveRecorder;
 class CKeepBeforeInput;
+struct KeptInput;
+namespace platform {
+class FileSync;
+}
 class CStatusLamp;
 class CTimePanel;
 class CInfoPanel;
@@ -51,6 +55,9 @@ public:
     void SetStartupFile(const std::string& path) { m_startupFile = path; }
     // The clock the recording timer follows (the system's by default). Call before Create.
     void SetClock(std::shared_ptr<CClock> clock);
+    // What puts recordings on the disk (the real syncs by default); tests slow it down or make
+    // it fail. Applies from the next recording.
+    void SetFileSync(std::shared_ptr<platform::FileSync> sync) { m_fileSync = std::move(sync); }
 
     // The transport commands (also reached through the command table).
     void OnRecord();
@@ -125,9 +132,17 @@ private:
     void EnableMenuItem(int id, bool enable);
     void ApplyAlwaysOnTop(bool onTop);
     void DestroyPlayer();
-    // The stop command without its reload: stops the recorder (everything captured is written),
-    // puts buttons, lamp, menu and timers back and tells about dropped input.
+    // The stop command without its reload: stops the recorder (everything captured is then
+    // written and synced without the window waiting), puts buttons, lamp, menu and timers back
+    // and tells about dropped input.
     void EndRecording();
+    // Follows a stopped recorder until its writer has finished: loads the file if that waits
+    // for it, and tells when the last sync failed.
+    void FollowSaving(std::shared_ptr<CWaveRecorder> stopped);
+    // Loads the file once the stopped recording has written everything (at once, nearly
+    // always); otherwise says it is saving and loads it on a later tick.
+    void LoadWhenWritten();
+    void OnSaveTick();
     // A recording that cannot go on (the file takes no more audio, or the sound input went
     // away): stop as the stop command does, so everything captured is written and the file ends
     // on a whole frame, show the sentence for the file with the stop icon, and reload the file.
@@ -176,8 +191,8 @@ private:
     void UpdateKeepBefore();
     void OnKeepTick();
     void CloseKeepBefore();
-    // Closes the kept input and gives what it held (none when it was not capturing).
-    std::shared_ptr<const std::vector<std::int16_t>> TakeKeepBefore();
+    // Gives the kept input (as it runs) and what it held, to the recording about to start.
+    std::shared_ptr<KeptInput> TakeKeepBefore();
     // The lamp's words while the input is kept open.
     std::string KeepBeforeNote() const;
     // The lamp's words while a timer is armed.
@@ -203,6 +218,12 @@ private:
     CRecordFile m_recordFile;
     std::unique_ptr<CMp3Player> m_mp3Player;
     std::unique_ptr<CWaveRecorder> m_recorder;
+    // The last stopped recorder, followed until its writer has finished.
+    std::shared_ptr<CWaveRecorder> m_saving;
+    bool m_savingFailureTold = false;
+    // The file is loaded once the stopped recording has written it.
+    bool m_reloadPending = false;
+    std::shared_ptr<platform::FileSync> m_fileSync;
     // Held from Record until the recording ends, when the Record page asks for it.
     std::unique_ptr<platform::SleepInhibitor> m_sleepInhibitor;
     // The panel shows that the recording waits for its lost input.
@@ -229,14 +250,17 @@ private:
     wxTimer m_scheduleTimer;
     // Polls the input kept open before Record while it opens and runs.
     wxTimer m_keepTimer;
+    // Follows a stopped recording's writer.
+    wxTimer m_saveTimer;
     std::shared_ptr<CClock> m_clock;
     std::unique_ptr<CRecordTimer> m_schedule;
     // What ShowTimerInTitle last put after the title.
     std::string m_titleSuffix;
     // The recording under way has voice activation.
     bool m_voiceActivated = false;
-    // The input kept open before Record.
+    // The input kept open before Record, and the source it was opened on.
     std::unique_ptr<CKeepBeforeInput> m_keeper;
+    std::string m_keeperSource;
     // Where playback stood when Record was pressed, for a recording that cannot start.
     float m_positionBeforeRecord = 0.0f;
     bool m_alwaysOnTop = false;
@@ -255,3 +279,5 @@ inline constexpr int kStartTimerId = 6;
 inline constexpr int kScheduleTimerId = 7;
 // Polls the input kept open before Record.
 inline constexpr int kKeepTimerId = 8;
+// Follows a stopped recording until its file is written and closed.
+inline constexpr int kSaveTimerId = 9;

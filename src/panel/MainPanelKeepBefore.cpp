@@ -1,5 +1,6 @@
 // Keeping the seconds before Record: while a file is loaded and nothing plays or records, the
-// sound input stays open and its last seconds are held in memory; Record writes them first.
+// sound input stays open and its last seconds are held in memory; Record takes the input over
+// as it runs and writes them first.
 
 #include "controls/StatusLamp.h"
 #include "engine/play/Mp3Player.h"
@@ -11,15 +12,19 @@
 void CMainPanel::UpdateKeepBefore()
 {
     const int seconds = m_settings.RecordPage().HandsFree().KeepBefore();
+    const std::string source = m_settings.RecordPage().GetSource();
     const bool wanted = seconds > 0 && m_mp3Player && !m_mp3Player->IsPlaying() && !m_recorder;
-    if (m_keeper && (!wanted || m_keeper->Seconds() != seconds ||
+    // Another length, format or source: a new input, so that Record never begins with sound of
+    // the source that was chosen before.
+    if (m_keeper && (!wanted || m_keeper->Seconds() != seconds || m_keeperSource != source ||
                      m_keeper->SampleRate() != static_cast<int>(m_trackInfo.sampleRate) ||
                      m_keeper->Channels() != static_cast<int>(m_trackInfo.channels)))
         CloseKeepBefore();
     if (wanted && !m_keeper) {
         m_keeper = std::make_unique<CKeepBeforeInput>(
-            [source = m_settings.RecordPage().GetSource()] { return std::make_unique<CDefaultAudioInput>(source); },
+            [source] { return std::make_unique<CDefaultAudioInput>(source); },
             static_cast<int>(m_trackInfo.sampleRate), static_cast<int>(m_trackInfo.channels), seconds);
+        m_keeperSource = source;
         if (m_keeper->Open())
             m_keepTimer.Start(100);
         else
@@ -30,6 +35,7 @@ void CMainPanel::UpdateKeepBefore()
 
 void CMainPanel::OnKeepTick()
 {
+    // A lost input is opened again about once a second, as a recording's is.
     if (m_keeper && m_keeper->Poll())
         return;
     CloseKeepBefore();
@@ -42,13 +48,11 @@ void CMainPanel::CloseKeepBefore()
     m_keeper.reset();
 }
 
-std::shared_ptr<const std::vector<std::int16_t>> CMainPanel::TakeKeepBefore()
+std::shared_ptr<KeptInput> CMainPanel::TakeKeepBefore()
 {
-    if (!m_keeper || !m_keeper->IsCapturing()) {
-        CloseKeepBefore();
+    if (!m_keeper)
         return nullptr;
-    }
-    auto kept = std::make_shared<const std::vector<std::int16_t>>(m_keeper->Take());
+    std::shared_ptr<KeptInput> kept = m_keeper->Release();
     CloseKeepBefore();
     return kept;
 }

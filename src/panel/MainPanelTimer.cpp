@@ -24,6 +24,10 @@ void CMainPanel::OnTimerCommand()
     const TimerPlan* armed = m_schedule->IsArmed() ? &m_schedule->Plan() : nullptr;
     CTimerDialog dialog(this, *m_clock, armed);
     const int result = dialog.ShowModal();
+    // The timer started its recording while the dialog was open: that recording keeps the plan
+    // it started with (its stop included); the dialog's answer is for a timer not yet started.
+    if (m_recorder || m_schedule->IsRunning())
+        return;
     if (result == wxID_OK)
         m_schedule->Arm(dialog.Plan());
     else if (result == kTimerDisarm)

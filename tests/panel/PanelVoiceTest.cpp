@@ -206,18 +206,21 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
     EXPECT_NEAR(end - (tones[1].start + tones[1].length), 2.0, 3 * frame);
 }
 
-TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingAndTurningItOffClosesTheInput)
+// Record takes the kept input over as it runs: the recording is the input's sound from the
+// oldest kept second on, with nothing lost or doubled where the kept seconds end.
+TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingSeamlesslyAndTurningItOffClosesTheInput)
 {
     WriteSetting(kLoader, 1);
     WriteSetting(kLastFile, File("old.mp3"));
-    // Heard before Record: 1.5 s of 440 Hz, then quiet. The recording's own input: 1000 Hz.
-    std::vector<std::int16_t> before, after;
-    Append(before, 1.5, 440);
-    Append(before, 60.0, 0);
-    Append(after, 60.0, 1000);
-    WriteRaw(File("before.raw"), before);
-    WriteRaw(File("after.raw"), after);
-    setenv("SDL_DISKAUDIOFILEIN", File("before.raw").c_str(), 1);
+    // The input: 1.5 s of 440 Hz, quiet, then 1000 Hz from 4 s on. Record is pressed about
+    // 3.5 s after the input opened, so the join lies in the quiet part; whatever it lost or
+    // doubled would move the second tone against the first.
+    std::vector<std::int16_t> input;
+    Append(input, 1.5, 440);
+    Append(input, 2.5, 0);
+    Append(input, 60.0, 1000);
+    WriteRaw(File("input.raw"), input);
+    setenv("SDL_DISKAUDIOFILEIN", File("input.raw").c_str(), 1);
     OpenFrame();
     ExpectState(State::Stopped);
     EXPECT_EQ(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos);
@@ -243,27 +246,25 @@ TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingAndTurningItOffClosesTh
         << m_panel->Lamp()->Description();
     Pump(3000);
 
-    setenv("SDL_DISKAUDIOFILEIN", File("after.raw").c_str(), 1);
     PressKey(WXK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() != nullptr && m_panel->Recorder()->IsCapturing(); }, 5000));
-    const int chunkSamples = m_panel->Recorder()->SampleCount();
-    Pump(2000);
+    Pump(2500);
     PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() == nullptr; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() == nullptr && m_panel->Player() != nullptr; }, 5000));
     // Stopped with a file loaded: the input is open again.
     EXPECT_NE(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos);
 
     const auto decoded = record_test::DecodeMp3(ReadSetting(kLastFile));
     ASSERT_TRUE(decoded.ok);
     const std::vector<Segment> tones = ToneSegments(decoded);
-    ASSERT_GE(tones.size(), 2u);
-    const double frame = static_cast<double>(chunkSamples) / kRate;
-    // The tone heard before Record opens the file (its oldest part chunk left out), whole.
+    ASSERT_EQ(tones.size(), 2u);
+    // The file begins with the input's first kept sound, and the second tone lies 4 s after
+    // the first, as in the input, to within the envelope's 5 ms steps.
     EXPECT_NEAR(tones[0].hz, 440, 20);
-    EXPECT_LT(tones[0].start, frame + 0.01);
-    EXPECT_NEAR(tones[0].length, 1.5, frame);
+    EXPECT_NEAR(tones[0].start, 0.0, 0.011);
+    EXPECT_NEAR(tones[0].length, 1.5, 0.011);
     EXPECT_NEAR(tones[1].hz, 1000, 40);
-    EXPECT_GT(tones[1].start, tones[0].start + tones[0].length);
+    EXPECT_NEAR(tones[1].start - tones[0].start, 4.0, 0.011);
 
     // Off: the input closes at once.
     setKeeping(false);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "engine/record/PreRollRing.h"
 
-constexpr std::size_t kBufferCount = 20;  // two seconds of tenths
+namespace {
 
 WaveFormat PcmFormat(int sampleRate, int channels)
 {
@@ -21,90 +21,53 @@ WaveFormat PcmFormat(int sampleRate, int channels)
 
 }  // namespace
 
-CKeepBeforeInput::CKeepBeforeInput(std::function<std::unique_ptr<IAudioInputDevice>()> makeDevice, int sampleRate,
-                                   int channels, int seconds)
-    : m_makeDevice(std::move(makeDevice)),
-      m_format(PcmFormat(sampleRate, channels)),
-      m_seconds(std::clamp(seconds, 1, 30)),
-      m_chunkFrames(std::max<std::uint32_t>(1, static_cast<std::uint32_t>(sampleRate) / 10)),
-      m_ring(static_cast<std::size_t>(m_seconds) * 10, m_chunkFrames * static_cast<std::uint32_t>(channels))
+CKeepBeforeInput::CKeepBeforeInput(CCaptureInput::MakeDevice makeDevice, int sampleRate, int channels, int seconds)
+    : m_format(PcmFormat(sampleRate, channels)), m_seconds(std::clamp(seconds, 1, 30))
 {
-    const std::size_t samples = static_cast<std::size_t>(m_chunkFrames) * m_format.channels;
-    m_headers.assign(kBufferCount, WaveHeader{});
-    m_blocks.resize(kBufferCount);
-    for (std::size_t i = 0; i < kBufferCount; ++i) {
-        m_blocks[i] = std::make_unique<std::int16_t[]>(samples);
-        m_headers[i].data = m_blocks[i].get();
-        m_headers[i].bufferLength = static_cast<std::uint32_t>(samples * 2);
-        m_headers[i].user = this;
-    }
+    // The recording's own buffers, so that it can take them over as they are.
+    const std::uint32_t bufferFrames = CWaveRecorder::BufferFramesFor(m_format.samplesPerSec);
+    m_ring = std::make_shared<CPreRollRing>(
+        static_cast<std::size_t>((static_cast<std::uint64_t>(m_seconds) * m_format.samplesPerSec + bufferFrames - 1) /
+                                 bufferFrames),
+        static_cast<std::size_t>(bufferFrames) * m_format.channels);
+    m_input = std::make_unique<CCaptureInput>(std::move(makeDevice), m_format, bufferFrames,
+                                              CWaveRecorder::kQueueMilliseconds);
 }
 
-CKeepBeforeInput::~CKeepBeforeInput()
-{
-    m_capturing = false;
-    if (m_waveIn)
-        m_waveIn->Close();
-}
+CKeepBeforeInput::~CKeepBeforeInput() = default;
 
 bool CKeepBeforeInput::Open()
 {
-    m_waveIn = std::make_unique<CWaveIn>(m_makeDevice(), m_headers.size());
-    if (!m_waveIn->Open(m_format, m_chunkFrames, [this](WaveHeader& h) { OnBuffer(h); })) {
-        m_failed = true;
+    if (!m_input)
         return false;
-    }
-    for (auto& header : m_headers)
-        if (!m_waveIn->AddBuffer(header)) {
-            m_failed = true;
-            return false;
-        }
-    return Poll();
+    CPreRollRing* ring = m_ring.get();
+    const CCaptureInput::Progress progress = m_input->Begin([ring](WaveHeader& header) {
+        if (header.bytesRecorded == header.bufferLength)
+            ring->Push(header.data);
+    });
+    m_failed = progress == CCaptureInput::Progress::Failed;
+    return !m_failed;
 }
 
 bool CKeepBeforeInput::Poll()
 {
-    if (m_failed || !m_waveIn)
+    if (m_failed || !m_input)
         return false;
-    if (m_capturing.load())
-        return !m_waveIn->DeviceLost();
-    switch (m_waveIn->DeviceProgress()) {
-    case IAudioInputDevice::OpenProgress::Opening:
-        return true;
-    case IAudioInputDevice::OpenProgress::Failed:
-        m_failed = true;
-        return false;
-    case IAudioInputDevice::OpenProgress::Open:
-        break;
+    if (!m_input->IsCapturing()) {
+        m_failed = m_input->Poll() == CCaptureInput::Progress::Failed;
+        return !m_failed;
     }
-    m_capturing = true;
-    if (!m_waveIn->Start()) {
-        m_capturing = false;
-        m_failed = true;
-    }
-    return !m_failed;
+    m_input->Follow();
+    return true;
 }
 
-void CKeepBeforeInput::OnBuffer(WaveHeader& header)
+std::shared_ptr<KeptInput> CKeepBeforeInput::Release()
 {
-    header.flags = 0;
-    if (header.bytesRecorded == header.bufferLength)
-        m_ring.Push(header.data);
-    if (m_capturing.load(std::memory_order_acquire))
-        m_waveIn->AddBuffer(header);
-}
-
-std::vector<std::int16_t> CKeepBeforeInput::Take()
-{
-    m_capturing = false;
-    if (m_waveIn)
-        m_waveIn->Close();
-    m_waveIn.reset();
-    const std::size_t chunkSamples = static_cast<std::size_t>(m_chunkFrames) * m_format.channels;
-    std::vector<std::int16_t> kept;
-    kept.reserve(m_ring.Size() * chunkSamples);
-    for (std::size_t i = 0; i < m_ring.Size(); ++i)
-        kept.insert(kept.end(), m_ring.At(i), m_ring.At(i) + chunkSamples);
-    m_ring.Clear();
+    auto kept = std::make_shared<KeptInput>();
+    kept->format = m_format;
+    if (IsCapturing())
+        kept->input = std::move(m_input);
+    m_input.reset();  // waits for its delivery thread: the ring is complete and still
+    kept->ring = std::move(m_ring);
     return kept;
 }

@@ -1,57 +1,54 @@
 #pragma once
 // Keeps the sound input open while nothing is recorded or played, holding its last seconds in
 // memory only (a ring allocated once, never written anywhere), so that Record can begin with
-// what was said just before it was pressed.
+// what was said just before it was pressed. A lost input is waited for and opened again, as a
+// recording's is.
 //
-// Threads: the user-interface thread opens it, polls it until the input is open (Poll, from a
-// timer; it never waits on the sound server), takes the kept sound and destroys it. The
-// capture's delivery thread copies each filled buffer into the ring. Take closes the input
-// first, which joins the delivery thread, so the ring is read by one thread at a time.
+// Record takes the input over as it runs (Release): the recording's delivery thread writes what
+// the ring holds and goes on with the very next buffer, so nothing is lost or doubled at the
+// join.
+//
+// Threads: the user-interface thread opens it, polls it (from a timer; it never waits on the
+// sound server), releases and destroys it. The input's delivery thread copies each filled
+// buffer into the ring; the ring is read only by whoever takes over that thread's work, or once
+// it has ended.
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <vector>
 
-#include "engine/record/AudioInputDevice.h"
-#include "engine/record/PreRollRing.h"
-#include "engine/record/WaveFormat.h"
-#include "engine/record/WaveIn.h"
+#include "engine/record/CaptureInput.h"
+#include "engine/record/WaveRecorder.h"
+
+class CPreRollRing;
 
 class CKeepBeforeInput {
 public:
-    // seconds (1..30) of 16-bit input at rate and channels, from the device makeDevice makes.
-    CKeepBeforeInput(std::function<std::unique_ptr<IAudioInputDevice>()> makeDevice, int sampleRate, int channels,
-                     int seconds);
+    // seconds (1..30) of 16-bit input at rate and channels, from the devices makeDevice makes.
+    CKeepBeforeInput(CCaptureInput::MakeDevice makeDevice, int sampleRate, int channels, int seconds);
     ~CKeepBeforeInput();
     CKeepBeforeInput(const CKeepBeforeInput&) = delete;
     CKeepBeforeInput& operator=(const CKeepBeforeInput&) = delete;
 
     // Opens the input, or begins to; false when it cannot be opened at all.
     bool Open();
-    // Starts capture once the input is open. False once the input has failed or is lost: the
-    // owner may drop this object and try again later.
+    // Starts capture once the input is open, and follows it when it is lost (it is opened again
+    // about once a second). False once it could not be opened: the owner may drop this object
+    // and try again later.
     bool Poll();
-    bool IsCapturing() const { return m_capturing.load(std::memory_order_acquire); }
+    // The input runs and its seconds are being kept.
+    bool IsCapturing() const { return m_input && m_input->IsCapturing() && !m_input->Waiting(); }
     int SampleRate() const { return static_cast<int>(m_format.samplesPerSec); }
     int Channels() const { return m_format.channels; }
     int Seconds() const { return m_seconds; }
 
-    // Closes the input and gives what it kept, oldest first, interleaved.
-    std::vector<std::int16_t> Take();
+    // Gives what was kept to a recording: the input itself when it runs, else (its input closed
+    // first) only the seconds it kept. Nothing is left here afterwards.
+    std::shared_ptr<KeptInput> Release();
 
 private:
-    void OnBuffer(WaveHeader& header);  // delivery thread
-
-    std::function<std::unique_ptr<IAudioInputDevice>()> m_makeDevice;
     WaveFormat m_format;
     int m_seconds;
-    std::uint32_t m_chunkFrames;
-    CPreRollRing m_ring;
-    std::vector<WaveHeader> m_headers;
-    std::vector<std::unique_ptr<std::int16_t[]>> m_blocks;
-    std::unique_ptr<CWaveIn> m_waveIn;
-    std::atomic<bool> m_capturing{false};
+    std::shared_ptr<CPreRollRing> m_ring;
+    std::unique_ptr<CCaptureInput> m_input;
     bool m_failed = false;
 };

@@ -158,29 +158,22 @@ bool CMp3Writer::EncodeAndWrite(const std::int16_t* samples, std::uint32_t /*byt
         return false;  // the chunk is lost; the stream goes on
     if (produced > m_outBufferSize)
         produced = m_outBufferSize;
-    if (produced > 0 && m_folderPending) {
-        m_folderPending = false;
-        m_sync->FolderOf(m_path);
-    }
     if (!WriteAll(m_outBuffer.get(), produced))
         return false;
-    const auto now = std::chrono::steady_clock::now();
-    if (produced > 0 && !m_unsynced) {
-        m_unsynced = true;
-        m_unsyncedSince = now;
-    }
-    if (m_unsynced && now - m_unsyncedSince >= kSyncInterval)
-        SyncNow();
+    if (produced > 0)
+        m_syncer->Written();
     return true;
 }
 
-void CMp3Writer::SyncNow()
+void CMp3Writer::FinishWriting()
 {
-    if (!m_fileOpen)
-        return;
-    m_unsynced = false;
-    // A failed sync is an I/O error the next write meets too: that write stops the recording.
-    m_sync->Data(m_file.Get());
+    if (m_syncer)
+        m_syncer->Finish([this] { m_file.Reset(); });  // closing releases the lock
+}
+
+bool CMp3Writer::WritingFinished() const
+{
+    return !m_syncer || m_syncer->Finished();
 }
 
 bool CMp3Writer::WriteAll(const std::uint8_t* data, std::size_t size)
@@ -238,12 +231,13 @@ bool CMp3Writer::OpenFile(const std::string& path)
         return false;
     }
     struct stat st {};
-    m_folderPending = ::fstat(fd.Get(), &st) == 0 && st.st_size == 0;
-    m_unsynced = false;
+    const bool newFile = ::fstat(fd.Get(), &st) == 0 && st.st_size == 0;
     m_path = path;
     m_file = std::move(fd);
     m_fileOpen = true;
     m_writeFailed.store(false, std::memory_order_release);
+    m_syncer = std::make_unique<CFileSyncer>(m_sync);
+    m_syncer->Start(m_file.Get(), newFile ? path : std::string());
     return true;
 }
 
@@ -257,7 +251,11 @@ bool CMp3Writer::SeekToEnd()
 
 void CMp3Writer::CloseFile()
 {
-    if (m_fileOpen)
-        m_file.Reset();  // closing releases the lock
+    if (m_syncer) {
+        FinishWriting();
+        m_syncer->Join();
+        m_syncer.reset();  // keeps nothing of this file; a later OpenFile starts afresh
+    }
+    m_file.Reset();
     m_fileOpen = false;
 }

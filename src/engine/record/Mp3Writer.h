@@ -9,23 +9,25 @@
 // on standard error) and only ever appends. A failed or short write cuts the file back to its size before that write, so it
 // still ends on a whole frame, and stops the encoding; WriteFailed() tells the controller.
 //
-// Written means on disk: EncodeAndWrite makes the file's data durable (fdatasync) whenever the
-// oldest write not yet synced is kSyncInterval old, and before its first write into a file
-// that was empty when opened (a new recording file) it syncs the file's folder, so the new
-// entry survives a power cut too. SyncNow, at the end of every recording, syncs what is left.
+// Written means on disk: a syncer thread of the writer's own (CFileSyncer) makes the file's data
+// durable whenever the oldest write not yet synced is a little under a second old, and the
+// folder entry of a file that was empty when opened (a new recording file) first of all, so the
+// new entry survives a power cut too. A sync that fails is a failed write (WriteFailed), since
+// the data it was to put on the disk may be lost. FinishWriting, after the last write, has what
+// is left synced and the file closed on the syncer's thread, so nobody waits for the disk.
 //
-// Threads: EncodeAndWrite and SyncNow run on the capture's delivery thread, one call at a
+// Threads: EncodeAndWrite and FinishWriting run on the capture's delivery thread, one call at a
 // time; everything else runs on the user-interface thread while neither can run. WriteFailed
-// may be read from any thread.
+// and WritingFinished may be read from any thread.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/record/BladeEncApi.h"
+#include "engine/record/FileSyncer.h"
 #include "platform/FileSync.h"
 #include "platform/SharedLibrary.h"
 #include "platform/UniqueFd.h"
@@ -56,11 +58,12 @@ public:
     std::uint32_t ChunkBytes() const;
     // Encodes one chunk (always SamplesPerChunk values; bytes is not used) and appends the MP3.
     bool EncodeAndWrite(const std::int16_t* samples, std::uint32_t bytes);
-    // Makes everything written so far durable. Delivery thread (or while no recording runs).
-    void SyncNow();
-    // How long written data may wait for its sync.
-    static constexpr std::chrono::milliseconds kSyncInterval{900};
-    // Replaces the real syncs (tests count them). User-interface thread, before recording.
+    // Nothing more will be written: what is left is synced and the file closed on the syncer's
+    // thread (WritingFinished tells when). Never waits. Delivery thread, after the last write.
+    void FinishWriting();
+    // The file is synced for the last time and closed (or was never open).
+    bool WritingFinished() const;
+    // Replaces the real syncs (tests count or slow them). User-interface thread, before OpenFile.
     void SetFileSync(std::shared_ptr<platform::FileSync> sync) { m_sync = std::move(sync); }
     // Ends the encoder stream without a flush.
     void CloseStream();
@@ -68,10 +71,16 @@ public:
     // Opens an existing file for writing (exclusively); shows a message on failure.
     bool OpenFile(const std::string& path);
     bool SeekToEnd();
+    // Finishes writing (see FinishWriting) and waits for the last sync: only where nothing may
+    // be left running (destruction, tests).
     void CloseFile();
 
-    // True once a write failed; the file was cut back to its last whole frame.
-    bool WriteFailed() const { return m_writeFailed.load(std::memory_order_acquire); }
+    // True once a write or a sync failed; after a failed write the file was cut back to its
+    // last whole frame, after a failed sync it keeps what was written.
+    bool WriteFailed() const
+    {
+        return m_writeFailed.load(std::memory_order_acquire) || (m_syncer && m_syncer->Failed());
+    }
 
     bool IsLoaded() const { return m_loaded; }
     bool IsStreamOpen() const { return m_streamOpen; }
@@ -93,11 +102,8 @@ private:
     platform::UniqueFd m_file;
     std::string m_path;
     std::shared_ptr<platform::FileSync> m_sync = std::make_shared<platform::FileSync>();
-    // Writing thread: the file was empty when opened and its folder is not yet synced; when
-    // the oldest write not yet synced was made.
-    bool m_folderPending = false;
-    bool m_unsynced = false;
-    std::chrono::steady_clock::time_point m_unsyncedSince;
+    // Made by OpenFile; closes the file after its last sync.
+    std::unique_ptr<CFileSyncer> m_syncer;
     bool m_loaded = false;
     bool m_streamOpen = false;
     bool m_fileOpen = false;

@@ -16,6 +16,7 @@ public:
     // Chunks held, at most the capacity.
     std::size_t Size() const { return m_size; }
     std::size_t Capacity() const { return m_capacity; }
+    std::size_t ChunkSamples() const { return m_chunkSamples; }
     // The held chunk i, 0 being the oldest.
     const std::int16_t* At(std::size_t i) const;
     void Clear() { m_size = 0; }

@@ -22,32 +22,117 @@ WaveHeader* CWaveIn::Ring::Pop()
     return h;
 }
 
-CWaveIn::CWaveIn(std::unique_ptr<IAudioInputDevice> device, std::size_t maxBuffers)
-    : m_device(std::move(device)), m_queued(std::max<std::size_t>(maxBuffers, 1)), m_filled(std::max<std::size_t>(maxBuffers, 1))
+CWaveIn::CWaveIn(std::size_t maxBuffers)
+    : m_queued(std::max<std::size_t>(maxBuffers, 1)), m_filled(std::max<std::size_t>(maxBuffers, 1))
 {
+    m_overrunRuns.reserve(kMaxOverrunRuns);
 }
 
 CWaveIn::~CWaveIn()
 {
-    Close();
+    Finish();
+    Join();
 }
 
-bool CWaveIn::Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Callback callback)
+void CWaveIn::StartDelivery(Callback callback, std::function<void()> first)
 {
-    if (m_open || !m_device)
-        return false;
-    m_callback = std::move(callback);
-    m_frameBytes = format.blockAlign;
+    if (m_delivery.joinable())
+        return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_closing = false;
+        m_callback = std::make_shared<const Callback>(std::move(callback));
+        m_first = std::move(first);
     }
+    m_delivery = std::thread([this] { DeliveryLoop(); });
+}
+
+void CWaveIn::SetCallback(Callback callback, std::function<void()> first)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_callback = std::make_shared<const Callback>(std::move(callback));
+        m_first = std::move(first);
+    }
+    m_wake.notify_all();
+}
+
+bool CWaveIn::OpenDevice(std::unique_ptr<IAudioInputDevice> device, const WaveFormat& format,
+                         std::uint32_t framesPerPeriod)
+{
+    CloseDevice();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_finishing || !device)
+            return false;
+    }
+    m_device = std::move(device);
+    m_frameBytes = std::max<std::uint32_t>(format.blockAlign, 1);
+    m_deviceBase = FramesIn();
     if (!m_device->Open(format, framesPerPeriod,
                         [this](const std::uint8_t* data, std::size_t bytes) { OnData(data, bytes); }))
         return false;
-    m_open = true;
-    m_delivery = std::thread([this] { DeliveryLoop(); });
+    m_deviceOpen = true;
     return true;
+}
+
+IAudioInputDevice::OpenProgress CWaveIn::DeviceProgress()
+{
+    return m_deviceOpen ? m_device->Progress() : IAudioInputDevice::OpenProgress::Failed;
+}
+
+bool CWaveIn::StartDevice()
+{
+    return m_deviceOpen && m_device->Start();
+}
+
+void CWaveIn::CloseDevice()
+{
+    if (!m_deviceOpen)
+        return;
+    m_device->Close();  // no more OnData after this
+    m_deviceOpen = false;
+    AddDeviceCounts(&m_pastDrops, &m_pastSwitches);
+    // The next device starts a new run of input: a drop right at its start is a gap of its own.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inGap = false;
+}
+
+void CWaveIn::AddDeviceCounts(std::vector<InputDrop>* drops, std::vector<InputSwitch>* switches) const
+{
+    if (!m_device)
+        return;
+    if (drops != nullptr)
+        for (InputDrop drop : m_device->Drops()) {
+            drop.atFrame += m_deviceBase;
+            drops->push_back(drop);
+        }
+    if (switches != nullptr)
+        for (InputSwitch change : m_device->Switches()) {
+            change.atFrame += m_deviceBase;
+            switches->push_back(change);
+        }
+}
+
+std::vector<InputDrop> CWaveIn::Drops() const
+{
+    std::vector<InputDrop> drops = m_pastDrops;
+    if (m_deviceOpen)
+        AddDeviceCounts(&drops, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        drops.insert(drops.end(), m_overrunRuns.begin(), m_overrunRuns.end());
+    }
+    std::stable_sort(drops.begin(), drops.end(),
+                     [](const InputDrop& a, const InputDrop& b) { return a.atFrame < b.atFrame; });
+    return drops;
+}
+
+std::vector<InputSwitch> CWaveIn::Switches() const
+{
+    std::vector<InputSwitch> switches = m_pastSwitches;
+    if (m_deviceOpen)
+        AddDeviceCounts(nullptr, &switches);
+    return switches;
 }
 
 bool CWaveIn::AddBuffer(WaveHeader& header)
@@ -55,7 +140,7 @@ bool CWaveIn::AddBuffer(WaveHeader& header)
     if (header.data == nullptr || header.bufferLength == 0)
         return false;
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_open || m_closing || header.flags != 0)
+    if (m_finishing || header.flags != 0)
         return false;
     header.bytesRecorded = 0;
     header.flags = kWaveHeaderInQueue;
@@ -66,19 +151,15 @@ bool CWaveIn::AddBuffer(WaveHeader& header)
     return true;
 }
 
-bool CWaveIn::Start()
+void CWaveIn::Finish(std::function<void()> drained)
 {
-    return m_open && m_device->Start();
-}
-
-bool CWaveIn::Close()
-{
-    if (!m_open)
-        return false;
-    m_device->Close();  // no more OnData after this
+    CloseDevice();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_closing = true;
+        if (m_finishing)
+            return;
+        m_finishing = true;
+        m_drained = std::move(drained);
         // Buffers still queued go back too, after the filled ones, marked done.
         while (WaveHeader* h = m_queued.Pop()) {
             h->flags = (h->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
@@ -86,30 +167,42 @@ bool CWaveIn::Close()
         }
     }
     m_wake.notify_all();
+    if (!m_delivery.joinable()) {
+        // No delivery thread: nobody takes the buffers; drained runs here.
+        if (m_drained)
+            m_drained();
+        m_finished.store(true, std::memory_order_release);
+    }
+}
+
+void CWaveIn::Join()
+{
     if (m_delivery.joinable())
         m_delivery.join();
-    m_open = false;
-    return true;
 }
 
 void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
 {
     bool filledOne = false;
-    bool overrun = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const std::uint64_t frames = bytes / m_frameBytes;
+        const std::uint64_t at = m_framesIn.load(std::memory_order_relaxed);
+        m_framesIn.store(at + frames, std::memory_order_release);
+        std::uint64_t taken = 0;
         while (bytes > 0) {
             WaveHeader* h = m_queued.Front();
-            if (h == nullptr) {
-                overrun = true;
+            if (h == nullptr)
                 break;
-            }
+            if (h->bytesRecorded == 0)
+                h->timelineFrame = at + taken;
             const std::size_t room = h->bufferLength - h->bytesRecorded;
             const std::size_t n = std::min(room, bytes);
             std::memcpy(reinterpret_cast<std::uint8_t*>(h->data) + h->bytesRecorded, data, n);
             h->bytesRecorded += static_cast<std::uint32_t>(n);
             data += n;
             bytes -= n;
+            taken += n / m_frameBytes;
             if (h->bytesRecorded == h->bufferLength) {
                 m_queued.Pop();
                 h->flags = (h->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
@@ -117,15 +210,17 @@ void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
                 filledOne = true;
             }
         }
-    }
-    if (overrun) {
-        m_overruns.fetch_add(1, std::memory_order_relaxed);
-        m_droppedBytes.fetch_add(bytes, std::memory_order_relaxed);
-        if (!m_inGap)
-            m_gaps.fetch_add(1, std::memory_order_relaxed);
-        m_inGap = true;
-    } else {
-        m_inGap = false;
+        if (bytes > 0) {
+            m_overruns.fetch_add(1, std::memory_order_relaxed);
+            const std::uint64_t dropped = bytes / m_frameBytes;
+            if (!m_inGap && m_overrunRuns.size() < kMaxOverrunRuns)
+                m_overrunRuns.push_back(InputDrop{at + taken, dropped});
+            else if (!m_overrunRuns.empty())
+                m_overrunRuns.back().frames += dropped;
+            m_inGap = true;
+        } else {
+            m_inGap = false;
+        }
     }
     if (filledOne)
         m_wake.notify_one();
@@ -135,18 +230,29 @@ void CWaveIn::DeliveryLoop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_filled.count > 0 || m_closing; });
+        m_wake.wait(lock, [this] { return m_filled.count > 0 || m_finishing || m_first; });
+        if (m_first) {
+            const std::function<void()> first = std::move(m_first);
+            m_first = nullptr;
+            lock.unlock();
+            first();
+            lock.lock();
+            continue;
+        }
         WaveHeader* h = m_filled.Pop();
         if (h == nullptr) {
-            if (!m_closing)
+            if (!m_finishing)
                 continue;
+            const std::function<void()> drained = std::move(m_drained);
             lock.unlock();
-            if (m_drained)
-                m_drained();
+            if (drained)
+                drained();
+            m_finished.store(true, std::memory_order_release);
             return;
         }
+        const std::shared_ptr<const Callback> callback = m_callback;
         lock.unlock();
-        m_callback(*h);
+        (*callback)(*h);
         lock.lock();
     }
 }

@@ -1,12 +1,23 @@
 #pragma once
-// Wave input in callback mode over an IAudioInputDevice: the owner queues buffers, the device's
-// thread only copies recorded samples into the queued buffers, and one delivery thread of this
+// Wave input in callback mode: the owner queues buffers, a sound input (IAudioInputDevice) copies
+// what it records into the queued buffers on its own thread, and one delivery thread of this
 // class hands every filled buffer, in order, to the owner's callback.
 //
-// Threads: Open, Start and Close on the owner's (user-interface) thread. AddBuffer on the
-// owner's thread or inside the callback. The callback runs on the delivery thread only, one
-// buffer at a time; Close joins that thread, so no callback runs after Close returns. Close
-// must not be called from inside the callback.
+// The queue and the delivery thread outlive the device: a device that is lost can be closed and
+// another opened in its place, and what it records goes on into the same queue (a buffer only
+// part filled goes on filling), so whoever takes the buffers sees one stream of input. The
+// callback can be replaced between two buffers, so an input kept open by one owner can be taken
+// over by another without a sample lost or doubled.
+//
+// Timeline: every frame a device hands over counts once, in order, whether it found a buffer or
+// had to be dropped for want of one: FramesIn() is the position reached. Each buffer notes where
+// its first frame lies on it. What the devices themselves dropped, and their changes of source,
+// are translated onto it too.
+//
+// Threads. OpenDevice, StartDevice, CloseDevice, SetCallback, Finish and the queries on the
+// owner's (user-interface) thread. AddBuffer on the owner's thread or inside the callback. The
+// callback runs on the delivery thread only, one buffer at a time. Nothing here waits for the
+// callback but the destructor and Join.
 
 #include <atomic>
 #include <condition_variable>
@@ -25,60 +36,70 @@
 class CWaveIn {
 public:
     using Callback = std::function<void(WaveHeader& header)>;
-    static constexpr std::size_t kDefaultMaxBuffers = 32;
+    static constexpr std::size_t kDefaultMaxBuffers = 64;
 
     // maxBuffers: how many buffers may be queued at once; the queues are allocated here, so
     // the device thread never allocates.
-    explicit CWaveIn(std::unique_ptr<IAudioInputDevice> device, std::size_t maxBuffers = kDefaultMaxBuffers);
+    explicit CWaveIn(std::size_t maxBuffers = kDefaultMaxBuffers);
+    // Finishes if nobody did, and waits for the delivery thread to end.
     ~CWaveIn();
     CWaveIn(const CWaveIn&) = delete;
     CWaveIn& operator=(const CWaveIn&) = delete;
 
-    // Opens the device (paused), or begins to, and starts the delivery thread.
-    bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Callback callback);
-    bool IsOpen() const { return m_open; }
-    // Runs on the delivery thread once Close has handed over the last buffer, before the
-    // thread ends. Set before Open.
-    void SetDrained(std::function<void()> drained) { m_drained = std::move(drained); }
-    // Whether the device's opening has finished (see IAudioInputDevice::Progress).
-    IAudioInputDevice::OpenProgress DeviceProgress() { return m_device->Progress(); }
-    // Queues an empty buffer; false when the device is closed or closing, the header is already
-    // queued or not yet taken back (flags not 0), or the queue is full.
-    bool AddBuffer(WaveHeader& header);
-    bool Start();
-    // Stops the device, hands every filled buffer to the callback, then hands back the buffers
-    // still queued (flag done, bytesRecorded as far as they got, possibly 0), and joins the
-    // delivery thread. True when the device was open.
-    bool Close();
+    // Starts the delivery thread with its callback; first, when given, runs on it before any
+    // buffer. Once.
+    void StartDelivery(Callback callback, std::function<void()> first = {});
+    // From the next buffer on, buffers go to callback; first, when given, runs on the delivery
+    // thread before that buffer (at once when none is waiting).
+    void SetCallback(Callback callback, std::function<void()> first = {});
 
-    // Times the device had data and no queued buffer to put it in (the data is dropped).
-    std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
-    // Runs of dropped data between data that found a buffer, and the bytes dropped in all;
-    // with what the device itself had to drop.
-    std::uint64_t Gaps() const
-    {
-        return m_gaps.load(std::memory_order_relaxed) + (m_device ? m_device->Drops().size() : 0);
-    }
-    // Bytes dropped, in the opened format.
-    std::uint64_t DroppedBytes() const
-    {
-        std::uint64_t bytes = m_droppedBytes.load(std::memory_order_relaxed);
-        if (m_device)
-            for (const InputDrop& drop : m_device->Drops())
-                bytes += drop.frames * m_frameBytes;
-        return bytes;
-    }
-    std::vector<InputSwitch> Switches() const { return m_device ? m_device->Switches() : std::vector<InputSwitch>{}; }
-    std::string SourceName() const { return m_device ? m_device->SourceName() : std::string(); }
-    bool ThroughServer() const { return m_device && m_device->ThroughServer(); }
-    // The device is gone or has stopped delivering (see IAudioInputDevice::Lost).
-    bool DeviceLost() const { return m_open && m_device->Lost(); }
+    // Opens a device for format (paused), or begins to; false when it cannot be opened at all
+    // (the device is kept for its FormatRefused and SourceMissing until the next one). A device
+    // opened before must have been closed.
+    bool OpenDevice(std::unique_ptr<IAudioInputDevice> device, const WaveFormat& format,
+                    std::uint32_t framesPerPeriod);
+    // Whether the device's opening has finished (see IAudioInputDevice::Progress).
+    IAudioInputDevice::OpenProgress DeviceProgress();
+    bool StartDevice();
+    // Closes the device: nothing more comes from it. The buffers stay queued, the filled ones
+    // are still delivered; what it counted stays in the totals.
+    void CloseDevice();
+    // A device is open (or opening).
+    bool HasDevice() const { return m_deviceOpen; }
+    // The open device is gone or has stopped delivering (see IAudioInputDevice::Lost).
+    bool DeviceLost() const { return m_deviceOpen && m_device->Lost(); }
     bool FormatRefused() const { return m_device && m_device->FormatRefused(); }
     bool SourceMissing() const { return m_device && m_device->SourceMissing(); }
+    bool ThroughServer() const { return m_device && m_device->ThroughServer(); }
+    std::string SourceName() const { return m_device ? m_device->SourceName() : std::string(); }
+
+    // Queues an empty buffer; false once finishing, when the header is already queued or not
+    // yet taken back (flags not 0), or when the queue is full.
+    bool AddBuffer(WaveHeader& header);
+
+    // Ends: closes the device; the delivery thread hands every filled buffer, then the buffers
+    // still queued (flag done, bytesRecorded as far as they got, possibly 0) to the callback,
+    // runs drained and ends. Never waits.
+    void Finish(std::function<void()> drained = {});
+    // The delivery thread has ended (after Finish).
+    bool Finished() const { return m_finished.load(std::memory_order_acquire); }
+    // Waits for the delivery thread to end. Not from the callback.
+    void Join();
+
+    // Frames handed over by the devices so far: the position reached on the input's timeline.
+    std::uint64_t FramesIn() const { return m_framesIn.load(std::memory_order_acquire); }
+    // Times a device had data and no queued buffer to put it in (the data is dropped).
+    std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
+    // Every run of input dropped, by the devices or for want of a buffer, on the timeline.
+    std::vector<InputDrop> Drops() const;
+    // Every change of source of the devices, on the timeline.
+    std::vector<InputSwitch> Switches() const;
 
 private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
     void DeliveryLoop();                                        // delivery thread
+    // What the device counted, on the timeline (owner's thread).
+    void AddDeviceCounts(std::vector<InputDrop>* drops, std::vector<InputSwitch>* switches) const;
 
     // A ring of header pointers of fixed capacity: the device thread never allocates.
     struct Ring {
@@ -92,18 +113,29 @@ private:
     };
 
     std::unique_ptr<IAudioInputDevice> m_device;
-    Callback m_callback;
-    std::function<void()> m_drained;
-    std::mutex m_mutex;
+    bool m_deviceOpen = false;
+    std::uint64_t m_deviceBase = 0;  // the timeline's position when the device opened
+    std::uint32_t m_frameBytes = 2;
+    std::vector<InputDrop> m_pastDrops;  // of devices closed before (owner's thread)
+    std::vector<InputSwitch> m_pastSwitches;
+
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-    Ring m_queued;   // waiting to be filled; the front one is being filled
-    Ring m_filled;   // waiting for the callback
-    bool m_closing = false;
-    bool m_open = false;
-    std::size_t m_frameBytes = 0;
+    Ring m_queued;  // waiting to be filled; the front one is being filled
+    Ring m_filled;  // waiting for the callback
+    std::shared_ptr<const Callback> m_callback;
+    std::function<void()> m_first;
+    std::function<void()> m_drained;
+    bool m_finishing = false;
     std::thread m_delivery;
+    std::atomic<bool> m_finished{false};
+
+    std::atomic<std::uint64_t> m_framesIn{0};
     std::atomic<std::uint64_t> m_overruns{0};
-    std::atomic<std::uint64_t> m_gaps{0};
-    std::atomic<std::uint64_t> m_droppedBytes{0};
+    // Runs dropped for want of a buffer: at most kMaxOverrunRuns are kept one by one (in memory
+    // allocated here), the rest only added to the last one.
+    static constexpr std::size_t kMaxOverrunRuns = 256;
+    std::vector<InputDrop> m_overrunRuns;
+    std::atomic<std::size_t> m_overrunCount{0};
     bool m_inGap = false;  // device thread only
 };

@@ -112,6 +112,8 @@ TEST_F(DiskRecording, EveryAllowedFormatRecordsTheTone)
             // again, so input arriving then finds none by design.
             EXPECT_EQ(recorder.Overruns(), 0u);
             EXPECT_TRUE(recorder.Stop());
+            for (int i = 0; i < 5000 && !recorder.Written(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             chunks = recorder.ChunksEncoded();
             EXPECT_GE(chunks, target);
             EXPECT_FALSE(recorder.WriteFailed());

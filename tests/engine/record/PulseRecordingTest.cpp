@@ -155,9 +155,9 @@ TEST_F(PulseRecording, AServerKilledWhileRecordingIsSeenAndTheNextRecordingAppen
         ASSERT_TRUE(recorder.Prepare(Track(path)));
         ASSERT_TRUE(recorder.Start());
         ASSERT_TRUE(PollUntil([&] { return recorder.ChunksEncoded() >= 40; }, 20));
-        EXPECT_FALSE(recorder.InputLost());
+        EXPECT_FALSE(recorder.FollowInput());
         ASSERT_TRUE(PulseServer::Kill());
-        EXPECT_TRUE(PollUntil([&] { return recorder.InputLost(); }, 5)) << "the loss went unnoticed";
+        EXPECT_TRUE(PollUntil([&] { return recorder.FollowInput(); }, 5)) << "the loss went unnoticed";
         const std::uint64_t atLoss = recorder.ChunksEncoded();
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_EQ(recorder.ChunksEncoded(), atLoss) << "recording went on after the loss";
@@ -198,9 +198,9 @@ TEST_F(PulseRecording, AnInputThatStopsDeliveringIsLost)
     ASSERT_TRUE(recorder.Prepare(Track(path)));
     ASSERT_TRUE(recorder.Start());
     ASSERT_TRUE(PollUntil([&] { return recorder.ChunksEncoded() >= 20; }, 20));
-    EXPECT_FALSE(recorder.InputLost());
+    EXPECT_FALSE(recorder.FollowInput());
     mic.Hold(true);
-    EXPECT_TRUE(PollUntil([&] { return recorder.InputLost(); }, 10));
+    EXPECT_TRUE(PollUntil([&] { return recorder.FollowInput(); }, 10));
     EXPECT_TRUE(recorder.Stop());
 }
 
@@ -217,7 +217,7 @@ TEST_F(PulseRecording, AMicrophoneThatDeliversSecondsAtATimeIsNeitherLostNorCut)
     CWaveRecorder recorder;
     ASSERT_TRUE(recorder.Prepare(Track(path)));
     ASSERT_TRUE(recorder.Start());
-    EXPECT_FALSE(PollUntil([&] { return recorder.InputLost(); }, 7)) << "a slow microphone was taken for lost";
+    EXPECT_FALSE(PollUntil([&] { return recorder.FollowInput(); }, 7)) << "a slow microphone was taken for lost";
     EXPECT_EQ(recorder.Overruns(), 0u);
     EXPECT_TRUE(recorder.Stop());
     int channels = 0;

@@ -127,7 +127,8 @@ TEST(WaveRecorder, EveryFullBufferIsEncodedAndShownAndTheRingKeepsCirculating)
     const std::string path = dir.File("ring.mp3");
     WriteWholeFile(path, "");
     Rig rig;
-    const int chunks = 40;
+    // More than the four seconds the buffers hold, so every buffer goes round more than once.
+    const int chunks = 200;
     // MPEG-2: one chunk is one frame of 576 samples per channel.
     const auto tone = record_test::MakeTone(22050, 2, 576u * chunks);
     {
@@ -138,8 +139,8 @@ TEST(WaveRecorder, EveryFullBufferIsEncodedAndShownAndTheRingKeepsCirculating)
         ASSERT_TRUE(recorder.Start());
         EXPECT_TRUE(recorder.IsCapturing());
         EXPECT_EQ(recorder.LastBuffer(), nullptr);
-        // Periods of an odd size, so buffers fill across period boundaries; one chunk at a time
-        // so the ring never runs dry.
+        // Periods of an odd size, so buffers (and chunks, which span buffers) fill across period
+        // boundaries; a chunk at a time so the buffers never run out.
         const std::size_t period = 1000;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(tone.data());
         const std::size_t chunkBytes = 1152 * 2;
@@ -152,15 +153,17 @@ TEST(WaveRecorder, EveryFullBufferIsEncodedAndShownAndTheRingKeepsCirculating)
             }
             ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() + 6 >= static_cast<std::uint64_t>(c); }));
         }
-        ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == chunks; }));
         EXPECT_EQ(recorder.Overruns(), 0u);
-        const std::int16_t* shown = recorder.LastBuffer();
-        ASSERT_NE(shown, nullptr);
-        EXPECT_TRUE(std::equal(shown, shown + 1152, tone.end() - 1152));
         EXPECT_FALSE(recorder.WriteFailed());
         EXPECT_TRUE(recorder.Stop());
         EXPECT_FALSE(recorder.IsCapturing());
         EXPECT_FALSE(rig.device->IsOpen());
+        // The buffer handed back part filled at the stop is written too.
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Finished(); }));
+        EXPECT_EQ(recorder.ChunksEncoded(), static_cast<std::uint64_t>(chunks));
+        const std::int16_t* shown = recorder.LastBuffer();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(std::equal(shown, shown + 1152, tone.end() - 1152));
     }
     const std::string bytes = ReadWholeFile(path);
     const auto walk = record_test::WalkFrames(bytes);
@@ -185,17 +188,19 @@ TEST(WaveRecorder, BuffersReturnedDuringTheStopWaitAreWrittenButNotQueuedAgain)
     CWaveRecorder recorder(rig.Options(std::chrono::milliseconds(300)));
     ASSERT_TRUE(recorder.Prepare(Track(path, 32000, 11025, 1)));
     ASSERT_TRUE(recorder.Start());
-    const int buffers = recorder.BufferCount();
-    const auto tone = record_test::MakeTone(11025, 1, 576u * static_cast<unsigned>(buffers + 12));
+    const unsigned queued = static_cast<unsigned>(recorder.BufferCount()) * recorder.BufferFrames();
+    const unsigned pieces = queued / 576 + 12;
+    const auto tone = record_test::MakeTone(11025, 1, 576u * pieces);
     std::thread device([&] {
         WaitUntil([&] { return !recorder.IsCapturing(); });
         // After the flag went down: the queued buffers fill, come back and stay out.
-        for (int c = 0; c < buffers + 12; ++c)
+        for (unsigned c = 0; c < pieces; ++c)
             rig.device->Push(tone.data() + c * 576, 576 * 2);
     });
     EXPECT_TRUE(recorder.Stop());
     device.join();
-    EXPECT_EQ(recorder.ChunksEncoded(), static_cast<std::uint64_t>(buffers));
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Written(); }));
+    EXPECT_EQ(recorder.ChunksEncoded(), static_cast<std::uint64_t>(queued / 576));
     EXPECT_GE(recorder.Overruns(), 1u);
     EXPECT_FALSE(rig.device->IsOpen());
 }
@@ -294,10 +299,12 @@ TEST(WaveRecorder, FailedWriteIsReportedAndTheFileEndsOnAFrame)
         struct rlimit small = old;
         small.rlim_cur = 6000;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const auto tone = record_test::MakeTone(44100, 2, 1152u * 40);
-        for (int c = 0; c < 40 && !recorder.WriteFailed(); ++c) {
-            rig.device->Push(tone.data() + c * 2304, 2304 * 2);
-            WaitUntil([&] { return recorder.ChunksEncoded() >= static_cast<std::uint64_t>(c + 1); });
+        const std::size_t buffer = recorder.BufferFrames() * 2u;
+        const auto tone = record_test::MakeTone(44100, 2, static_cast<unsigned>(recorder.BufferFrames()) * 12);
+        for (int b = 0; b < 12 && !recorder.WriteFailed(); ++b) {
+            const std::uint64_t before = recorder.ChunksEncoded();
+            rig.device->Push(tone.data() + b * buffer, buffer * 2);
+            WaitUntil([&] { return recorder.ChunksEncoded() > before || recorder.WriteFailed(); });
         }
         EXPECT_TRUE(WaitUntil([&] { return recorder.WriteFailed(); }));
         setrlimit(RLIMIT_FSIZE, &old);
@@ -322,8 +329,8 @@ TEST(WaveRecorder, TheQueueHoldsFourSecondsAtEveryRateAndABurstLosesNothing)
         Rig rig;
         CWaveRecorder recorder(rig.Options());
         ASSERT_TRUE(recorder.Prepare(Track(path, c.bitrate, c.rate, c.channels)));
-        const std::uint64_t queueBytes =
-            static_cast<std::uint64_t>(recorder.BufferCount()) * static_cast<std::uint64_t>(recorder.SampleCount()) * 2;
+        const std::uint64_t queueBytes = static_cast<std::uint64_t>(recorder.BufferCount()) *
+                                         recorder.BufferFrames() * recorder.Format().blockAlign;
         EXPECT_GE(queueBytes, 4u * recorder.Format().avgBytesPerSec);
 
         // What piled up before the stream started arrives at once, followed at once by the first
@@ -337,7 +344,7 @@ TEST(WaveRecorder, TheQueueHoldsFourSecondsAtEveryRateAndABurstLosesNothing)
         EXPECT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() >= whole; }));
         EXPECT_EQ(recorder.Overruns(), 0u);
         // And the ring keeps going afterwards.
-        rig.device->Push(burst.data(), static_cast<std::size_t>(recorder.SampleCount()) * 2);
+        rig.device->Push(burst.data(), static_cast<std::size_t>(recorder.BufferFrames()) * c.channels * 2);
         EXPECT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() >= whole + 1; }));
         EXPECT_EQ(recorder.Overruns(), 0u);
         EXPECT_TRUE(recorder.Stop());
@@ -353,16 +360,14 @@ TEST(WaveRecorder, ALostInputIsWaitedForAndCaptureGoesOnIntoTheSameStream)
     const std::string path = dir.File("lost.mp3");
     WriteWholeFile(path, "");
     Rig rig;
-    const auto tone = record_test::MakeTone(22050, 2, 576u * 20);
-    const auto push = [&](int chunks) {
-        for (int c = 0; c < chunks; ++c)
-            ASSERT_TRUE(rig.device->Push(tone.data() + c * 1152, 1152 * 2));
-    };
+    // Four buffers of a tenth of a second at a time: 15 chunks of 576 frames and a part chunk.
+    const auto tone = record_test::MakeTone(22050, 2, 2205u * 4);
+    const auto push = [&] { ASSERT_TRUE(rig.device->Push(tone.data(), tone.size() * 2)); };
     CWaveRecorder recorder(rig.Options());
     ASSERT_TRUE(recorder.Prepare(Track(path, 64000, 22050, 2)));
     ASSERT_TRUE(recorder.Start());
-    push(10);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == 10; }));
+    push();
+    ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == 15; }));
     EXPECT_FALSE(recorder.FollowInput());
     {
         std::lock_guard<std::mutex> lock(rig.device->mutex);
@@ -374,14 +379,14 @@ TEST(WaveRecorder, ALostInputIsWaitedForAndCaptureGoesOnIntoTheSameStream)
     EXPECT_TRUE(recorder.Waiting());
     EXPECT_TRUE(recorder.IsCapturing());
     EXPECT_FALSE(rig.device->IsOpen());
-    EXPECT_EQ(recorder.ChunksEncoded(), 10u);
+    EXPECT_EQ(recorder.ChunksEncoded(), 15u);
     const std::string written = ReadWholeFile(path);
     EXPECT_GT(written.size(), 0u);
     // About once a second, never sooner.
     EXPECT_TRUE(recorder.FollowInput());
     EXPECT_EQ(rig.devicesMade.load(), 1);
     ASSERT_TRUE(WaitUntil([&] { recorder.FollowInput(); return rig.devicesMade.load() == 2; }));
-    EXPECT_GE(std::chrono::steady_clock::now() - lostAt, CWaveRecorder::kRetryInterval);
+    EXPECT_GE(std::chrono::steady_clock::now() - lostAt, CCaptureInput::kRetryInterval);
     EXPECT_TRUE(recorder.Waiting());  // that attempt failed
     {
         std::lock_guard<std::mutex> lock(rig.device->mutex);
@@ -390,18 +395,20 @@ TEST(WaveRecorder, ALostInputIsWaitedForAndCaptureGoesOnIntoTheSameStream)
     }
     ASSERT_TRUE(WaitUntil([&] { return !recorder.FollowInput(); }));
     EXPECT_EQ(rig.devicesMade.load(), 3);
-    push(10);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == 20; }));
+    push();
+    // The part chunk left by the lost input is completed by the next one: nothing in between.
+    ASSERT_TRUE(WaitUntil([&] { return recorder.ChunksEncoded() == 30; }));
     EXPECT_TRUE(recorder.Stop());
     const auto dropped = recorder.Dropped();
     ASSERT_EQ(dropped.outages.size(), 1u);
-    EXPECT_NEAR(dropped.outages[0].atSeconds, 10 * 576 / 22050.0, 1e-6);
+    EXPECT_NEAR(dropped.outages[0].atSeconds, 0.4, 1e-6);
     EXPECT_GE(dropped.outages[0].wallSeconds, 2.0);
     EXPECT_LT(dropped.outages[0].wallSeconds, 4.0);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Finished(); }));
     const std::string bytes = ReadWholeFile(path);
     EXPECT_EQ(bytes.compare(0, written.size(), written), 0);
     const auto walk = record_test::WalkFrames(bytes);
     EXPECT_TRUE(walk.wholeFrames);
     // One stream: a frame per chunk, the last one held back by the encoder (no flush).
-    EXPECT_EQ(walk.frames, 19);
+    EXPECT_EQ(walk.frames, 29);
 }

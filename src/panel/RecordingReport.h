@@ -1,0 +1,29 @@
+#pragma once
+// The sentences the window shows about a recording: why it stopped or could not start, and,
+// after it, what the input dropped, when it was away and when its source changed. Each
+// sentence ends in a line break, as the program's messages do.
+
+#include <string>
+
+#include "engine/record/WaveRecorder.h"
+
+namespace report {
+
+inline constexpr const char* kWriteFailed = "Не удалось записать файл, запись остановлена.\n";
+inline constexpr const char* kOutputLost =
+    "Пропал звуковой выход (устройство или звуковой сервер), воспроизведение остановлено.\n";
+inline constexpr const char* kNoInputDevice =
+    "Не могу открыть звуковой вход: нет устройства записи или звуковой сервер недоступен.";
+inline constexpr const char* kFormatRefused = "Звуковой вход не принимает выбранный формат записи.";
+inline constexpr const char* kStillSaving =
+    "Прошлая запись в этот файл ещё сохраняется на диск. Повторите запись, когда она сохранится.\n";
+
+// A chosen source (its label) that is not there when Record is pressed; a very long name is
+// cut on a character boundary so the message stays readable.
+std::string SourceMissing(std::string label);
+// What the input dropped, its outages and changes of source; empty when there was none.
+std::string AfterRecording(const CWaveRecorder::DroppedInput& dropped);
+// The same on the program's standard error, for logs and terminals.
+void Log(const std::string& path, const CWaveRecorder::DroppedInput& dropped);
+
+}  // namespace report
