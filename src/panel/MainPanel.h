@@ -156,6 +156,9 @@ private:
 
     // Timer ticks.
     void OnPlayTick();
+    // The recording and meter ticks' common part: a failed write stops the recording, a lost
+    // input is followed. True when the recording runs on with its input.
+    bool FollowRecording();
     void OnRecordTick();
     void OnMeterTick();
     // While the sound input opens in the background: starts the recording once it is open, or

@@ -76,7 +76,9 @@ void CMainPanel::OnRecord()
         prepared = m_recorder->Prepare(m_trackInfo);
     }
     if (!prepared) {
-        m_recorder.reset();  // the writer has said why
+        // The writer has said why; a file it opened is closed without the window waiting.
+        m_recorder->Stop();
+        CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
         RecoverFromFailedStart(position, nullptr);
         return;
     }
@@ -254,16 +256,22 @@ void CMainPanel::OnSaveTick()
     m_saveTimer.Stop();
 }
 
-void CMainPanel::OnRecordTick()
+bool CMainPanel::FollowRecording()
 {
     if (!m_recorder)
-        return;
+        return false;
     if (m_recorder->WriteFailed()) {
         StopRecordingWithMessage(report::kWriteFailed);
-        return;
+        return false;
     }
-    if (FollowRecorderInput())
-        return;  // the time display holds while the input is away
+    // While the input is away the time display holds and the meter stays dark.
+    return !FollowRecorderInput();
+}
+
+void CMainPanel::OnRecordTick()
+{
+    if (!FollowRecording())
+        return;
     ShowRecordedTime();
     DescribeLamp();
     const int total = m_timePanel->GetSeconds() + static_cast<int>(m_trackInfo.startSeconds);
@@ -273,13 +281,7 @@ void CMainPanel::OnRecordTick()
 
 void CMainPanel::OnMeterTick()
 {
-    if (!m_recorder)
-        return;
-    if (m_recorder->WriteFailed()) {
-        StopRecordingWithMessage(report::kWriteFailed);
-        return;
-    }
-    if (FollowRecorderInput())
+    if (!FollowRecording())
         return;
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
