@@ -64,6 +64,9 @@ public:
     virtual std::vector<InputSwitch> Switches() const { return {}; }
     // The name of the source the opened device records from now; empty when not known.
     virtual std::string SourceName() const { return {}; }
+    // Seconds between a frame's capture at the source and its delivery to the sink, as the
+    // device last measured it; 0 when it cannot tell. Owner's thread.
+    virtual double LatencySeconds() const { return 0.0; }
     // True when the device records through the sound server's own client.
     virtual bool ThroughServer() const { return false; }
     // Opens only through the sound server from now on: no server means no device (an input

@@ -76,6 +76,8 @@ public:
     // the delivery thread, which then ends. Never waits.
     void Finish(std::function<void()> drained);
     bool Finished() const { return m_waveIn.Finished(); }
+    // Waits for the delivery thread to end, after Finish. Not from the callback.
+    void Join() { m_waveIn.Join(); }
 
     const WaveFormat& Format() const { return m_format; }
     std::uint32_t BufferFrames() const { return m_bufferFrames; }
@@ -87,8 +89,12 @@ public:
     std::vector<InputSwitch> Switches() const { return m_waveIn.Switches(); }
     // Every outage so far, the one going on counted until now.
     std::vector<Outage> Outages() const;
+    // The devices' deliveries, oldest first, for following the input's clock (one taker).
+    bool TakeArrival(CWaveIn::Arrival& arrival) { return m_waveIn.TakeArrival(arrival); }
     // The name of the source being recorded; empty when not known (SDL).
     std::string SourceName() const { return m_waveIn.SourceName(); }
+    // Seconds between a frame's capture and its delivery, as the device tells (0: unknown).
+    double LatencySeconds() const { return m_waveIn.LatencySeconds(); }
 
 private:
     enum class Wait { None, Closed, Opening };

@@ -1,6 +1,7 @@
 #include "engine/record/WaveIn.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 bool CWaveIn::Ring::Push(WaveHeader* h)
@@ -26,6 +27,18 @@ CWaveIn::CWaveIn(std::size_t maxBuffers)
     : m_queued(std::max<std::size_t>(maxBuffers, 1)), m_filled(std::max<std::size_t>(maxBuffers, 1))
 {
     m_overrunRuns.reserve(kMaxOverrunRuns);
+    m_arrivals.resize(kMaxArrivals);
+}
+
+bool CWaveIn::TakeArrival(Arrival& arrival)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_arrivalCount == 0)
+        return false;
+    arrival = m_arrivals[m_arrivalHead];
+    m_arrivalHead = (m_arrivalHead + 1) % kMaxArrivals;
+    --m_arrivalCount;
+    return true;
 }
 
 CWaveIn::~CWaveIn()
@@ -183,12 +196,21 @@ void CWaveIn::Join()
 
 void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
 {
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     bool filledOne = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const std::uint64_t frames = bytes / m_frameBytes;
         const std::uint64_t at = m_framesIn.load(std::memory_order_relaxed);
         m_framesIn.store(at + frames, std::memory_order_release);
+        // A full ring drops its oldest arrival: whoever follows them looks only at recent ones.
+        if (m_arrivalCount == kMaxArrivals) {
+            m_arrivalHead = (m_arrivalHead + 1) % kMaxArrivals;
+            --m_arrivalCount;
+        }
+        m_arrivals[(m_arrivalHead + m_arrivalCount++) % kMaxArrivals] = Arrival{now, at + frames};
         std::uint64_t taken = 0;
         while (bytes > 0) {
             WaveHeader* h = m_queued.Front();

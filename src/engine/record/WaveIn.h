@@ -72,6 +72,7 @@ public:
     bool SourceMissing() const { return m_device && m_device->SourceMissing(); }
     bool ThroughServer() const { return m_device && m_device->ThroughServer(); }
     std::string SourceName() const { return m_device ? m_device->SourceName() : std::string(); }
+    double LatencySeconds() const { return m_deviceOpen ? m_device->LatencySeconds() : 0.0; }
 
     // Queues an empty buffer; false once finishing, when the header is already queued or not
     // yet taken back (flags not 0), or when the queue is full.
@@ -94,6 +95,16 @@ public:
     std::vector<InputDrop> Drops() const;
     // Every change of source of the devices, on the timeline.
     std::vector<InputSwitch> Switches() const;
+
+    // One delivery of a device: when it came (steady-clock nanoseconds) and the timeline's
+    // position at its end. The last kMaxArrivals are kept for whoever follows the device's clock.
+    struct Arrival {
+        std::int64_t nanos = 0;
+        std::uint64_t framesEnd = 0;
+    };
+    static constexpr std::size_t kMaxArrivals = 256;
+    // Takes the oldest arrival not yet taken; false when there is none. One taker at a time.
+    bool TakeArrival(Arrival& arrival);
 
 private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
@@ -136,6 +147,9 @@ private:
     // allocated here), the rest only added to the last one.
     static constexpr std::size_t kMaxOverrunRuns = 256;
     std::vector<InputDrop> m_overrunRuns;
+    std::vector<Arrival> m_arrivals;  // a ring of kMaxArrivals
+    std::size_t m_arrivalHead = 0;
+    std::size_t m_arrivalCount = 0;
     std::atomic<std::size_t> m_overrunCount{0};
     bool m_inGap = false;  // device thread only
 };

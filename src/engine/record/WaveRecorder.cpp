@@ -38,7 +38,11 @@ CWaveRecorder::~CWaveRecorder()
         Stop();
     // Nothing below may be released while the input still delivers: this waits for its
     // delivery thread, then for the writer's last sync.
+    if (m_input)
+        m_input->Join();
     m_input.reset();
+    m_mixer.reset();
+    m_second.reset();
     m_options.kept.reset();
     m_writer->CloseFile();
     m_writer->CloseStream();
@@ -86,6 +90,11 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std
         m_gate = std::make_unique<CVoiceGate>(*m_options.voiceGate, m_sampleCount, m_format.channels, sampleRate);
         m_encode = [this](const std::int16_t* samples) { Encode(samples); };
     }
+    if (m_options.second) {
+        const SecondSourceOptions& second = *m_options.second;
+        m_second = std::make_unique<CSecondSource>(second.makeDevice, second.format, m_format.samplesPerSec);
+        m_mixer = std::make_unique<CSourceMixer>(*m_second, m_format, second.apart);
+    }
     KeptInput* kept = m_options.kept.get();
     if (kept != nullptr && kept->input && SameFormat(kept->format, m_format) && kept->input->IsCapturing()) {
         // The input kept open before Record, as it runs.
@@ -123,10 +132,12 @@ CWaveRecorder::StartProgress CWaveRecorder::BeginStart()
         return StartProgress::Failed;
     auto callback = [this](WaveHeader& h) { OnBuffer(h); };
     auto first = [this] { WriteKept(); };
+    if (m_second && m_second->Begin() == StartProgress::Failed)
+        return StartProgress::Failed;
     if (m_input->IsCapturing()) {
         // Taken over: from the next buffer on the recording's. The kept seconds go first.
         m_input->SetCallback(callback, first);
-        return StartProgress::Started;
+        return PollStart();
     }
     const StartProgress progress = m_input->Begin(callback, first);
     return progress == StartProgress::Pending ? progress : PollStart();
@@ -136,7 +147,13 @@ CWaveRecorder::StartProgress CWaveRecorder::PollStart()
 {
     if (!m_input || m_stopped)
         return StartProgress::Failed;
-    const StartProgress progress = m_input->Poll();
+    StartProgress progress = m_input->Poll();
+    // With a second source, the recording starts once both run.
+    if (m_second && progress != StartProgress::Failed) {
+        const StartProgress second = m_second->Poll();
+        if (second != StartProgress::Started)
+            progress = second == StartProgress::Failed ? StartProgress::Failed : StartProgress::Pending;
+    }
     // An input kept open in another format is closed only once the recording's own runs.
     if (progress == StartProgress::Started && m_options.kept && m_options.kept->input) {
         m_options.kept->input.reset();
@@ -168,7 +185,44 @@ CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
     for (const CCaptureInput::Outage& outage : m_input->Outages())
         if (outage.atFrame >= from)
             dropped.outages.push_back({Seconds(m_timeline.FileFrame(outage.atFrame)), outage.wallSeconds});
+    if (m_second) {
+        const std::vector<CCaptureInput::Outage> outages = m_second->Outages();
+        for (std::size_t i = 0; i < outages.size(); ++i) {
+            const std::uint64_t at = i < m_secondLostAt.size() ? m_secondLostAt[i] : m_input->FramesIn();
+            dropped.secondOutages.push_back({Seconds(m_timeline.FileFrame(at)), outages[i].wallSeconds});
+        }
+    }
     return dropped;
+}
+
+CWaveRecorder::StartFailure CWaveRecorder::LastStartFailure() const
+{
+    if (m_input && m_input->LastFailure() != StartFailure::None)
+        return m_input->LastFailure();
+    if (m_second && m_second->LastFailure() != StartFailure::None)
+        return m_second->LastFailure();
+    return m_input ? StartFailure::None : StartFailure::Device;
+}
+
+bool CWaveRecorder::SecondSourceFailed() const
+{
+    return m_second && m_second->LastFailure() != StartFailure::None &&
+           (!m_input || m_input->LastFailure() == StartFailure::None);
+}
+
+bool CWaveRecorder::FollowInput()
+{
+    if (!m_input)
+        return false;
+    if (m_second) {
+        // A lost second source only leaves its part silent; it comes back as the first does.
+        m_second->Follow();
+        m_second->SetLatencies(m_input->LatencySeconds(), m_second->LatencySeconds());
+        const std::size_t outages = m_second->Outages().size();
+        while (m_secondLostAt.size() < outages)
+            m_secondLostAt.push_back(m_input->FramesIn());
+    }
+    return m_input->Follow();
 }
 
 bool CWaveRecorder::Stop()
@@ -191,7 +245,14 @@ bool CWaveRecorder::Stop()
     m_input->StopCapturing();
     if (capturing && !waiting)
         std::this_thread::sleep_for(m_options.stopWait);
+    if (m_second)
+        m_second->Finish();
     m_input->Finish([this] {
+        if (m_mixer) {
+            // The second source's last sound is in its ring before the mix ends.
+            m_second->Join();
+            m_mixer->Flush(MixedOut());
+        }
         m_writer->FinishWriting();
         m_written.store(true, std::memory_order_release);
     });
@@ -240,7 +301,19 @@ void CWaveRecorder::OnBuffer(WaveHeader& header)
         m_timeline.Start(at >= m_keptFrames ? at - m_keptFrames : 0);
         m_timeline.Processed(at, m_framesWritten.load(std::memory_order_relaxed));
     }
+    if (m_mixer) {
+        CWaveIn::Arrival arrival;
+        while (m_input->TakeArrival(arrival))
+            m_mixer->Arrived(arrival.nanos, arrival.framesEnd);
+        m_mixer->Add(header.data, count / m_format.channels, header.timelineFrame, MixedOut());
+        return;
+    }
     TakeSamples(header.data, count, header.timelineFrame);
+}
+
+CSourceMixer::Out CWaveRecorder::MixedOut()
+{
+    return [this](const std::int16_t* samples, std::size_t count, std::uint64_t at) { TakeSamples(samples, count, at); };
 }
 
 void CWaveRecorder::TakeSamples(const std::int16_t* samples, std::size_t count, std::uint64_t at)

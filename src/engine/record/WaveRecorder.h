@@ -33,6 +33,8 @@
 #include "engine/record/CaptureInput.h"
 #include "engine/record/InputTimeline.h"
 #include "engine/record/Mp3Writer.h"
+#include "engine/record/SecondSource.h"
+#include "engine/record/SourceMixer.h"
 #include "engine/record/VoiceGate.h"
 #include "engine/record/WaveFormat.h"
 
@@ -47,6 +49,15 @@ struct KeptInput {
     std::shared_ptr<CPreRollRing> ring;
     // Declared after the ring, so it is closed before the ring goes.
     std::unique_ptr<CCaptureInput> input;
+};
+
+// A second source recorded at once with the first (see CSecondSource, CSourceMixer).
+struct SecondSourceOptions {
+    CCaptureInput::MakeDevice makeDevice;
+    // Its own format: taken as the source delivers it, and resampled by the recording.
+    WaveFormat format;
+    // Each source in a channel of its own (left, right) rather than mixed; stereo only.
+    bool apart = false;
 };
 
 // What a recorder is built from; the defaults are the program's own (tests replace them).
@@ -66,6 +77,8 @@ struct WaveRecorderOptions {
     // The input kept open before Record; its seconds are left out with voice activation (whose
     // pre-roll begins each burst instead).
     std::shared_ptr<KeptInput> kept;
+    // A second source, recorded with the first.
+    std::optional<SecondSourceOptions> second;
 };
 
 class CWaveRecorder {
@@ -100,6 +113,8 @@ public:
         std::vector<InputOutage> outages;
         // The seconds kept before Record could not be joined to the recording as it ran.
         bool keptLeftOut = false;
+        // The second source's outages, and its changes of source (recording times).
+        std::vector<InputOutage> secondOutages;
     };
 
     CWaveRecorder();
@@ -124,9 +139,18 @@ public:
     // PollStart says Pending, PollStart is called again later (a timer).
     StartProgress BeginStart();
     StartProgress PollStart();
-    StartFailure LastStartFailure() const { return m_input ? m_input->LastFailure() : StartFailure::Device; }
+    StartFailure LastStartFailure() const;
+    // The start failed for the second source (the first one opened).
+    bool SecondSourceFailed() const;
     // The name of the source being recorded, once started; empty when not known (SDL).
     std::string SourceName() const { return m_input ? m_input->SourceName() : std::string(); }
+    // The second source's name, and whether there is one.
+    std::string SecondSourceName() const { return m_second ? m_second->SourceName() : std::string(); }
+    bool HasSecondSource() const { return m_second != nullptr; }
+    // The second source's clock against the first's (+0.005: 0.5 % fast) and how far off it
+    // stood at the last block (seconds); see CSecondSource.
+    double SecondSourceCorrection() const { return m_second ? m_second->Correction() : 0.0; }
+    double SecondSourceOffset() const { return m_second ? m_second->Offset() : 0.0; }
     // Stops capture: clears the flag, waits, and asks the input to end and the writer to finish
     // (see above). True when it was capturing.
     bool Stop();
@@ -154,7 +178,7 @@ public:
     DroppedInput Dropped() const;
     // Follows the input while capturing; call it on every timer tick. True while the recording
     // waits for its lost input. User-interface thread.
-    bool FollowInput() { return m_input && m_input->Follow(); }
+    bool FollowInput();
     bool Waiting() const { return m_input && m_input->Waiting(); }
     const WaveFormat& Format() const { return m_format; }
     // Encoder chunks written so far.
@@ -169,6 +193,7 @@ public:
 
 private:
     void OnBuffer(WaveHeader& header);                // delivery thread
+    CSourceMixer::Out MixedOut();
     void TakeSamples(const std::int16_t* samples, std::size_t count, std::uint64_t at);  // delivery thread
     void OnChunk(const std::int16_t* chunk, std::uint64_t end);  // delivery thread
     void Encode(const std::int16_t* chunk);           // delivery thread
@@ -180,6 +205,10 @@ private:
     std::string m_path;
     std::unique_ptr<CMp3Writer> m_writer;
     std::unique_ptr<CCaptureInput> m_input;
+    std::unique_ptr<CSecondSource> m_second;
+    std::unique_ptr<CSourceMixer> m_mixer;
+    // Where the first source's timeline stood when each of the second source's outages began.
+    std::vector<std::uint64_t> m_secondLostAt;
     int m_sampleCount = 0;
     int m_chunkFrames = 0;
     std::atomic<bool> m_keptLeftOut{false};

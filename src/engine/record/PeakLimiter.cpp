@@ -1,0 +1,89 @@
+#include "engine/record/PeakLimiter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kFullScale = 32767.0;
+
+}  // namespace
+
+CPeakLimiter::CPeakLimiter(int channels, std::uint32_t rate)
+    : m_channels(std::clamp(channels, 1, 2)),
+      m_length(std::max<std::size_t>(1, static_cast<std::size_t>(kLookAheadSeconds * rate))),
+      m_release(1.0 - std::exp(-1.0 / (kReleaseSeconds * std::max<std::uint32_t>(rate, 1)))),
+      m_frames((m_length + 1) * static_cast<std::size_t>(m_channels), 0.0f),
+      m_need(m_length + 1, 1.0),
+      m_mins(m_length + 2, 0),
+      m_floors(m_length, 1.0),
+      m_floorSum(static_cast<double>(m_length))
+{
+}
+
+bool CPeakLimiter::Push(const float* frame, std::int16_t* out)
+{
+    double peak = 0;
+    for (int c = 0; c < m_channels; ++c)
+        peak = std::max(peak, static_cast<double>(std::fabs(frame[c])));
+    ++m_real;
+    return Step(frame, peak > kFullScale ? kFullScale / peak : 1.0, out);
+}
+
+bool CPeakLimiter::Drain(std::int16_t* out)
+{
+    if (m_out >= m_real)
+        return false;
+    const float silence[2] = {0.0f, 0.0f};
+    // Padding after the end: it only moves the held frames out.
+    while (m_out < m_real)
+        if (Step(silence, 1.0, out))
+            return true;
+    return false;
+}
+
+bool CPeakLimiter::Step(const float* frame, double need, std::int16_t* out)
+{
+    const std::size_t ring = m_length + 1;
+    const std::uint64_t index = m_in++;
+    // The window from the frame about to leave to this one; what lies before it goes first,
+    // before this frame takes its slot in the ring.
+    const std::uint64_t leaving = index >= m_length ? index - m_length : 0;
+    const std::size_t slots = m_mins.size();
+    while (m_minsCount > 0 && m_mins[m_minsHead] < leaving) {
+        m_minsHead = (m_minsHead + 1) % slots;
+        --m_minsCount;
+    }
+    std::copy_n(frame, m_channels, &m_frames[(index % ring) * static_cast<std::size_t>(m_channels)]);
+    m_need[index % ring] = need;
+    // The frames whose need is the least from them on, in order (a monotonic queue).
+    while (m_minsCount > 0 && m_need[m_mins[(m_minsHead + m_minsCount - 1) % slots] % ring] >= need)
+        --m_minsCount;
+    m_mins[(m_minsHead + m_minsCount++) % slots] = index;
+    if (index < m_length)
+        return false;
+    // The frame leaving: the least need over it and the look-ahead after it.
+    const double floor = m_need[m_mins[m_minsHead] % ring];
+    // The ramp: the mean of the last look-ahead's minimums reaches a peak's need at the peak.
+    double& slot = m_floors[leaving % m_length];
+    m_lowFloors += (floor < 1.0 ? 1 : 0) - (slot < 1.0 ? 1 : 0);
+    m_floorSum += floor - slot;
+    slot = floor;
+    // Exactly 1 while nothing near needs less: below full scale the sound passes as it is.
+    double ramp = m_lowFloors == 0 ? 1.0 : m_floorSum / static_cast<double>(m_length);
+    // The first frames have no look-ahead's time before them to ramp down in.
+    if (leaving < m_length)
+        ramp = std::min(ramp, floor);
+    if (m_lowFloors == 0)
+        m_floorSum = static_cast<double>(m_length);
+    m_gain = std::min(ramp, m_gain + (1.0 - m_gain) * m_release);
+    // Back within a thousandth: back to 1, a step nobody hears.
+    if (m_gain > 1.0 - 1e-3)
+        m_gain = ramp;
+    const float* f = &m_frames[(leaving % ring) * static_cast<std::size_t>(m_channels)];
+    for (int c = 0; c < m_channels; ++c)
+        out[c] = static_cast<std::int16_t>(
+            std::lround(std::clamp(static_cast<double>(f[c]) * m_gain, -kFullScale, kFullScale)));
+    ++m_out;
+    return m_out <= m_real;
+}

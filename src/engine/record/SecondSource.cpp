@@ -1,0 +1,127 @@
+#include "engine/record/SecondSource.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/record/WaveRecorder.h"
+
+CSecondSource::CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFormat& format,
+                             std::uint32_t recordingRate)
+    : m_recordingRate(recordingRate),
+      m_channels(std::clamp<int>(format.channels, 1, 2)),
+      m_input(std::make_unique<CCaptureInput>(std::move(makeDevice), format,
+                                              CWaveRecorder::BufferFramesFor(format.samplesPerSec),
+                                              CWaveRecorder::kQueueMilliseconds)),
+      m_capacity(static_cast<std::size_t>(kRingSeconds * format.samplesPerSec)),
+      m_clock(format.samplesPerSec),
+      m_resampler(m_channels, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1))
+{
+    m_ring.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
+    // The most one block reads: a tenth of a second at the largest ratio, and the converter's
+    // own hold.
+    m_scratch.assign((m_capacity / 10 + 4096) * static_cast<std::size_t>(m_channels), 0);
+}
+
+CSecondSource::~CSecondSource()
+{
+    m_input.reset();  // its delivery thread writes into the ring
+}
+
+CCaptureInput::Progress CSecondSource::Begin()
+{
+    return m_input->Begin([this](WaveHeader& header) { OnBuffer(header); });
+}
+
+void CSecondSource::SetLatencies(double firstSeconds, double secondSeconds)
+{
+    m_firstLatency.store(firstSeconds, std::memory_order_relaxed);
+    m_secondLatency.store(secondSeconds, std::memory_order_relaxed);
+}
+
+void CSecondSource::OnBuffer(WaveHeader& header)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    std::size_t frames = header.bytesRecorded / (2 * channels);
+    const std::int16_t* data = header.data;
+    std::uint64_t at = header.timelineFrame;
+    std::lock_guard<std::mutex> lock(m_ringMutex);
+    if (at < m_end) {
+        // Already there (cannot happen on one timeline): the rest only.
+        const std::uint64_t skip = std::min<std::uint64_t>(m_end - at, frames);
+        data += skip * channels;
+        frames -= static_cast<std::size_t>(skip);
+        at += skip;
+    }
+    if (at > m_end) {
+        // Input dropped before it reached here: silence in its place, as long as it was.
+        if (at - m_end >= m_capacity) {
+            m_begin = m_end = at;
+        } else {
+            for (; m_end < at; ++m_end)
+                std::fill_n(&m_ring[(m_end % m_capacity) * channels], channels, std::int16_t{0});
+        }
+    }
+    for (std::size_t i = 0; i < frames; ++i, ++m_end)
+        std::copy_n(data + i * channels, channels, &m_ring[(m_end % m_capacity) * channels]);
+    if (m_end - m_begin > m_capacity)
+        m_begin = m_end - m_capacity;
+}
+
+std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    std::lock_guard<std::mutex> lock(m_ringMutex);
+    if (frame < m_begin || frame >= m_end)
+        return 0;
+    const std::size_t n = static_cast<std::size_t>(
+        std::min<std::uint64_t>({m_end - frame, count, m_scratch.size() / channels}));
+    for (std::size_t i = 0; i < n; ++i)
+        std::copy_n(&m_ring[((frame + i) % m_capacity) * channels], channels, &m_scratch[i * channels]);
+    return n;
+}
+
+void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    std::fill(out, out + frames * channels, 0.0f);
+    CWaveIn::Arrival arrival;
+    while (m_input->TakeArrival(arrival))
+        m_clock.Arrived(arrival.nanos, arrival.framesEnd);
+    if (!m_clock.Started() || frames == 0)
+        return;
+    // Which of the second source's frames were captured over the block's stretch of time.
+    const double shift = (m_secondLatency.load(std::memory_order_relaxed) -
+                          m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
+    const double from = m_clock.FrameAt(fromNanos + shift);
+    const double to = m_clock.FrameAt(toNanos + shift);
+    const double rate = std::max<double>(m_input->Format().samplesPerSec, 1.0);
+    const double nominal = static_cast<double>(m_recordingRate) / rate;
+    double error = m_placed ? m_resampler.InputPosition() - from : 0.0;
+    if (!m_placed || std::fabs(error) > kJumpSeconds * rate) {
+        // To its place: the next output comes from the frame captured at the block's start.
+        const double first = std::max(0.0, from + m_resampler.Delay());
+        m_next = static_cast<std::uint64_t>(std::llround(first));
+        m_resampler.Restart(static_cast<double>(m_next));
+        m_placed = true;
+        m_jumps.fetch_add(1, std::memory_order_relaxed);
+        error = m_resampler.InputPosition() - from;
+    }
+    // Take up the block's span of input, and a little of how far off it stands.
+    const double want = std::max(1.0, (to - from) - kCatchUp * error);
+    const double ratio = std::clamp(static_cast<double>(frames) / want, nominal * (1.0 - kMaxCorrection),
+                                    nominal * (1.0 + kMaxCorrection));
+    m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
+    m_offset.store(error / rate, std::memory_order_relaxed);
+    const std::size_t need = static_cast<std::size_t>(static_cast<double>(frames) / ratio + m_resampler.Delay()) + 64;
+    const std::size_t got = ReadRing(m_next, need);
+    if (got == 0) {
+        // Nothing there: overwritten (it jumps once it has something again) or not yet come.
+        std::lock_guard<std::mutex> lock(m_ringMutex);
+        if (m_next < m_begin)
+            m_placed = false;
+        return;
+    }
+    std::size_t taken = 0;
+    m_resampler.Convert(m_scratch.data(), got, &taken, out, frames, ratio);
+    m_next += taken;
+}

@@ -1,0 +1,107 @@
+#pragma once
+// The second source of a recording (what the computer plays, say, beside the microphone): an
+// input of its own, in its own format, on its own clock. What it delivers waits in a ring of
+// fixed size; the recording, which runs on the first source's clock, asks for the sound the
+// second source captured over the same stretch of time and gets it resampled onto its own rate.
+//
+// Kept in step: both inputs' deliveries are followed by delay-locked loops (CStreamClock), so
+// the moment a frame was captured is known for either source, whatever block sizes they deliver
+// in; with the servers' latencies that lines up the two sources from the start. The resampling
+// ratio then follows where the second source should stand: a small steady correction per block
+// (never a jump in pitch) takes up the drift between the two clocks. Only a large disagreement
+// (the second source lost, stalled or bursting) lets it jump to the right place, with silence
+// where it has nothing.
+//
+// A lost second source is followed as the first one is (CCaptureInput): its part stays silent
+// until it is back.
+//
+// Threads. Begin, Poll, Follow, Finish and the queries on the user-interface thread; Render on
+// the first source's delivery thread; the second input's buffers come on its own delivery
+// thread and only go into the ring.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "engine/record/CaptureInput.h"
+#include "engine/record/DriftResampler.h"
+#include "engine/record/StreamClock.h"
+
+class CSecondSource {
+public:
+    // Seconds of the second source's sound the ring holds: more than any input delivers at once.
+    static constexpr double kRingSeconds = 4.0;
+    // The largest correction of the ratio against the measured drift, and how much of the
+    // remaining offset a block takes up.
+    static constexpr double kMaxCorrection = 0.02;
+    static constexpr double kCatchUp = 0.2;
+    // Further off than this (seconds), the second source jumps to its place.
+    static constexpr double kJumpSeconds = 0.1;
+
+    // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
+    // the sound is wanted at.
+    CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFormat& format, std::uint32_t recordingRate);
+    ~CSecondSource();
+    CSecondSource(const CSecondSource&) = delete;
+    CSecondSource& operator=(const CSecondSource&) = delete;
+
+    // The input, as CCaptureInput's of the same names.
+    CCaptureInput::Progress Begin();
+    CCaptureInput::Progress Poll() { return m_input->Poll(); }
+    CCaptureInput::Failure LastFailure() const { return m_input->LastFailure(); }
+    bool Follow() { return m_input->Follow(); }
+    bool Waiting() const { return m_input->Waiting(); }
+    void Finish() { m_input->Finish({}); }
+    // Waits until the finished input has put its last sound in the ring.
+    void Join() { m_input->Join(); }
+    std::vector<CCaptureInput::Outage> Outages() const { return m_input->Outages(); }
+    std::string SourceName() const { return m_input->SourceName(); }
+    double LatencySeconds() const { return m_input->LatencySeconds(); }
+    const WaveFormat& Format() const { return m_input->Format(); }
+    std::uint32_t RecordingRate() const { return m_recordingRate; }
+    // Seconds between a frame's capture and its delivery, on either input: how the two are
+    // lined up. Set by the owner when the devices tell (0 until then).
+    void SetLatencies(double firstSeconds, double secondSeconds);
+
+    // Writes frames frames of the second source's sound (its own channels, floats at full scale
+    // 1.0, at the recording's rate) captured over the same stretch of time as a block of the
+    // first source's, which arrived from fromNanos to toNanos (steady-clock nanoseconds, on
+    // the first source's smoothed arrival line); silence where it has none. First source's
+    // delivery thread.
+    void Render(double fromNanos, double toNanos, std::size_t frames, float* out);
+    // The latest ratio correction against the nominal rates (+0.005: the second source's clock
+    // is taken to run 0.5 % fast), and how far off (seconds) the last block started. Any thread.
+    double Correction() const { return m_correction.load(std::memory_order_relaxed); }
+    double Offset() const { return m_offset.load(std::memory_order_relaxed); }
+    // Times the second source jumped to its place (lost, stalled, or at the start).
+    std::uint64_t Jumps() const { return m_jumps.load(std::memory_order_relaxed); }
+
+private:
+    void OnBuffer(WaveHeader& header);  // the second input's delivery thread
+    // Copies the ring's frames from frame on, at most count, into m_scratch; returns how many.
+    std::size_t ReadRing(std::uint64_t frame, std::size_t count);
+
+    std::uint32_t m_recordingRate;
+    int m_channels;
+    std::unique_ptr<CCaptureInput> m_input;
+    // The ring: frames [m_begin, m_end) of the second input's timeline (guarded).
+    std::mutex m_ringMutex;
+    std::vector<std::int16_t> m_ring;
+    std::size_t m_capacity = 0;  // frames
+    std::uint64_t m_begin = 0;
+    std::uint64_t m_end = 0;
+    std::atomic<double> m_firstLatency{0};
+    std::atomic<double> m_secondLatency{0};
+
+    // Render's own (first source's delivery thread).
+    CStreamClock m_clock;
+    CDriftResampler m_resampler;
+    bool m_placed = false;     // the resampler has a place on the input
+    std::uint64_t m_next = 0;  // the next input frame to give it
+    std::vector<std::int16_t> m_scratch;
+    std::atomic<double> m_correction{0};
+    std::atomic<double> m_offset{0};
+    std::atomic<std::uint64_t> m_jumps{0};
+};

@@ -1,0 +1,113 @@
+#include "engine/record/SourceMixer.h"
+
+#include <algorithm>
+
+#include "engine/record/SecondSource.h"
+
+namespace {
+
+// Frames mixed at a time.
+constexpr std::size_t kBlock = 2048;
+
+}  // namespace
+
+CSourceMixer::CSourceMixer(CSecondSource& second, const WaveFormat& format, bool apart)
+    : m_second(second),
+      m_channels(std::clamp<int>(format.channels, 1, 2)),
+      m_secondChannels(second.Format().channels >= 2 ? 2 : 1),
+      m_apart(apart && m_channels == 2),
+      m_clock(format.samplesPerSec),
+      m_limiter(m_channels, format.samplesPerSec),
+      m_delay(static_cast<std::size_t>(kDelaySeconds * format.samplesPerSec))
+{
+    // Room for the delay and a few seconds of first-source sound arriving at once.
+    m_capacity = m_delay + static_cast<std::size_t>(4.5 * format.samplesPerSec);
+    m_waiting.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
+    m_positions.assign(m_capacity, 0);
+    m_block.assign(kBlock * static_cast<std::size_t>(m_channels), 0);
+    m_rendered.assign(kBlock * static_cast<std::size_t>(m_secondChannels), 0.0f);
+    m_frame.assign(static_cast<std::size_t>(m_channels), 0.0f);
+    m_out.assign(static_cast<std::size_t>(m_channels), 0);
+    m_limiterPositions.assign(m_limiter.LookAhead() + 1, 0);
+    m_outBlock.assign(kBlock * static_cast<std::size_t>(m_channels), 0);
+}
+
+void CSourceMixer::Add(const std::int16_t* samples, std::size_t frames, std::uint64_t at, const Out& out)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    for (std::size_t i = 0; i < frames; ++i) {
+        if (m_count == m_capacity)
+            Mix(kBlock, out);  // more came at once than the wait needs: the oldest go on now
+        const std::size_t slot = (m_head + m_count) % m_capacity;
+        std::copy_n(samples + i * channels, channels, &m_waiting[slot * channels]);
+        m_positions[slot] = at + i;
+        ++m_count;
+    }
+    if (m_count > m_delay)
+        Mix(m_count - m_delay, out);
+}
+
+void CSourceMixer::Flush(const Out& out)
+{
+    Mix(m_count, out);
+    while (m_limiter.Drain(m_out.data()))
+        Emit(m_out.data(), m_limiterPositions[m_emitted % m_limiterPositions.size()], out);
+    if (m_outCount > 0)
+        out(m_outBlock.data(), m_outCount * static_cast<std::size_t>(m_channels), m_outAt);
+    m_outCount = 0;
+}
+
+void CSourceMixer::Mix(std::size_t frames, const Out& out)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    frames = std::min(frames, m_count);
+    while (frames > 0) {
+        // A block of frames with consecutive positions.
+        std::size_t n = 0;
+        const std::uint64_t first = m_positions[m_head];
+        while (n < std::min(frames, kBlock) && m_positions[(m_head + n) % m_capacity] == first + n) {
+            std::copy_n(&m_waiting[((m_head + n) % m_capacity) * channels], channels, &m_block[n * channels]);
+            ++n;
+        }
+        m_head = (m_head + n) % m_capacity;
+        m_count -= n;
+        frames -= n;
+        m_second.Render(m_clock.TimeOf(static_cast<double>(first)), m_clock.TimeOf(static_cast<double>(first + n)),
+                        n, m_rendered.data());
+        for (std::size_t i = 0; i < n; ++i) {
+            Combine(&m_block[i * channels], &m_rendered[i * static_cast<std::size_t>(m_secondChannels)]);
+            m_limiterPositions[m_limited++ % m_limiterPositions.size()] = first + i;
+            if (m_limiter.Push(m_frame.data(), m_out.data()))
+                Emit(m_out.data(), m_limiterPositions[m_emitted % m_limiterPositions.size()], out);
+        }
+    }
+}
+
+void CSourceMixer::Combine(const std::int16_t* first, const float* second)
+{
+    constexpr float kScale = 32768.0f;
+    const float secondMono = m_secondChannels == 2 ? (second[0] + second[1]) * 0.5f : second[0];
+    if (m_apart) {
+        m_frame[0] = (static_cast<float>(first[0]) + static_cast<float>(first[1])) * 0.5f;
+        m_frame[1] = secondMono * kScale;
+    } else if (m_channels == 2) {
+        m_frame[0] = static_cast<float>(first[0]) + second[0] * kScale;
+        m_frame[1] = static_cast<float>(first[1]) + (m_secondChannels == 2 ? second[1] : second[0]) * kScale;
+    } else {
+        m_frame[0] = static_cast<float>(first[0]) + secondMono * kScale;
+    }
+}
+
+void CSourceMixer::Emit(const std::int16_t* frame, std::uint64_t at, const Out& out)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    ++m_emitted;
+    if (m_outCount > 0 && (at != m_outAt + m_outCount || m_outCount == kBlock)) {
+        out(m_outBlock.data(), m_outCount * channels, m_outAt);
+        m_outCount = 0;
+    }
+    if (m_outCount == 0)
+        m_outAt = at;
+    std::copy_n(frame, channels, &m_outBlock[m_outCount * channels]);
+    ++m_outCount;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// Puts a recording's two sources together, on the first source's delivery thread. The first
+// source's sound waits a little (kDelaySeconds) so that the second source's sound of the same
+// moment has arrived, whatever blocks either delivers in; then the second source renders that
+// stretch of time (CSecondSource) and the two are
+//  - mixed: summed at unity gain into the recording's channels (for mono each source's channels
+//    are averaged first), a limiter bringing the sum down smoothly where it would pass full
+//    scale and leaving it untouched below (CPeakLimiter); or
+//  - apart: the first source in the left channel and the second in the right, each downmixed
+//    to mono.
+// What comes out keeps the first source's timeline positions, so the recording's reports and
+// times are those of the first source.
+//
+// Thread: the first source's delivery thread only. Allocates in the constructor only.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/record/PeakLimiter.h"
+#include "engine/record/StreamClock.h"
+#include "engine/record/WaveFormat.h"
+
+class CSecondSource;
+
+class CSourceMixer {
+public:
+    // How long the first source's sound waits for the second's.
+    static constexpr double kDelaySeconds = 0.3;
+    // Takes the mixed sound: count 16-bit values in the recording's channels, whose first
+    // frame lies at position at of the first source's timeline.
+    using Out = std::function<void(const std::int16_t* samples, std::size_t count, std::uint64_t at)>;
+
+    // format: the recording's (1 or 2 channels); apart needs stereo and is ignored for mono.
+    CSourceMixer(CSecondSource& second, const WaveFormat& format, bool apart);
+
+    // One of the first source's deliveries (see CWaveIn::Arrival), for its clock.
+    void Arrived(std::int64_t nanos, std::uint64_t framesEnd) { m_clock.Arrived(nanos, framesEnd); }
+    // A buffer of the first source: frames frames from timeline position at on.
+    void Add(const std::int16_t* samples, std::size_t frames, std::uint64_t at, const Out& out);
+    // The end: mixes what still waits, and what the limiter holds.
+    void Flush(const Out& out);
+    bool Apart() const { return m_apart; }
+
+private:
+    // Mixes the frames that have waited long enough (all of them when flushing).
+    void Mix(std::size_t frames, const Out& out);
+    // The mixed (or apart) frame i of the current block, into m_frame.
+    void Combine(const std::int16_t* first, const float* second);
+    void Emit(const std::int16_t* frame, std::uint64_t at, const Out& out);
+
+    CSecondSource& m_second;
+    int m_channels;
+    int m_secondChannels;
+    bool m_apart;
+    CStreamClock m_clock;
+    CPeakLimiter m_limiter;
+    // The waiting first-source frames, with their timeline positions, oldest first.
+    std::vector<std::int16_t> m_waiting;
+    std::vector<std::uint64_t> m_positions;
+    std::size_t m_capacity;
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    std::size_t m_delay;
+    // Work memory of one block.
+    std::vector<std::int16_t> m_block;
+    std::vector<float> m_rendered;
+    std::vector<float> m_frame;
+    std::vector<std::int16_t> m_out;
+    // Timeline positions of what the limiter holds: its output lags by its look-ahead.
+    std::vector<std::uint64_t> m_limiterPositions;
+    std::uint64_t m_limited = 0;
+    std::uint64_t m_emitted = 0;
+    std::vector<std::int16_t> m_outBlock;
+    std::size_t m_outCount = 0;
+    std::uint64_t m_outAt = 0;
+};
