@@ -10,7 +10,7 @@
 
 void CMainPanel::UpdateKeepBefore()
 {
-    const int seconds = m_settings.RecordPage().HandsFree().KeepBefore();
+    const int seconds = m_settings.AutoPage().HandsFree().KeepBefore();
     const bool wanted = seconds > 0 && m_mp3Player && !m_mp3Player->IsPlaying() && !m_recorder;
     if (m_keeper && (!wanted || m_keeper->Seconds() != seconds ||
                      m_keeper->SampleRate() != static_cast<int>(m_trackInfo.sampleRate) ||
@@ -18,7 +18,7 @@ void CMainPanel::UpdateKeepBefore()
         CloseKeepBefore();
     if (wanted && !m_keeper) {
         m_keeper = std::make_unique<CKeepBeforeInput>(
-            [source = m_settings.RecordPage().GetSource()] { return std::make_unique<CDefaultAudioInput>(source); },
+            [source = m_settings.SourcesPage().GetSource()] { return std::make_unique<CDefaultAudioInput>(source); },
             static_cast<int>(m_trackInfo.sampleRate), static_cast<int>(m_trackInfo.channels), seconds);
         if (m_keeper->Open())
             m_keepTimer.Start(100);

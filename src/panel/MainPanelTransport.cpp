@@ -59,7 +59,7 @@ std::string DroppedSentence(const CWaveRecorder::DroppedInput& dropped)
 std::string SwitchSentence(const CWaveRecorder::RecordedSwitch& change)
 {
     return "Источник звука сменился с " + FormatTime(static_cast<int>(change.seconds)) + " записи: «" +
-           CPageRec::SourceLabel(change.source) + "».\n";
+           CPageSrc::SourceLabel(change.source) + "».\n";
 }
 
 // "Звуковой вход пропадал с 0:00:03 записи на 5,2 с.\n"
@@ -201,7 +201,7 @@ void CMainPanel::OnRecord()
     {
         platform::UiTrace prepareTrace("record-prepare");
         WaveRecorderOptions options;
-        options.source = m_settings.RecordPage().GetSource();
+        options.source = m_settings.SourcesPage().GetSource();
         options.voiceGate = VoiceGateOptions();
         m_voiceActivated = options.voiceGate.has_value();
         // The seconds kept before Record begin the recording (not with voice activation,
@@ -261,7 +261,7 @@ void CMainPanel::FailStart()
     const CWaveRecorder::StartFailure failure = m_recorder->LastStartFailure();
     m_recorder.reset();  // closes the device, if it opened, and the file
     if (failure == CWaveRecorder::StartFailure::SourceMissing) {
-        const std::string sentence = SourceMissingSentence(CPageRec::SourceLabel(m_settings.RecordPage().GetSource()));
+        const std::string sentence = SourceMissingSentence(CPageSrc::SourceLabel(m_settings.SourcesPage().GetSource()));
         RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
         return;
     }
@@ -279,7 +279,7 @@ void CMainPanel::ShowRecordingControls()
     SetMenuText(res::ID_SOUND_RECORD, "Стоп\tSpace");
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EnableMenuItem(id, false);
-    if (m_settings.RecordPage().GetKeepAwake()) {
+    if (m_settings.AutoPage().GetKeepAwake()) {
         if (!m_sleepInhibitor)
             m_sleepInhibitor = std::make_unique<platform::LoginSleepInhibitor>();
         m_sleepInhibitor->Hold();
