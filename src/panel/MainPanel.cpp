@@ -202,7 +202,7 @@ void CMainPanel::DescribeLamp()
 {
     if (m_lamp == nullptr)
         return;
-    const CPageRec& page = m_settings.RecordPage();
+    const CPageSrc& page = m_settings.SourcesPage();
     if (m_recorder && m_recorder->IsCapturing()) {
         // The stream's own source when the server told it (the default entry names the input
         // it follows); SDL does not say which device it records.
@@ -211,10 +211,11 @@ void CMainPanel::DescribeLamp()
                                            : m_recorder->Listening() ? "Запись по голосу ждёт звука громче порога"
                                                                      : "Идёт запись") +
                                ". Источник звука: " +
-                               CPageRec::SourceLabel(name.empty() ? page.GetSource() : name));
+                               CPageSrc::SourceLabel(name.empty() ? page.GetSource() : name));
         return;
     }
-    m_lamp->SetDescription("Источник звука для записи: " + CPageRec::RecordedSourceLabel(page.GetSource()) +
+    m_lamp->SetDescription((page.GetSecondSource().empty() ? "Источник звука для записи: " : "Источники звука для записи: ") +
+                           page.RecordedSourcesLabel() +
                            KeepBeforeNote() + TimerNote());
 }
 

@@ -11,8 +11,8 @@
 
 void CMainPanel::UpdateKeepBefore()
 {
-    const int seconds = m_settings.RecordPage().HandsFree().KeepBefore();
-    const std::string source = m_settings.RecordPage().GetSource();
+    const int seconds = m_settings.AutoPage().HandsFree().KeepBefore();
+    const std::string source = m_settings.SourcesPage().GetSource();
     const bool wanted = seconds > 0 && m_mp3Player && !m_mp3Player->IsPlaying() && !m_recorder;
     // Another length, format or source: a new input, so that Record never begins with sound of
     // the source that was chosen before.

@@ -66,7 +66,7 @@ void CMainPanel::OnRecord()
     {
         platform::UiTrace prepareTrace("record-prepare");
         WaveRecorderOptions options;
-        options.source = m_settings.RecordPage().GetSource();
+        options.source = m_settings.SourcesPage().GetSource();
         options.voiceGate = VoiceGateOptions();
         options.fileSync = m_fileSync;
         m_voiceActivated = options.voiceGate.has_value();
@@ -129,7 +129,7 @@ void CMainPanel::FailStart()
     CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
     if (failure == CWaveRecorder::StartFailure::SourceMissing) {
         const std::string sentence =
-            report::SourceMissing(CPageRec::SourceLabel(m_settings.RecordPage().GetSource()));
+            report::SourceMissing(CPageSrc::SourceLabel(m_settings.SourcesPage().GetSource()));
         RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
         return;
     }
@@ -148,7 +148,7 @@ void CMainPanel::ShowRecordingControls()
     SetMenuText(res::ID_SOUND_RECORD, "Стоп\tSpace");
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EnableMenuItem(id, false);
-    if (m_settings.RecordPage().GetKeepAwake()) {
+    if (m_settings.AutoPage().GetKeepAwake()) {
         if (!m_sleepInhibitor)
             m_sleepInhibitor = std::make_unique<platform::LoginSleepInhibitor>();
         m_sleepInhibitor->Hold();

@@ -9,7 +9,7 @@
 
 std::optional<VoiceGateSettings> CMainPanel::VoiceGateOptions() const
 {
-    const CHandsFreeSettings& settings = m_settings.RecordPage().HandsFree();
+    const CHandsFreeSettings& settings = m_settings.AutoPage().HandsFree();
     if (!settings.VoiceActivated())
         return std::nullopt;
     VoiceGateSettings gate;

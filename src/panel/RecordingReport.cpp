@@ -4,7 +4,7 @@
 
 #include "controls/FormatTime.h"
 #include "platform/FormatFixed.h"
-#include "settings/PageRec.h"
+#include "settings/PageSrc.h"
 
 namespace report {
 
@@ -49,7 +49,7 @@ std::string AfterRecording(const CWaveRecorder::DroppedInput& dropped)
     // "Источник звука сменился с 0:01:05 записи: «Микрофон»."
     for (const CWaveRecorder::RecordedSwitch& change : dropped.switches)
         text += "Источник звука сменился с " + FormatTime(static_cast<int>(change.seconds)) + " записи: «" +
-                CPageRec::SourceLabel(change.source) + "».\n";
+                CPageSrc::SourceLabel(change.source) + "».\n";
     if (dropped.keptLeftOut)
         text += "Звук, сохранённый до нажатия «Запись», не вошёл в запись: вход тем временем сменил формат.\n";
     return text;

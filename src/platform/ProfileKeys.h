@@ -48,6 +48,11 @@ inline constexpr IntSetting kSampleFreq{kSectionRecord, "SampleFreq", 1};
 inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
 // The sound server's source to record, by its name; empty: the desktop's default input.
 inline constexpr StringSetting kSource{kSectionRecord, "Source", ""};
+// A second source recorded together with the first, by its name; empty: none.
+inline constexpr StringSetting kSecondSource{kSectionRecord, "SecondSource", ""};
+// 1: with two sources and stereo, the first goes to the left channel and the second to the
+// right; 0: both are mixed into every channel. Counts as 0 for mono.
+inline constexpr IntSetting kSourcesApart{kSectionRecord, "SourcesApart", 0};
 // 1: the computer is kept from sleeping while recording (the login manager's inhibitor).
 inline constexpr IntSetting kKeepAwake{kSectionRecord, "Keep awake", 1};
 // Voice activation: 1 writes only while the input is above the threshold (dBFS, -90..-1), until

@@ -17,6 +17,8 @@ inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_PAGE_COMMON = 134;
 inline constexpr int IDD_PAGE_RECORD = 136;
+inline constexpr int IDD_PAGE_SOURCES = 137;
+inline constexpr int IDD_PAGE_AUTO = 138;
 
 // Menu commands.
 inline constexpr int ID_FILE_NEW = CommandId(32773);      // "&Новый... \tCtrl - N"

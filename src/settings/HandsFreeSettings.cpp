@@ -45,20 +45,21 @@ void CHandsFreeSettings::CreateControls(wxWindow* page, int top, const PlaceFn& 
     auto* voice = new wxCheckBox(page, IDC_VOICE_ACTIVATED, text("Писать только звук громче порога (по голосу)"));
     place(voice, 5, top, 211, 10);
     // A spin control is as wide as the toolkit makes it (about 62 dialog units with GTK), so
-    // two of them with their labels do not fit on one line of the page: one per line.
+    // two of them with their labels do not fit on one line of the page: one per line, with room
+    // between the longest label and the spin control.
     place(new wxStaticText(page, wxID_ANY, text("Порог, дБ:")), 15, top + 16, 52, 8);
-    place(spin(IDC_VOICE_THRESHOLD, kThresholdMin, kThresholdMax), 68, top + 14, 56, 12);
+    place(spin(IDC_VOICE_THRESHOLD, kThresholdMin, kThresholdMax), 74, top + 14, 56, 12);
     place(new wxStaticText(page, wxID_ANY, text("Пауза, с:")), 15, top + 33, 52, 8);
-    place(spin(IDC_VOICE_HOLD, kHoldMin, kHoldMax), 68, top + 31, 56, 12);
+    place(spin(IDC_VOICE_HOLD, kHoldMin, kHoldMax), 74, top + 31, 56, 12);
     place(new wxStaticText(page, wxID_ANY, text("Предзапись, с:")), 15, top + 50, 52, 8);
-    place(spin(IDC_VOICE_PRE_ROLL, kPreRollMin, kPreRollMax), 68, top + 48, 56, 12);
+    place(spin(IDC_VOICE_PRE_ROLL, kPreRollMin, kPreRollMax), 74, top + 48, 56, 12);
     voice->Bind(wxEVT_CHECKBOX, [this, page](wxCommandEvent&) { EnableVoiceFields(page); });
 
     auto* keep = new wxCheckBox(page, IDC_KEEP_BEFORE, text("Держать микрофон открытым: начинать запись"));
     place(keep, 5, top + 67, 211, 10);
     place(new wxStaticText(page, wxID_ANY, text("с последних, с:")), 15, top + 83, 52, 8);
-    place(spin(IDC_KEEP_BEFORE_SECONDS, 1, kKeepBeforeMax), 68, top + 81, 56, 12);
-    place(new wxStaticText(page, wxID_ANY, text("(только в памяти)")), 134, top + 83, 80, 8);
+    place(spin(IDC_KEEP_BEFORE_SECONDS, 1, kKeepBeforeMax), 74, top + 81, 56, 12);
+    place(new wxStaticText(page, wxID_ANY, text("(только в памяти)")), 136, top + 83, 80, 8);
     keep->Bind(wxEVT_CHECKBOX, [this, page](wxCommandEvent&) { EnableKeepFields(page); });
 }
 

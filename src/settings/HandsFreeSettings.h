@@ -1,5 +1,5 @@
 #pragma once
-// The Record page's hands-free settings: voice activation (on or off, threshold, hold and
+// The "Автозапись" page's hands-free settings: voice activation (on or off, threshold, hold and
 // pre-roll) and how many seconds before Record are kept. Read from the "Record" section by Load; a stored value out of its range counts as the default and stays in the file as
 // it is: Save writes only the values the user changed. User-interface thread only.
 

@@ -13,9 +13,16 @@ CMySheet::~CMySheet() = default;
 
 CSettingsPage& CMySheet::Page(int index)
 {
-    if (index == 1)
+    switch (index) {
+    case kRecordPage:
         return m_pageRec;
-    return m_pageCom;
+    case kSourcesPage:
+        return m_pageSrc;
+    case kAutoPage:
+        return m_pageAuto;
+    default:
+        return m_pageCom;
+    }
 }
 
 int CMySheet::DoModal()

@@ -25,7 +25,7 @@ CMySheetDialog::CMySheetDialog(CMySheet& sheet, wxWindow* parent, const wxString
     wxBookCtrlBase* book = GetBookCtrl();
     for (int i = 0; i < CMySheet::kPageCount; ++i) {
         auto* page = new wxPanel(book, wxID_ANY);
-        page->SetMinSize(page->ConvertDialogToPixels(CSettingsPage::TemplateSize()));
+        page->SetMinSize(page->ConvertDialogToPixels(m_sheet.Page(i).TemplateSize()));
         book->AddPage(page, m_sheet.Page(i).Caption(), false);
     }
     LayoutDialog();

@@ -1,7 +1,8 @@
 #pragma once
 // The window of one opening of the settings sheet: a property-sheet dialog with one tab per page
-// of its CMySheet and the buttons OK and Cancel. Each tab holds an empty page window of the
-// template's size until the page is first shown; then the page object builds its controls in it.
+// of its CMySheet and the buttons OK and Cancel. Each tab holds an empty page window of at least
+// its template's size (the book is as large as the largest) until the page is first shown; then
+// the page object builds its controls in it.
 // Tab changes drive the pages' data exchange. User-interface thread only.
 
 #include <wx/propdlg.h>

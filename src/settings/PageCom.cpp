@@ -12,7 +12,7 @@
 
 using namespace settings;
 
-CPageCom::CPageCom() : CSettingsPage(res::IDD_PAGE_COMMON, "Общие")
+CPageCom::CPageCom() : CSettingsPage(res::IDD_PAGE_COMMON, "Общие", wxSize(221, 103))
 {
     PersistLoader(true);
     PersistAutorun(true);

@@ -1,5 +1,5 @@
 #pragma once
-// Ids of the controls on the two settings pages. The numbers are part of the program's interface:
+// Ids of the controls on the settings pages. The numbers are part of the program's interface:
 // the pages' data exchange and message handling use them, and tests find the controls by them.
 
 namespace settings {
@@ -12,12 +12,6 @@ inline constexpr int IDC_AUTORUN = 1008;           // kAutorunLabel
 inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
 
 // Record page ("Запись").
-inline constexpr int IDC_VOICE_ACTIVATED = 1040;   // "Писать только звук громче порога (по голосу)"
-inline constexpr int IDC_VOICE_THRESHOLD = 1041;   // threshold, dBFS
-inline constexpr int IDC_VOICE_HOLD = 1042;        // hold, seconds
-inline constexpr int IDC_VOICE_PRE_ROLL = 1043;    // pre-roll, seconds
-inline constexpr int IDC_KEEP_BEFORE = 1044;       // "Держать микрофон открытым: начинать запись с последних секунд"
-inline constexpr int IDC_KEEP_BEFORE_SECONDS = 1045;  // how many seconds
 inline constexpr int IDC_BITRATE_SLIDER = 1016;
 inline constexpr int IDC_SIZE_ESTIMATE = 1027;
 inline constexpr int IDC_MONO = 1018;              // "Моно"
@@ -28,8 +22,20 @@ inline constexpr int IDC_FREQ_11025 = 1022;        // "11,025"
 inline constexpr int IDC_FREQ_22050 = 1023;        // "22,050"
 inline constexpr int IDC_FREQ_44100 = 1024;        // "44,100"
 inline constexpr int IDC_AUTO_FREQ = 1025;         // "Автоматически выбирать частоту"
+
+// Sources page ("Источники").
 inline constexpr int IDC_SOURCE = 1028;            // the sound source list
-inline constexpr int IDC_SOURCE_NOW = 1029;        // which source the next recording uses
+inline constexpr int IDC_SECOND_SOURCE = 1031;     // "Второй источник:" list
+inline constexpr int IDC_SOURCES_APART = 1032;     // "Каждый источник в своём канале (левый и правый)"
+inline constexpr int IDC_SOURCE_NOW = 1029;        // what the next recording records
+
+// Hands-free page ("Автозапись").
+inline constexpr int IDC_VOICE_ACTIVATED = 1040;   // "Писать только звук громче порога (по голосу)"
+inline constexpr int IDC_VOICE_THRESHOLD = 1041;   // threshold, dBFS
+inline constexpr int IDC_VOICE_HOLD = 1042;        // hold, seconds
+inline constexpr int IDC_VOICE_PRE_ROLL = 1043;    // pre-roll, seconds
+inline constexpr int IDC_KEEP_BEFORE = 1044;       // "Держать микрофон открытым: начинать запись с последних секунд"
+inline constexpr int IDC_KEEP_BEFORE_SECONDS = 1045;  // how many seconds
 inline constexpr int IDC_KEEP_AWAKE = 1030;        // "Не давать компьютеру засыпать во время записи"
 
 // The automatic-start check box names what starts the program: Windows' Run key starts it when

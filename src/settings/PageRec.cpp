@@ -1,18 +1,14 @@
 #include "settings/PageRec.h"
 
-#include <algorithm>
 #include <array>
 
 #include <wx/checkbox.h>
-#include <wx/choice.h>
-#include <wx/timer.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
 #include "platform/ProfileKeys.h"
-#include "platform/SoundServer.h"
 #include "res/ResourceIds.h"
 #include "settings/PageControlIds.h"
 
@@ -27,27 +23,16 @@ constexpr std::array<int, record_format::kSampleRates> kFreqRadios{
 constexpr const char* kTickLabels =
     "8      16      24      32     48      64     96     128   160   192    256";
 
-// How often the open page looks for news of the sound server's sources.
-constexpr int kSourcePollMs = 250;
-
-std::string LabelOf(const platform::SoundSource& source)
-{
-    return source.monitor ? "Звук компьютера: " + source.output : source.description;
-}
-
 }  // namespace
 
 CPageRec::~CPageRec() = default;
 
-CPageRec::CPageRec() : CSettingsPage(res::IDD_PAGE_RECORD, "Запись")
+CPageRec::CPageRec() : CSettingsPage(res::IDD_PAGE_RECORD, "Запись", wxSize(221, 103))
 {
     PersistBitrate(true);
     PersistStereoMode(true);
     PersistSampleFreq(true);
     PersistAutoFreq(true);
-    PersistSource(true);
-    PersistKeepAwake(true);
-    m_handsFree.Load();
 }
 
 int CPageRec::GetBitrate() const { return record_format::BitrateKbps(m_settings.m_nBitrate) * 1000; }
@@ -89,22 +74,6 @@ void CPageRec::PersistAutoFreq(bool load)
         platform::WriteSetting(platform::kAutoFreq, m_settings.m_bAutoFreq);
 }
 
-void CPageRec::PersistSource(bool load)
-{
-    if (load)
-        m_source = platform::ReadSetting(platform::kSource);
-    else
-        platform::WriteSetting(platform::kSource, m_source);
-}
-
-void CPageRec::PersistKeepAwake(bool load)
-{
-    if (load)
-        m_keepAwake = record_format::NormalizeSwitch(platform::ReadSetting(platform::kKeepAwake));
-    else
-        platform::WriteSetting(platform::kKeepAwake, m_keepAwake);
-}
-
 void CPageRec::OnOK()
 {
     if (m_window == nullptr)
@@ -112,93 +81,11 @@ void CPageRec::OnOK()
     m_settings.m_nBitrate = SliderStep();
     // The checked rate counts even while the radios are disabled: with the automatic switch on it
     // is the one the automatic rule chose.
-    const int keepAwake = m_keepAwake;
     DoDataExchange(true);
     PersistBitrate(false);
     PersistStereoMode(false);
     PersistSampleFreq(false);
     PersistAutoFreq(false);
-    // The source only when another was chosen: a stored name is kept as it is.
-    const std::string chosen = SelectedSource();
-    if (chosen != m_source) {
-        m_source = chosen;
-        PersistSource(false);
-    }
-    if (m_keepAwake != keepAwake)
-        PersistKeepAwake(false);
-    m_handsFree.Save();
-}
-
-std::string CPageRec::SourceLabel(const std::string& name)
-{
-    if (name.empty())
-        return "По умолчанию";
-    for (const auto& source : platform::SoundServer::List())
-        if (source.name == name)
-            return LabelOf(source);
-    return name;
-}
-
-std::string CPageRec::RecordedSourceLabel(const std::string& name)
-{
-    if (!name.empty())
-        return SourceLabel(name);
-    const std::string current = platform::SoundServer::Default();
-    return current.empty() ? SourceLabel(name) : "По умолчанию (" + SourceLabel(current) + ")";
-}
-
-void CPageRec::ShowSelectedSource()
-{
-    if (auto* now = Control<wxStaticText>(IDC_SOURCE_NOW))
-        now->SetLabel(wxString::FromUTF8("Записывается: " + RecordedSourceLabel(SelectedSource())));
-}
-
-void CPageRec::FillSources()
-{
-    auto* choice = Control<wxChoice>(IDC_SOURCE);
-    if (choice == nullptr)
-        return;
-    const std::string selected = choice->GetSelection() == wxNOT_FOUND ? m_source : SelectedSource();
-    std::vector<std::pair<std::string, std::string>> entries{{"", "По умолчанию"}};
-    const auto sources = platform::SoundServer::List();
-    for (const bool monitors : {false, true})
-        for (const auto& source : sources)
-            if (source.monitor == monitors)
-                entries.emplace_back(source.name, LabelOf(source));
-    // A chosen source that is not there now stays in the list (it may come back).
-    if (std::none_of(entries.begin(), entries.end(), [&](const auto& e) { return e.first == selected; }))
-        entries.emplace_back(selected, selected);
-    m_sourceNames.clear();
-    wxArrayString labels;
-    int selection = 0;
-    for (const auto& [name, label] : entries) {
-        if (name == selected)
-            selection = static_cast<int>(m_sourceNames.size());
-        m_sourceNames.push_back(name);
-        labels.Add(wxString::FromUTF8(label));
-    }
-    choice->Set(labels);
-    choice->SetSelection(selection);
-    ShowSelectedSource();
-}
-
-std::string CPageRec::SelectedSource() const
-{
-    const auto* choice = Control<wxChoice>(IDC_SOURCE);
-    if (choice == nullptr)
-        return m_source;
-    const int index = choice->GetSelection();
-    return index >= 0 && static_cast<std::size_t>(index) < m_sourceNames.size() ? m_sourceNames[static_cast<std::size_t>(index)]
-                                                                              : m_source;
-}
-
-void CPageRec::OnSourceTick()
-{
-    const std::uint64_t version = platform::SoundServer::Watch();
-    if (version != m_sourcesVersion) {
-        m_sourcesVersion = version;
-        FillSources();
-    }
 }
 
 void CPageRec::CreateControls()
@@ -235,30 +122,11 @@ void CPageRec::CreateControls()
         slider->Bind(type, &CPageRec::OnSliderEvent, this);
     }
     page->FindWindow(IDC_AUTO_FREQ)->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoFreq(); });
-
-    Place(new wxStaticText(page, wxID_ANY, text("Источник звука:")), 5, 103, 54, 8);
-    auto* sources = new wxChoice(page, IDC_SOURCE);
-    Place(sources, 62, 100, 154, 14);
-    sources->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { ShowSelectedSource(); });
-    Place(new wxStaticText(page, IDC_SOURCE_NOW, wxString(), wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE),
-          62, 116, 154, 8);
-    Place(new wxCheckBox(page, IDC_KEEP_AWAKE, text("Не давать компьютеру засыпать во время записи")), 5, 128, 211, 10);
-    m_handsFree.CreateControls(page, 142, [this](wxWindow* c, int x, int y, int w, int h) { Place(c, x, y, w, h); });
-    // The list follows the server while the page exists, and only then.
-    m_sourceTimer = std::make_unique<wxTimer>(page);
-    page->Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnSourceTick(); }, m_sourceTimer->GetId());
-    page->Bind(wxEVT_DESTROY, [this, page](wxWindowDestroyEvent& event) {
-        if (event.GetEventObject() == page && m_sourceTimer)
-            m_sourceTimer->Stop();
-        event.Skip();
-    });
 }
 
 void CPageRec::DoDataExchange(bool save)
 {
     ExchangeCheck(save, IDC_AUTO_FREQ, m_settings.m_bAutoFreq);
-    ExchangeCheck(save, IDC_KEEP_AWAKE, m_keepAwake);
-    m_handsFree.Exchange(save, m_window);
     ExchangeRadio(save, {IDC_FREQ_8000, IDC_FREQ_11025, IDC_FREQ_22050, IDC_FREQ_44100},
                   m_settings.m_nSampleFreq);
     ExchangeRadio(save, {IDC_MONO, IDC_STEREO}, m_settings.m_nStereoMode);
@@ -275,12 +143,6 @@ bool CPageRec::OnInitDialog()
     }
     OnHScroll(ScrollCode::ThumbPosition, m_settings.m_nBitrate);
     OnAutoFreq();
-    FillSources();
-    // Asks the server (when there is one) for its sources now, and follows it while open.
-    if (platform::SoundServer::Wanted()) {
-        OnSourceTick();
-        m_sourceTimer->Start(kSourcePollMs);
-    }
     return true;
 }
 

@@ -3,22 +3,13 @@
 // or stereo, the sampling rate and whether it follows the bitrate. The object is constructed
 // with the settings sheet at program start, reads the four "Record" keys then and holds the
 // recording format for the whole run; the main panel reads it through GetBitrate, GetSampleRate
-// and GetStereoMode. Below them, the sound source to record: "По умолчанию" (the desktop's
-// default input), every input source of the sound server and every output's monitor, filled
-// from the server without waiting while the page is open. Last, whether the computer is kept from
-// sleeping while recording. User-interface thread only.
+// and GetStereoMode. What to record and the hands-free settings have pages of their own
+// (CPageSrc, CPageAuto). User-interface thread only.
 
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "settings/HandsFreeSettings.h"
 #include "settings/RecordSettings.h"
 #include "settings/SettingsPage.h"
 
 class wxScrollEvent;
-class wxTimer;
 
 class CPageRec : public CSettingsPage {
 public:
@@ -41,15 +32,6 @@ public:
     // 0 mono, 1 stereo; the channel count is this plus one.
     int GetStereoMode() const;
     const RecordSettings& Settings() const { return m_settings; }
-    // The sound server's source to record, by name; empty for the desktop's default input.
-    const std::string& GetSource() const { return m_source; }
-    // How the source of this name is shown: "По умолчанию" for the empty name, an input by its
-    // description, a monitor as "Звук компьютера: <output>", an unknown name as itself. Uses
-    // the last list the server gave; never contacts it.
-    static std::string SourceLabel(const std::string& name);
-    // The source a recording with this choice uses, for people: the label of the chosen one, or
-    // for the default entry "По умолчанию" with the default source's label once it is known.
-    static std::string RecordedSourceLabel(const std::string& name);
 
     // load true: read the key from section "Record" with its default into the member, brought
     // into range (clamped; the automatic switch is on for any non-zero value); false: write it.
@@ -57,14 +39,6 @@ public:
     void PersistStereoMode(bool load);
     void PersistSampleFreq(bool load);
     void PersistAutoFreq(bool load);
-    // "Source": kept as stored, whatever it holds (the source may come back).
-    void PersistSource(bool load);
-    // "Keep awake": on for any non-zero value.
-    void PersistKeepAwake(bool load);
-    // True when the computer is to be kept from sleeping while recording.
-    bool GetKeepAwake() const { return m_keepAwake != 0; }
-    // Voice activation and the seconds kept before Record (the controls at the page's foot).
-    const CHandsFreeSettings& HandsFree() const { return m_handsFree; }
 
     // Slider position -> step, controls -> the other three members, then saves all four.
     void OnOK() override;
@@ -93,18 +67,6 @@ private:
     int SliderStep() const;
     bool AutoFreqChecked() const;
     int CheckedFreqIndex() const;
-    // The source list from what the server has told so far; keeps the selection.
-    void FillSources();
-    void OnSourceTick();
-    // The line under the list: which source the selected entry records.
-    void ShowSelectedSource();
-    std::string SelectedSource() const;
 
     RecordSettings m_settings;
-    std::string m_source;
-    int m_keepAwake = 1;
-    CHandsFreeSettings m_handsFree;
-    std::vector<std::string> m_sourceNames;  // of the list's entries, in order
-    std::unique_ptr<wxTimer> m_sourceTimer;  // while the page's window exists
-    std::uint64_t m_sourcesVersion = 0;
 };

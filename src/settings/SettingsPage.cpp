@@ -6,8 +6,8 @@
 #include <wx/radiobut.h>
 #include <wx/window.h>
 
-CSettingsPage::CSettingsPage(int templateId, const char* captionUtf8)
-    : m_templateId(templateId), m_caption(wxString::FromUTF8(captionUtf8))
+CSettingsPage::CSettingsPage(int templateId, const char* captionUtf8, wxSize templateSize)
+    : m_templateId(templateId), m_caption(wxString::FromUTF8(captionUtf8)), m_templateSize(templateSize)
 {
 }
 

@@ -26,9 +26,10 @@ public:
     CSettingsPage& operator=(const CSettingsPage&) = delete;
 
     // The dialog template the page is built on, its tab caption and its size in dialog units.
+    // The sheet is as large as its largest page, so every page gets at least its own size.
     int TemplateId() const { return m_templateId; }
     const wxString& Caption() const { return m_caption; }
-    static wxSize TemplateSize() { return wxSize(221, 243); }
+    wxSize TemplateSize() const { return m_templateSize; }
 
     bool HasWindow() const { return m_window != nullptr; }
     // The page window during an opening of the sheet once the page was shown; else nullptr.
@@ -41,7 +42,7 @@ public:
     void ReleaseWindow();
 
 protected:
-    CSettingsPage(int templateId, const char* captionUtf8);
+    CSettingsPage(int templateId, const char* captionUtf8, wxSize templateSize);
 
     // Builds the page's controls inside page (m_window is set already), in template order.
     virtual void CreateControls() = 0;
@@ -73,6 +74,7 @@ protected:
 private:
     int m_templateId;
     wxString m_caption;
+    wxSize m_templateSize;
 };
 
 template <class T>

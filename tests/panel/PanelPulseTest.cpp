@@ -447,9 +447,9 @@ TEST_F(PulsePanel, AMissingChosenSourceIsNamedAndNothingRecords)
     }
 }
 
-// The Record page lists the server's sources as they come and go; choosing "what the computer
+// The sources page lists the server's sources as they come and go; choosing "what the computer
 // plays" there stores the monitor's name, and the lamp then names it.
-TEST_F(PulsePanel, TheRecordPageListsTheSourcesAndTheLampNamesTheChoice)
+TEST_F(PulsePanel, TheSourcesPageListsTheSourcesAndTheLampNamesTheChoice)
 {
     const std::string path = File("page.mp3");
     testing_support::WriteWholeFile(path, "");
@@ -463,7 +463,7 @@ TEST_F(PulsePanel, TheRecordPageListsTheSourcesAndTheLampNamesTheChoice)
     wxTheApp->CallAfter([&] {
         CMySheetDialog* dialog = m_panel->Settings().OpenDialog();
         ASSERT_NE(dialog, nullptr);
-        dialog->SelectPage(1);
+        dialog->SelectPage(CMySheet::kSourcesPage);
         auto* choice = dynamic_cast<wxChoice*>(dialog->FindWindow(settings::IDC_SOURCE));
         ASSERT_NE(choice, nullptr);
         auto labels = [&] {

@@ -1,7 +1,7 @@
 // While recording the program keeps the computer awake through the login manager: a mock
 // login manager (python3-dbusmock's logind template) on a private bus standing in for the
 // system bus sees the inhibitor taken at Record and let go at Stop, and none at all with the
-// Record page's check box off.
+// "Автозапись" page's check box off.
 
 #include <csignal>
 #include <memory>
@@ -137,7 +137,7 @@ TEST_F(SleepInhibitorTest, RecordingHoldsTheLoginManagersInhibitorUntilStopUnles
     EXPECT_TRUE(WaitFor([&] { return logind.Inhibitors()->empty(); }, 5000));
     CloseFrame();
 
-    // The Record page's check box, off.
+    // The "Автозапись" page's check box, off.
     platform::WriteSetting(platform::kKeepAwake, 0);
     OpenFrame(path);
     PressKey(WXK_RETURN);

@@ -1,4 +1,4 @@
-// Voice activation through the real window: switched on and set on the Record page with clicks
+// Voice activation through the real window: switched on and set on the "Автозапись" page with clicks
 // and typing, then a recording of an input with two tone bursts among long silences, decoded
 // by libmpg123: the file holds each burst with its pre-roll and hold, and nothing else.
 
@@ -127,7 +127,7 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
     ExpectState(State::Stopped);
 
     OnSheet driver(m_panel->Settings(), [&](CMySheetDialog& dialog) {
-        dialog.GetBookCtrl()->SetSelection(1);  // the Record page, as a click on its tab
+        dialog.GetBookCtrl()->SetSelection(CMySheet::kAutoPage);  // as a click on its tab
         PumpEvents(200);
         auto* threshold = dynamic_cast<wxSpinCtrl*>(dialog.FindControl(settings::IDC_VOICE_THRESHOLD));
         ASSERT_NE(threshold, nullptr);
@@ -227,7 +227,7 @@ TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingSeamlesslyAndTurningItO
 
     auto setKeeping = [&](bool on) {
         OnSheet driver(m_panel->Settings(), [&](CMySheetDialog& dialog) {
-            dialog.GetBookCtrl()->SetSelection(1);
+            dialog.GetBookCtrl()->SetSelection(CMySheet::kAutoPage);
             PumpEvents(200);
             auto* seconds = dynamic_cast<wxSpinCtrl*>(dialog.FindControl(settings::IDC_KEEP_BEFORE_SECONDS));
             ASSERT_NE(seconds, nullptr);

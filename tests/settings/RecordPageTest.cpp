@@ -309,14 +309,3 @@ TEST_F(RecordPageTest, RealMouseDragChangesTheRateBeforeTheButtonIsReleased)
     EXPECT_EQ(Sheet().RecordPage().GetBitrate(), 48000);
     EXPECT_EQ(Sheet().RecordPage().GetSampleRate(), 22050);
 }
-
-TEST_F(RecordPageTest, KeepAwakeIsOnByDefaultAndStoredWhenTurnedOff)
-{
-    RunSheet(Sheet(), [](CMySheetDialog& dlg) {
-        EXPECT_TRUE(IsChecked(dlg, IDC_KEEP_AWAKE));
-        Click(Find<wxCheckBox>(dlg, IDC_KEEP_AWAKE), false);
-        return wxID_OK;
-    });
-    EXPECT_EQ(m_store->Writes().back(), "write Record/Keep awake=0");
-    EXPECT_FALSE(Sheet().RecordPage().GetKeepAwake());
-}

@@ -64,6 +64,17 @@ void RecordingStore::Put(const platform::IntSetting& s, int value)
     m_values[Name(s.section, s.key)] = std::to_string(value);
 }
 
+std::string RecordingStore::Get(const platform::StringSetting& s) const
+{
+    const auto it = m_values.find(Name(s.section, s.key));
+    return it == m_values.end() ? s.defaultValue : it->second;
+}
+
+void RecordingStore::Put(const platform::StringSetting& s, const std::string& value)
+{
+    m_values[Name(s.section, s.key)] = value;
+}
+
 ScopedRecordingStore::ScopedRecordingStore()
 {
     auto store = std::make_unique<RecordingStore>();

@@ -29,8 +29,10 @@ public:
 
     bool Has(const platform::IntSetting& s) const;
     int Get(const platform::IntSetting& s) const;
+    std::string Get(const platform::StringSetting& s) const;
     // Puts a value in without logging it.
     void Put(const platform::IntSetting& s, int value);
+    void Put(const platform::StringSetting& s, const std::string& value);
 
 private:
     std::map<std::string, std::string> m_values;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 
 #include <wx/bookctrl.h>
@@ -50,9 +51,11 @@ TEST_F(SheetTest, FirstOpeningShowsOnlyTheGeneralPage)
         EXPECT_EQ(m_sheet.OpenDialog(), &dlg);
         EXPECT_EQ(dlg.GetTitle(), wxString::FromUTF8("Свойства"));
         EXPECT_EQ(dlg.ActivePage(), 0);
-        EXPECT_EQ(dlg.GetBookCtrl()->GetPageCount(), 2u);
-        EXPECT_EQ(dlg.GetBookCtrl()->GetPageText(0), wxString::FromUTF8("Общие"));
-        EXPECT_EQ(dlg.GetBookCtrl()->GetPageText(1), wxString::FromUTF8("Запись"));
+        // The two first pages keep their places; what was added comes after them.
+        const char* const captions[] = {"Общие", "Запись", "Источники", "Автозапись"};
+        EXPECT_EQ(dlg.GetBookCtrl()->GetPageCount(), std::size(captions));
+        for (std::size_t i = 0; i < std::size(captions); ++i)
+            EXPECT_EQ(dlg.GetBookCtrl()->GetPageText(i), wxString::FromUTF8(captions[i]));
         // OK and Cancel, no Apply.
         EXPECT_NE(dlg.FindControl(wxID_OK), nullptr);
         EXPECT_NE(dlg.FindControl(wxID_CANCEL), nullptr);
@@ -74,9 +77,20 @@ TEST_F(SheetTest, FirstOpeningShowsOnlyTheGeneralPage)
 
 TEST_F(SheetTest, ReopensOnThePageActiveWhenClosed)
 {
-    RunSheet(m_sheet, [](CMySheetDialog& dlg) {
-        EXPECT_TRUE(dlg.SelectPage(1));
-        EXPECT_FALSE(dlg.SelectPage(2));
+    RunSheet(m_sheet, [this](CMySheetDialog& dlg) {
+        EXPECT_TRUE(dlg.SelectPage(3));
+        EXPECT_TRUE(m_sheet.AutoPage().HasWindow());
+        EXPECT_NE(dlg.FindControl(IDC_KEEP_AWAKE), nullptr);
+        EXPECT_FALSE(dlg.SelectPage(4));
+        return wxID_CANCEL;
+    });
+    EXPECT_EQ(m_sheet.LastPage(), 3);
+    RunSheet(m_sheet, [this](CMySheetDialog& dlg) {
+        EXPECT_EQ(dlg.ActivePage(), 3);
+        EXPECT_TRUE(m_sheet.AutoPage().HasWindow());
+        // Index 1 is still the Record page with the format.
+        dlg.SelectPage(1);
+        EXPECT_NE(dlg.FindControl(IDC_BITRATE_SLIDER), nullptr);
         return wxID_CANCEL;
     });
     EXPECT_EQ(m_sheet.LastPage(), 1);

@@ -1,9 +1,13 @@
 #include "settings/SheetTestSupport.h"
 
 #include <wx/app.h>
+#include <wx/bookctrl.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/radiobut.h>
 #include <wx/slider.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
 #include <wx/utils.h>
 
 namespace settings_test {
@@ -138,6 +142,37 @@ std::string LabelOf(CMySheetDialog& dialog, int id)
     wxWindow* control = dialog.FindControl(id);
     EXPECT_NE(control, nullptr) << "control " << id;
     return control != nullptr ? std::string(control->GetLabel().utf8_str()) : std::string();
+}
+
+std::vector<std::string> EntriesOf(CMySheetDialog& dialog, int id)
+{
+    std::vector<std::string> entries;
+    if (auto* choice = Find<wxChoice>(dialog, id))
+        for (const wxString& entry : choice->GetStrings())
+            entries.push_back(entry.utf8_string());
+    return entries;
+}
+
+void ExpectPageFits(CMySheetDialog& dialog, int index)
+{
+    wxWindow* page = dialog.GetBookCtrl()->GetPage(static_cast<std::size_t>(index));
+    const wxRect inside(page->GetClientSize());
+    std::vector<wxWindow*> placed;
+    for (wxWindow* child : page->GetChildren()) {
+        const wxRect rect = child->GetRect();
+        const std::string name = child->GetLabel().utf8_string() + " on page " + std::to_string(index);
+        EXPECT_TRUE(inside.Contains(rect)) << name << " runs past the page";
+        if (dynamic_cast<wxStaticText*>(child) || dynamic_cast<wxCheckBox*>(child) || dynamic_cast<wxRadioButton*>(child)) {
+            child->InvalidateBestSize();
+            const wxSize needed = child->GetBestSize();
+            EXPECT_TRUE(needed.x <= rect.width && needed.y <= rect.height) << name << " is cut short";
+        }
+        if (dynamic_cast<wxStaticBox*>(child) != nullptr)
+            continue;
+        for (const wxWindow* other : placed)
+            EXPECT_FALSE(other->GetRect().Intersects(rect)) << name << " lies on " << other->GetLabel().utf8_string();
+        placed.push_back(child);
+    }
 }
 
 }  // namespace settings_test

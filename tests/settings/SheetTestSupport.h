@@ -14,6 +14,8 @@
 // notification the toolkit would send.
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/testing.h>
@@ -72,5 +74,12 @@ bool IsChecked(CMySheetDialog& dialog, int id);
 bool IsEnabled(CMySheetDialog& dialog, int id);
 // The label of a static control, as UTF-8.
 std::string LabelOf(CMySheetDialog& dialog, int id);
+// The entries of a list (wxChoice), as UTF-8.
+std::vector<std::string> EntriesOf(CMySheetDialog& dialog, int id);
+
+// The page at index as laid out on screen: every control inside the page, no two controls but
+// group boxes on top of each other, and no text (static, check box, radio button) narrower or
+// lower than the toolkit needs to show it whole. Fails the test naming the control otherwise.
+void ExpectPageFits(CMySheetDialog& dialog, int index);
 
 }  // namespace settings_test
