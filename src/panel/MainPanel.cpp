@@ -207,11 +207,17 @@ void CMainPanel::DescribeLamp()
         // The stream's own source when the server told it (the default entry names the input
         // it follows); SDL does not say which device it records.
         const std::string name = m_recorder->SourceName();
-        m_lamp->SetDescription(std::string(m_recorder->Waiting()     ? "Запись ждёт звуковой вход"
-                                           : m_recorder->Listening() ? "Запись по голосу ждёт звука громче порога"
-                                                                     : "Идёт запись") +
-                               ". Источник звука: " +
-                               CPageSrc::SourceLabel(name.empty() ? page.GetSource() : name));
+        const std::string first = CPageSrc::SourceLabel(name.empty() ? page.GetSource() : name);
+        const std::string state = m_recorder->Waiting()     ? "Запись ждёт звуковой вход"
+                                  : m_recorder->Listening() ? "Запись по голосу ждёт звука громче порога"
+                                                            : "Идёт запись";
+        if (!m_recorder->HasSecondSource()) {
+            m_lamp->SetDescription(state + ". Источник звука: " + first);
+            return;
+        }
+        const std::string second = m_recorder->SecondSourceName();
+        m_lamp->SetDescription(state + ". Источники звука: " + first + " и " +
+                               CPageSrc::SourceLabel(second.empty() ? page.GetSecondSource() : second));
         return;
     }
     m_lamp->SetDescription((page.GetSecondSource().empty() ? "Источник звука для записи: " : "Источники звука для записи: ") +

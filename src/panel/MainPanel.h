@@ -27,6 +27,7 @@
 class CMp3Player;
 class CWaveRecorder;
 class CKeepBeforeInput;
+struct SecondSourceOptions;
 struct KeptInput;
 namespace platform {
 class FileSync;
@@ -211,6 +212,9 @@ private:
     void PutBackStoppedControls();
     // The recording could not start: drop the recorder, say why, reload the file.
     void FailStart();
+    // The second source chosen on the Sources page, for the next recording; none when there is
+    // none.
+    std::optional<SecondSourceOptions> SecondSourceOptionsFor() const;
 
     // Event handlers of the command table.
     void OnTimerEvent(wxTimerEvent& event);

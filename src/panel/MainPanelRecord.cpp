@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "controls/FormatTime.h"
@@ -13,6 +14,7 @@
 #include "controls/StatusLamp.h"
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
+#include "engine/record/DefaultAudioInput.h"
 #include "engine/record/PendingWrites.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
@@ -35,6 +37,30 @@ int Truncate(double value) { return static_cast<int>(value); }
 // goes on, says it is saving and loads the file once written.
 constexpr std::chrono::milliseconds kWrittenWait{200};
 
+WaveFormat PcmFormat(std::uint32_t rate, std::uint16_t channels)
+{
+    WaveFormat format;
+    format.formatTag = kWaveFormatPcm;
+    format.channels = channels;
+    format.samplesPerSec = rate;
+    format.bitsPerSample = 16;
+    format.blockAlign = static_cast<std::uint16_t>(channels * 2);
+    format.avgBytesPerSec = format.blockAlign * rate;
+    return format;
+}
+WaveFormat MonoFormat(std::uint32_t rate) { return PcmFormat(rate, 1); }
+
+// The source a stored choice records: its name, or for the default entry the server's default
+// input (PULSE_SOURCE when set, as the stream itself takes it).
+std::string RecordedSourceName(const std::string& chosen)
+{
+    if (!chosen.empty())
+        return chosen;
+    const char* environment = std::getenv("PULSE_SOURCE");
+    return environment != nullptr && *environment != '\0' ? environment : platform::SoundServer::Default();
+}
+WaveFormat StereoFormat(std::uint32_t rate) { return PcmFormat(rate, 2); }
+
 }  // namespace
 
 void CMainPanel::OnRecord()
@@ -51,6 +77,12 @@ void CMainPanel::OnRecord()
         OnNewFile();
         if (!m_mp3Player)
             return;
+    }
+    const std::string second = m_settings.SourcesPage().GetSecondSource();
+    if (!second.empty() && second == RecordedSourceName(m_settings.SourcesPage().GetSource())) {
+        // Nothing is recorded, and the settings stay as they are.
+        platform::ShowMessage(report::SameSources(CPageSrc::SourceLabel(second)), platform::MessageIcon::Stop);
+        return;
     }
     if (CPendingWrites::Get().Busy(m_trackInfo.path)) {
         // The file is still open for its last sync: it is never opened twice for writing.
@@ -69,6 +101,7 @@ void CMainPanel::OnRecord()
         options.source = m_settings.SourcesPage().GetSource();
         options.voiceGate = VoiceGateOptions();
         options.fileSync = m_fileSync;
+        options.second = SecondSourceOptionsFor();
         m_voiceActivated = options.voiceGate.has_value();
         // The input kept open before Record, as it runs, and the seconds it kept.
         options.kept = TakeKeepBefore();
@@ -124,18 +157,41 @@ void CMainPanel::OnStartTick()
 void CMainPanel::FailStart()
 {
     const CWaveRecorder::StartFailure failure = m_recorder->LastStartFailure();
+    const bool secondFailed = m_recorder->SecondSourceFailed();
     // Nothing was captured: what is left to do is closing the file, which is handed on.
     m_recorder->Stop();
     CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
     if (failure == CWaveRecorder::StartFailure::SourceMissing) {
+        const CPageSrc& page = m_settings.SourcesPage();
         const std::string sentence =
-            report::SourceMissing(CPageSrc::SourceLabel(m_settings.SourcesPage().GetSource()));
+            report::SourceMissing(CPageSrc::SourceLabel(secondFailed ? page.GetSecondSource() : page.GetSource()));
         RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
         return;
     }
     RecoverFromFailedStart(m_positionBeforeRecord, failure == CWaveRecorder::StartFailure::Format
                                                        ? report::kFormatRefused
                                                        : report::kNoInputDevice);
+}
+
+std::optional<SecondSourceOptions> CMainPanel::SecondSourceOptionsFor() const
+{
+    const std::string second = m_settings.SourcesPage().GetSecondSource();
+    if (second.empty())
+        return std::nullopt;
+    SecondSourceOptions options;
+    // Only through the sound server's own client: no other device stands in for it.
+    options.makeDevice = [second] {
+        auto device = std::make_unique<CDefaultAudioInput>(second);
+        device->RequireServer();
+        return device;
+    };
+    // Taken in its own format (rate and channels, at most two), as the server describes it.
+    options.format = m_trackInfo.channels == 2 ? StereoFormat(m_trackInfo.sampleRate) : MonoFormat(m_trackInfo.sampleRate);
+    for (const platform::SoundSource& source : platform::SoundServer::List())
+        if (source.name == second && source.rate > 0)
+            options.format = source.channels >= 2 ? StereoFormat(source.rate) : MonoFormat(source.rate);
+    options.apart = m_settings.SourcesPage().GetSourcesApart() && m_trackInfo.channels == 2;
+    return options;
 }
 
 void CMainPanel::ShowRecordingControls()

@@ -22,6 +22,12 @@ std::string RussianSeconds(double seconds)
 
 }  // namespace
 
+std::string SameSources(const std::string& label)
+{
+    return "Второй источник звука «" + label +
+           "» — тот же, что и первый. Выберите другой второй источник в настройках, на странице «Источники».";
+}
+
 std::string SourceMissing(std::string label)
 {
     constexpr std::size_t kLongest = 120;
@@ -32,7 +38,7 @@ std::string SourceMissing(std::string label)
         label = label.substr(0, cut) + "…";
     }
     return "Не найден источник звука «" + label +
-           "». Подключите его или выберите другой источник в настройках, на странице «Запись».";
+           "». Подключите его или выберите другой источник в настройках, на странице «Источники».";
 }
 
 std::string AfterRecording(const CWaveRecorder::DroppedInput& dropped)
@@ -45,6 +51,10 @@ std::string AfterRecording(const CWaveRecorder::DroppedInput& dropped)
     // "Звуковой вход пропадал с 0:00:03 записи на 5,2 с."
     for (const CWaveRecorder::InputOutage& outage : dropped.outages)
         text += "Звуковой вход пропадал с " + FormatTime(static_cast<int>(outage.atSeconds)) + " записи на " +
+                RussianSeconds(outage.wallSeconds) + " с.\n";
+    // "Второй источник пропадал с 0:00:03 записи на 2,3 с."
+    for (const CWaveRecorder::InputOutage& outage : dropped.secondOutages)
+        text += "Второй источник пропадал с " + FormatTime(static_cast<int>(outage.atSeconds)) + " записи на " +
                 RussianSeconds(outage.wallSeconds) + " с.\n";
     // "Источник звука сменился с 0:01:05 записи: «Микрофон»."
     for (const CWaveRecorder::RecordedSwitch& change : dropped.switches)

@@ -21,6 +21,8 @@ inline constexpr const char* kStillSaving =
 // A chosen source (its label) that is not there when Record is pressed; a very long name is
 // cut on a character boundary so the message stays readable.
 std::string SourceMissing(std::string label);
+// The second source names the source the first one records.
+std::string SameSources(const std::string& label);
 // What the input dropped, its outages and changes of source; empty when there was none.
 std::string AfterRecording(const CWaveRecorder::DroppedInput& dropped);
 // The same on the program's standard error, for logs and terminals.

@@ -213,6 +213,8 @@ void PulseServer::OnSourceInfo(pa_context* /*context*/, const pa_source_info* in
         raw.source.name = info->name ? info->name : "";
         raw.source.description = info->description ? info->description : raw.source.name;
         raw.source.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
+        raw.source.rate = info->sample_spec.rate;
+        raw.source.channels = info->sample_spec.channels;
         raw.monitorOf = info->monitor_of_sink;
         self->m_buildingSources.push_back(std::move(raw));
         return;

@@ -19,6 +19,8 @@ struct SoundSource {
     std::string description;  // the server's text for people
     bool monitor = false;
     std::string output;       // a monitor's output, by its description
+    std::uint32_t rate = 0;   // its own format: frames per second and channels (0: unknown)
+    int channels = 0;
 };
 
 class SoundServer {
