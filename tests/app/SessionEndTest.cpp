@@ -108,7 +108,7 @@ protected:
     {
         char* argv[] = {const_cast<char*>(DR_PROGRAM), nullptr};
         ASSERT_EQ(::posix_spawn(&m_pid, DR_PROGRAM, nullptr, nullptr, argv, environ), 0);
-        m_window = Shell("timeout 60 xdotool search --sync --onlyvisible --pid " + std::to_string(m_pid) +
+        m_window = Shell("timeout 60 xdotool search --sync --all --onlyvisible --pid " + std::to_string(m_pid) +
                        " --name 'Dravellin Recorder' 2>/dev/null | head -n 1");
         ASSERT_FALSE(m_window.empty()) << "no window";
         // The window shows before the window manager has taken it on; a request to activate or

@@ -44,9 +44,9 @@ start_with() {
 # Waits for a visible window of the program whose name matches; prints its id.
 wait_window() {
   local win=
-  for _ in $(seq 1 300); do
+  for _ in $(seq 1 600); do
     kill -0 "$pid" 2>/dev/null || fail "the program ended while loading $2"
-    win=$(xdotool search --pid "$pid" --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    win=$(xdotool search --all --pid "$pid" --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] && break
     sleep 0.1
   done

@@ -104,11 +104,13 @@ mkdir -p "$work/music"
 sox -n -r 22050 -c 1 -b 16 "$work/tone.wav" synth 2 sine 440 2>/dev/null
 lame --quiet -b 32 "$work/tone.wav" "$work/music/tone.mp3"
 
-# Waits for a visible window of the running program titled $1 (a regular expression).
+# Waits for a visible window of the running program titled $1 (a regular expression). The waits
+# are generous: under sanitizers the program is many times slower; a wait that ends early costs
+# nothing.
 wait_window() {
   win=
-  for _ in $(seq 1 150); do
-    win=$(xdotool search --pid "$pid" --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+  for _ in $(seq 1 600); do
+    win=$(xdotool search --all --pid "$pid" --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] && return 0
     kill -0 "$pid" 2>/dev/null || fail "the program ended while waiting for '$1'"
     sleep 0.1
@@ -121,7 +123,7 @@ key() {
 }
 close_program() {
   key alt+F4
-  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 1 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && fail "the program did not end when its window closed"
   wait "$pid" || true
   pid=
@@ -134,18 +136,20 @@ wait_window '^tone.mp3 - Dravellin Recorder$'
 key Return
 # The message box: a second window of the program, captioned with the program's name.
 box=
-for _ in $(seq 1 50); do
-  box=$(xdotool search --pid "$pid" --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true)
+for _ in $(seq 1 600); do
+  box=$(xdotool search --all --pid "$pid" --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true)
   [ -n "$box" ] && break
   sleep 0.1
 done
 [ -n "$box" ] || fail "no message box when the encoder library is missing"
 xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
 xdotool key Return
-for _ in $(seq 1 50); do
-  xdotool search --pid "$pid" --onlyvisible --name '^dravellin-recorder$' >/dev/null 2>&1 || break
+for _ in $(seq 1 600); do
+  xdotool search --all --pid "$pid" --onlyvisible --name '^dravellin-recorder$' >/dev/null 2>&1 || break
   sleep 0.1
 done
+xdotool search --all --pid "$pid" --onlyvisible --name '^dravellin-recorder$' >/dev/null 2>&1 &&
+  fail "the message box stayed after Return"
 kill -0 "$pid" 2>/dev/null || fail "the program ended after the missing-library message"
 close_program
 mv "$work/lib-away" "$root/lib/dravellin-recorder"
@@ -168,11 +172,18 @@ pid=$!
 wait_window ' - Dravellin Recorder$'
 close_program
 
-(export GDK_BACKEND=wayland XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=wayland-dr; exec "$program" 2>/dev/null) &
+(export GDK_BACKEND=wayland XDG_RUNTIME_DIR=$runtime WAYLAND_DISPLAY=wayland-dr WAYLAND_DEBUG=1
+ exec "$program" 2>"$work/wayland.log") &
 pid=$!
-sleep 3
-kill -0 "$pid" 2>/dev/null || fail "with GDK_BACKEND=wayland the program did not start on Wayland"
-if xdotool search --pid "$pid" --name 'Dravellin Recorder' >/dev/null 2>&1; then
+# Its window is on Wayland once it names its toplevel there; then no X window of it may exist.
+for _ in $(seq 1 600); do
+  grep -q 'xdg_toplevel@[0-9]*\.set_title(".*Dravellin Recorder")' "$work/wayland.log" && break
+  kill -0 "$pid" 2>/dev/null || fail "with GDK_BACKEND=wayland the program ended"
+  sleep 0.1
+done
+grep -q 'xdg_toplevel@[0-9]*\.set_title(' "$work/wayland.log" ||
+  fail "with GDK_BACKEND=wayland the program made no window on Wayland"
+if xdotool search --pid "$pid" >/dev/null 2>&1; then
   fail "GDK_BACKEND=wayland was overridden: the window is on the X display"
 fi
 kill "$pid"

@@ -38,14 +38,16 @@ for _ in $(seq 1 200); do
 done
 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "no window manager on $DISPLAY"
 
+# The waits below are generous: under sanitizers the program is many times slower, and a wait
+# that ends early costs nothing.
 # Start-up action 1 would make a new file: a file named on the command line replaces it.
 printf '[Common]\nLoader=1\n' >"$conf"
 (cd "$work/music" && exec "$program" tone.mp3 2>"$work/stderr.log") &
 pid=$!
 
 win=
-for _ in $(seq 1 150); do
-  win=$(xdotool search --pid "$pid" --onlyvisible --name '^tone.mp3 - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
+for _ in $(seq 1 600); do
+  win=$(xdotool search --all --pid "$pid" --onlyvisible --name '^tone.mp3 - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
   [ -n "$win" ] && break
   kill -0 "$pid" 2>/dev/null || fail "the program ended at start: $(cat "$work/stderr.log")"
   sleep 0.1
@@ -67,14 +69,14 @@ fi
 size_before=$(stat -c %s "$work/music/tone.mp3")
 key Return
 loaded=
-for _ in $(seq 1 50); do
+for _ in $(seq 1 600); do
   if grep -qF "$(readlink -f "$library")" "/proc/$pid/maps" 2>/dev/null; then loaded=1; break; fi
   sleep 0.1
 done
 [ -n "$loaded" ] || fail "the recording did not load $library"
 sleep 3
 key Return
-for _ in $(seq 1 50); do
+for _ in $(seq 1 600); do
   [ "$(stat -c %s "$work/music/tone.mp3")" -gt "$size_before" ] && break
   sleep 0.1
 done
@@ -93,7 +95,7 @@ awk -v s="$seconds" 'BEGIN { exit !(s > 5.5 && s < 9) }' || fail "the file lasts
 # Play: sound reaches the output.
 : >"$SDL_DISKAUDIOFILE"
 key space
-for _ in $(seq 1 50); do
+for _ in $(seq 1 600); do
   [ -s "$SDL_DISKAUDIOFILE" ] && break
   sleep 0.1
 done
@@ -104,23 +106,26 @@ key space
 # start-up choices; Enter is OK): the autostart entry starts this program by its full path.
 key ctrl+p
 sheet=
-for _ in $(seq 1 50); do
-  sheet=$(xdotool search --pid "$pid" --onlyvisible --name '^Свойства$' 2>/dev/null | head -n 1 || true)
-  [ -n "$sheet" ] && break
+for _ in $(seq 1 600); do
+  # Its title is only in _NET_WM_NAME, which `xdotool search --name` does not read.
+  for sheet in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$sheet")" = Свойства ] && break 2
+  done
+  sheet=
   sleep 0.1
 done
 [ -n "$sheet" ] || fail "Ctrl+P did not open the settings sheet"
 xdotool windowactivate --sync "$sheet" >/dev/null 2>&1 || true
-sleep 0.5
+for _ in $(seq 1 600); do [ "$(xdotool getwindowfocus)" = "$sheet" ] && break; sleep 0.1; done
 xdotool key Tab Tab space Return
 entry=$XDG_CONFIG_HOME/autostart/Palimbor.desktop
-for _ in $(seq 1 50); do [ -f "$entry" ] && break; sleep 0.1; done
+for _ in $(seq 1 600); do [ -f "$entry" ] && break; sleep 0.1; done
 grep -qx 'Autorun=1' "$conf" || fail "could not switch automatic start on in the settings sheet"
 [ -f "$entry" ] || fail "no autostart entry $entry"
 grep -qx "Exec=$(readlink -f "$program")" "$entry" || fail "autostart Exec is not the program's full path: $(cat "$entry")"
 
 key alt+F4
-for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 1 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end when its window closed"
 wait "$pid" || true
 pid=

@@ -132,7 +132,7 @@ TEST_F(CommandsTest, HoveringOverAButtonShowsItsTooltip)
         testing_support::XMovePointer(wxPoint(rect.x + 6 + step, rect.y + rect.height / 2));
         Pump(100);
     }
-    EXPECT_TRUE(testing_support::WaitFor([] { return !ShownTooltip().empty(); }, 3000));
+    EXPECT_TRUE(testing_support::WaitFor([] { return !ShownTooltip().empty(); }, 20000));
     EXPECT_EQ(ShownTooltip(), "Громкость...");
     testing_support::XMovePointer(wxPoint(rect.x - 40, rect.y - 40));
 }

@@ -69,7 +69,8 @@ public:
         for (wxWindow* w : wxTopLevelWindows)
             if (auto* dialog = dynamic_cast<CTimerDialog*>(w); dialog != nullptr && dialog->IsModal()) {
                 Stop();
-                testing_support::PumpEvents(200);  // mapped and focused
+                EXPECT_TRUE(testing_support::WaitFor([dialog] { return dialog->IsActive(); }, 20000))
+                    << "the dialog never got the focus";
                 m_body(*dialog);
                 ran = true;
                 return;

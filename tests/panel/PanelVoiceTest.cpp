@@ -45,7 +45,7 @@ public:
         if (dialog == nullptr || !dialog->IsModal())
             return;
         Stop();
-        PumpEvents(200);
+        EXPECT_TRUE(WaitFor([dialog] { return dialog->IsActive(); }, 20000)) << "the sheet never got the focus";
         m_body(*dialog);
         ran = true;
     }
