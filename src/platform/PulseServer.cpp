@@ -141,6 +141,10 @@ std::uint64_t PulseServer::WatchSources()
     if (m_context && m_watchedGeneration != m_contextGeneration &&
         m_state.load(std::memory_order_acquire) == State::Ready) {
         m_watchedGeneration = m_contextGeneration;
+        // A listing cut off by the old connection's end left its entries behind (libpulse
+        // never finishes it): each listing on this connection starts afresh.
+        m_buildingSources.clear();
+        m_buildingOutputs.clear();
         m_api.pa_context_set_subscribe_callback(m_context.get(), &PulseServer::OnSubscription, this);
         const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK |
                                                               PA_SUBSCRIPTION_MASK_SERVER);
