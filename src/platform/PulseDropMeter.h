@@ -17,9 +17,9 @@
 // Positions are frames delivered before the drop. A drop is published (Drops) only once the
 // frames before it have been delivered, so a reader never sees a drop beyond what came in.
 //
-// Threads. Reset, Start and Flush on the owner's thread while the loop does not run the stream's
-// callbacks (under the loop's lock, or before the stream exists); Hole, Taking and Timing on the
-// loop thread; Drops on the owner's thread.
+// Threads. Reset, Start and Flush where no stream callback runs meanwhile: before the stream
+// exists, on the loop (the stream's ready callback), or under the loop's lock. Hole, Taking and
+// Timing on the loop thread; Drops on the owner's thread, at any time.
 
 #include <array>
 #include <atomic>
