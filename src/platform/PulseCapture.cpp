@@ -3,13 +3,15 @@
 // The sound-server client is built where libpulse is (not on Windows).
 #ifndef _WIN32
 
-#include "platform/PulseApi.h"
+#include <sys/time.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/PulseApi.h"
 #include "platform/PulseServer.h"
+#include "platform/SteadyClock.h"
 
 namespace platform {
 
@@ -17,29 +19,23 @@ namespace {
 
 // Mono frames averaged per sink call; the mixing memory is allocated once, at Begin.
 constexpr std::size_t kMixFrames = 4096;
+// No read callback for this long (the program stopped, or a source that hands over seconds at a
+// time): for kAskFor after it every read asks for the server's timing.
+constexpr std::chrono::milliseconds kQuiet{500};
+constexpr std::chrono::milliseconds kAskFor{1000};
+
+std::int64_t SystemMinusSteadyMicros()
+{
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_usec - SteadyClock::Now() / 1000;
+}
 
 }  // namespace
 
-void PulseCapture::StreamDeleter::operator()(pa_stream* stream) const
-{
-    api->pa_stream_set_state_callback(stream, nullptr, nullptr);
-    api->pa_stream_set_read_callback(stream, nullptr, nullptr);
-    api->pa_stream_set_overflow_callback(stream, nullptr, nullptr);
-    api->pa_stream_set_moved_callback(stream, nullptr, nullptr);
-    if (api->pa_stream_get_state(stream) != PA_STREAM_UNCONNECTED)
-        api->pa_stream_disconnect(stream);
-    api->pa_stream_unref(stream);
-}
+PulseCapture::PulseCapture() = default;
 
-PulseCapture::PulseCapture()
-    : m_api(&PulseServer::Get().Api()), m_stream(nullptr, StreamDeleter{&PulseServer::Get().Api()})
-{
-}
-
-PulseCapture::~PulseCapture()
-{
-    Close();
-}
+PulseCapture::~PulseCapture() { Close(); }
 
 void PulseCapture::CopyName(std::array<char, 256>& to, const char* from)
 {
@@ -51,21 +47,18 @@ void PulseCapture::CopyName(std::array<char, 256>& to, const char* from)
 bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink)
 {
     Close();
-    PulseServer& server = PulseServer::Get();
-    if (server.Poll() != PulseServer::State::Ready || rate == 0 || channels < 1 || channels > 2)
+    if (rate == 0 || channels < 1 || channels > 2)
         return false;
     m_sink = std::move(sink);
-    m_named = !source.empty();
     m_rate = rate;
     m_channels = channels;
     m_mix.assign(kMixFrames, 0);
-    m_state.store(PA_STREAM_UNCONNECTED);
-    m_wasReady.store(false);
-    m_missing.store(false);
-    m_overflows.store(0);
     m_frames.store(0);
     m_switchCount.store(0);
     m_batchBytes = 0;
+    m_asking = false;
+    m_latencyMicros.store(-1);
+    m_meter.Reset(2u * static_cast<std::size_t>(channels), 0.0, 0);
     CopyName(m_openedOn.name, nullptr);
 
     pa_sample_spec spec{};
@@ -73,94 +66,90 @@ bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& so
     spec.rate = rate;
     spec.channels = static_cast<std::uint8_t>(channels);
     // For mono the stream takes the source's own channels (FIX_CHANNELS) and Deliver averages
-    // them. About 100 ms a fragment, counted for two channels (most sources have two).
+    // them. About 100 ms a fragment, and the buffer, counted for two channels (most sources
+    // have two).
     const std::uint32_t frameBytes = 2u * static_cast<std::uint32_t>(std::max(channels, 2));
     pa_buffer_attr attr{};
-    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.maxlength = static_cast<std::uint32_t>(kBufferLength.count()) * rate * frameBytes;
     attr.tlength = static_cast<std::uint32_t>(-1);
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = rate / 10 * frameBytes;
-    int flags = PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY;
+    int flags = PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE;
     if (channels == 1)
         flags |= PA_STREAM_FIX_CHANNELS;
-    if (m_named)
+    const bool named = !source.empty();
+    if (named)
         flags |= PA_STREAM_DONT_MOVE;
-
-    PulseServer::Lock lock;
-    pa_context* context = server.Context();
-    if (context == nullptr)
-        return false;
-    pa_proplist* props = m_api->pa_proplist_new();
-    m_api->pa_proplist_sets(props, PA_PROP_MEDIA_NAME, "Запись");
-    m_api->pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
-    m_stream.reset(m_api->pa_stream_new_with_proplist(context, "Запись", &spec, nullptr, props));
-    m_api->pa_proplist_free(props);
-    if (!m_stream)
-        return false;
-    m_api->pa_stream_set_state_callback(m_stream.get(), &PulseCapture::OnState, this);
-    m_api->pa_stream_set_read_callback(m_stream.get(), &PulseCapture::OnRead, this);
-    m_api->pa_stream_set_overflow_callback(m_stream.get(), &PulseCapture::OnOverflow, this);
-    m_api->pa_stream_set_moved_callback(m_stream.get(), &PulseCapture::OnMoved, this);
     // The default entry: PULSE_SOURCE, read now (libpulse itself reads it only when the
     // connection is made), else the server's default, which the stream then follows.
-    const char* device = m_named ? source.c_str() : std::getenv("PULSE_SOURCE");
+    const char* device = named ? source.c_str() : std::getenv("PULSE_SOURCE");
     if (device != nullptr && *device == '\0')
         device = nullptr;
-    if (m_api->pa_stream_connect_record(m_stream.get(), device, &attr,
-                                       static_cast<pa_stream_flags_t>(flags)) < 0) {
-        m_stream.reset();
-        return false;
-    }
-    return true;
+    const PulseApi& api = m_stream.Api();
+    return m_stream.Open("Запись", "production", spec, named, [this](pa_stream* stream) { OnReady(stream); },
+                         [&](pa_stream* stream) {
+                             api.pa_stream_set_read_callback(stream, &PulseCapture::OnRead, this);
+                             api.pa_stream_set_moved_callback(stream, &PulseCapture::OnMoved, this);
+                             api.pa_stream_set_latency_update_callback(stream, &PulseCapture::OnTiming, this);
+                             return api.pa_stream_connect_record(stream, device, &attr,
+                                                                 static_cast<pa_stream_flags_t>(flags)) >= 0;
+                         });
 }
 
-PulseCapture::Progress PulseCapture::Poll() const
+void PulseCapture::OnReady(pa_stream* stream)
 {
-    if (m_missing.load(std::memory_order_acquire))
-        return Progress::SourceMissing;
-    switch (static_cast<pa_stream_state_t>(m_state.load(std::memory_order_acquire))) {
-    case PA_STREAM_READY:
-        return Progress::Open;
-    case PA_STREAM_FAILED:
-    case PA_STREAM_TERMINATED:
-        return Progress::Failed;
-    default:
-        return m_stream ? Progress::Opening : Progress::Failed;
+    const PulseApi& api = m_stream.Api();
+    if (const pa_sample_spec* spec = api.pa_stream_get_sample_spec(stream)) {
+        m_streamChannels.store(spec->channels, std::memory_order_relaxed);
+        const std::size_t frameBytes = 2u * spec->channels;
+        // Nine tenths of a fragment: a source that posts every few milliseconds is read about
+        // ten times a second, one that hands over whole fragments at each one.
+        m_batchBytes = static_cast<std::size_t>(spec->rate) * frameBytes * 9u / 100u;
+        const pa_buffer_attr* attr = api.pa_stream_get_buffer_attr(stream);
+        m_meter.Reset(frameBytes, static_cast<double>(spec->rate) * static_cast<double>(frameBytes),
+                      attr != nullptr ? attr->maxlength : 0);
     }
+    CopyName(m_openedOn.name, api.pa_stream_get_device_name(stream));
 }
 
 bool PulseCapture::Start()
 {
-    if (!m_stream || Poll() != Progress::Open)
+    pa_stream* stream = m_stream.Get();
+    if (stream == nullptr || Poll() != Progress::Ready)
         return false;
     PulseServer::Lock lock;
-    pa_operation* op = m_api->pa_stream_cork(m_stream.get(), 0, nullptr, nullptr);
+    m_meter.Start();
+    m_lastCallback = SteadyClock::Now();
+    m_askUntil = 0;
+    pa_operation* op = m_stream.Api().pa_stream_cork(stream, 0, nullptr, nullptr);
     if (op == nullptr)
         return false;
-    m_api->pa_operation_unref(op);
+    m_stream.Api().pa_operation_unref(op);
     return true;
 }
 
 void PulseCapture::Close()
 {
-    if (!m_stream)
+    if (m_stream.Get() == nullptr)
         return;
-    PulseServer::Lock lock;
-    m_stream.reset();  // callbacks cleared first; none runs after the lock is released
+    PulseServer::Lock lock;  // the loop's lock may be taken again inside: it is recursive
+    m_meter.Flush();
+    m_stream.Close();
 }
 
-bool PulseCapture::Lost() const
+bool PulseCapture::Latency(std::chrono::microseconds& latency) const
 {
-    if (!m_wasReady.load(std::memory_order_acquire))
+    const std::int64_t micros = m_latencyMicros.load(std::memory_order_acquire);
+    if (m_stream.Get() == nullptr || micros < 0)
         return false;
-    const auto state = static_cast<pa_stream_state_t>(m_state.load(std::memory_order_acquire));
-    return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
+    latency = std::chrono::microseconds(micros);
+    return true;
 }
 
 std::string PulseCapture::OpenedOn() const
 {
-    if (!m_wasReady.load(std::memory_order_acquire))
+    if (!m_stream.WasReady())
         return std::string();
     return m_openedOn.name.data();
 }
@@ -174,43 +163,61 @@ std::vector<PulseCapture::Switch> PulseCapture::Switches() const
     return switches;
 }
 
-void PulseCapture::OnState(pa_stream* stream, void* userdata)
-{
-    auto* self = static_cast<PulseCapture*>(userdata);
-    const pa_stream_state_t state = self->m_api->pa_stream_get_state(stream);
-    if (state == PA_STREAM_READY) {
-        if (const pa_sample_spec* spec = self->m_api->pa_stream_get_sample_spec(stream)) {
-            self->m_streamChannels.store(spec->channels, std::memory_order_relaxed);
-            // Nine tenths of a fragment: a source that posts every few milliseconds is read
-            // about ten times a second, one that hands over whole fragments at each one.
-            self->m_batchBytes = static_cast<std::size_t>(spec->rate) * 2u * spec->channels * 9u / 100u;
-        }
-        CopyName(self->m_openedOn.name, self->m_api->pa_stream_get_device_name(stream));
-        self->m_wasReady.store(true, std::memory_order_release);
-    } else if (state == PA_STREAM_FAILED && !self->m_wasReady.load(std::memory_order_relaxed) && self->m_named) {
-        // A named source that is not there (or a name the server cannot take).
-        const int error = self->m_api->pa_context_errno(self->m_api->pa_stream_get_context(stream));
-        if (error == PA_ERR_NOENTITY || error == PA_ERR_INVALID)
-            self->m_missing.store(true, std::memory_order_release);
-    }
-    self->m_state.store(state, std::memory_order_release);
-}
-
 void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
 {
     auto* self = static_cast<PulseCapture*>(userdata);
+    const PulseApi& api = self->m_stream.Api();
+    // After a pause the server's timing is asked for at every read for a while: a drop shows
+    // in the first answers after it, and the closer they come, the closer its place is known.
+    const std::int64_t now = SteadyClock::Now();
+    if (now - self->m_lastCallback > SteadyClock::Nanos(kQuiet))
+        self->m_askUntil = now + SteadyClock::Nanos(kAskFor);
+    self->m_lastCallback = now;
+    if (now < self->m_askUntil && !self->m_asking) {
+        // No completion callback: the answer comes to OnTiming, which Close clears.
+        if (pa_operation* op = api.pa_stream_update_timing_info(stream, nullptr, nullptr)) {
+            api.pa_operation_unref(op);
+            self->m_asking = true;
+        }
+    }
     // What is waiting stays with the stream until there is a batch of it; the callback comes
     // again with each arrival.
     if (bytes < self->m_batchBytes)
         return;
     const void* data = nullptr;
     std::size_t length = 0;
-    while (self->m_api->pa_stream_peek(stream, &data, &length) == 0 && length > 0) {
-        // A hole (no data) is input the server does not have: nothing to copy.
-        if (data != nullptr)
+    while (api.pa_stream_peek(stream, &data, &length) == 0 && length > 0) {
+        // A hole (no data) is input the server does not have: dropped where it lies.
+        if (data == nullptr) {
+            self->m_meter.Hole(length);
+        } else {
+            self->m_meter.Taking(length);
             self->Deliver(data, length);
-        self->m_api->pa_stream_drop(stream);
+        }
+        api.pa_stream_drop(stream);
     }
+}
+
+void PulseCapture::OnTiming(pa_stream* stream, void* userdata)
+{
+    auto* self = static_cast<PulseCapture*>(userdata);
+    const PulseApi& api = self->m_stream.Api();
+    self->m_asking = false;
+    const pa_timing_info* info = api.pa_stream_get_timing_info(stream);
+    if (info == nullptr || info->read_index_corrupt || info->write_index_corrupt)
+        return;
+    // At the answer, not later: libpulse moves the read index on with every read, the write
+    // index only with the next answer.
+    if (const pa_sample_spec* spec = api.pa_stream_get_sample_spec(stream)) {
+        const auto waiting = static_cast<pa_usec_t>(std::max<std::int64_t>(info->write_index - info->read_index, 0));
+        self->m_latencyMicros.store(static_cast<std::int64_t>(info->source_usec + info->transport_usec +
+                                                              api.pa_bytes_to_usec(waiting, spec)),
+                                    std::memory_order_release);
+    }
+    const std::size_t unread = api.pa_stream_readable_size(stream);
+    const std::int64_t serverMicros = static_cast<std::int64_t>(info->timestamp.tv_sec) * 1000000 + info->timestamp.tv_usec;
+    self->m_meter.Timing(serverMicros, info->write_index, info->read_index,
+                         unread == static_cast<std::size_t>(-1) ? 0 : unread, SystemMinusSteadyMicros());
 }
 
 void PulseCapture::Deliver(const void* data, std::size_t bytes)
@@ -239,18 +246,13 @@ void PulseCapture::Deliver(const void* data, std::size_t bytes)
     }
 }
 
-void PulseCapture::OnOverflow(pa_stream* /*stream*/, void* userdata)
-{
-    static_cast<PulseCapture*>(userdata)->m_overflows.fetch_add(1, std::memory_order_relaxed);
-}
-
 void PulseCapture::OnMoved(pa_stream* stream, void* userdata)
 {
     auto* self = static_cast<PulseCapture*>(userdata);
     const std::size_t index = self->m_switchCount.load(std::memory_order_relaxed);
     if (index >= self->m_switches.size())
         return;
-    CopyName(self->m_switches[index].name, self->m_api->pa_stream_get_device_name(stream));
+    CopyName(self->m_switches[index].name, self->m_stream.Api().pa_stream_get_device_name(stream));
     self->m_switches[index].frames = self->m_frames.load(std::memory_order_relaxed);
     self->m_switchCount.store(index + 1, std::memory_order_release);
 }
@@ -261,14 +263,12 @@ void PulseCapture::OnMoved(pa_stream* stream, void* userdata)
 
 namespace platform {
 
-void PulseCapture::StreamDeleter::operator()(pa_stream*) const {}
-PulseCapture::PulseCapture() : m_api(nullptr), m_stream(nullptr, StreamDeleter{nullptr}) {}
+PulseCapture::PulseCapture() = default;
 PulseCapture::~PulseCapture() = default;
 bool PulseCapture::Begin(std::uint32_t, int, const std::string&, Sink) { return false; }
-PulseCapture::Progress PulseCapture::Poll() const { return Progress::Failed; }
 bool PulseCapture::Start() { return false; }
 void PulseCapture::Close() {}
-bool PulseCapture::Lost() const { return false; }
+bool PulseCapture::Latency(std::chrono::microseconds&) const { return false; }
 std::string PulseCapture::OpenedOn() const { return {}; }
 std::vector<PulseCapture::Switch> PulseCapture::Switches() const { return {}; }
 

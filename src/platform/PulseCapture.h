@@ -6,7 +6,13 @@
 // frame's channels are averaged (a server's own stereo-to-mono mix may add 3 dB and clip).
 // A named source is kept: the server may not move the stream off it, and when the source goes
 // the stream fails (Lost). With no name the stream follows the desktop's default input, and
-// every move is noted (Switches) with the recording time it happened at.
+// every move is noted (Switches) with the frames delivered before it.
+//
+// The server keeps up to kBufferLength of input the program has not read yet (the stream's
+// maxlength). That is longer than the recorder's own queue, so a program that stalls (stopped,
+// swapped out) for a few seconds loses nothing at the server; and the input a longer stall
+// loses there is measured (Drops, see PulseDropMeter): PipeWire's interface then throws the
+// whole buffer away, PulseAudio drops what comes after it.
 //
 // Threads. Begin, Poll, Start, Close and the queries on the owner's (user-interface) thread.
 // The sink runs on the server connection's loop thread, only between Start and Close: it gets
@@ -17,35 +23,31 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-
-struct pa_stream;
+#include "platform/PulseDropMeter.h"
+#include "platform/PulseStream.h"
 
 namespace platform {
-
-class PulseApi;
 
 class PulseCapture {
 public:
     using Sink = std::function<void(const std::uint8_t* data, std::size_t bytes)>;
-    enum class Progress {
-        Opening,        // the server has not answered yet
-        Open,           // ready; Start begins the deliveries
-        SourceMissing,  // the named source does not exist
-        Failed,         // refused, or the connection broke
-    };
+    using Progress = PulseStream::Progress;
+    using Drop = PulseDropMeter::Drop;
     // The stream went over to another source: its name, and the frames delivered before.
     struct Switch {
         std::string source;
         std::uint64_t frames = 0;
     };
     static constexpr std::size_t kMaxSwitches = 32;
+    // The server's buffer for the stream (counted for two channels; the server caps it at 4 MB).
+    static constexpr std::chrono::seconds kBufferLength{10};
 
     PulseCapture();
     ~PulseCapture();
@@ -56,55 +58,60 @@ public:
     // source's name or empty for the default. The server's state must be Ready. False when the
     // request could not even be sent. Does not wait for the server.
     bool Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink);
-    Progress Poll() const;
-    // Uncorks the stream (Open only); deliveries follow.
+    Progress Poll() const { return m_stream.Poll(); }
+    // The stream's core, for following its opening (ServerStreamOpening).
+    PulseStream& Core() { return m_stream; }
+    // Uncorks the stream (Ready only); deliveries follow.
     bool Start();
-    // Closes the stream; the sink is never called after this returns. Never waits for the server.
+    // Closes the stream; the sink is never called after this returns. Never waits for the
+    // server. What was counted stays for the queries.
     void Close();
     // True once an opened stream has failed: its source went away or the server did.
-    bool Lost() const;
-    // Times the server had to drop input because it was not read in time.
-    std::uint64_t Overflows() const { return m_overflows.load(std::memory_order_relaxed); }
+    bool Lost() const { return m_stream.Lost(); }
     // Frames delivered to the sink so far.
     std::uint64_t Frames() const { return m_frames.load(std::memory_order_relaxed); }
-    // The source the stream was opened on (empty before Open).
+    // The source the stream was opened on (empty before Ready).
     std::string OpenedOn() const;
     std::vector<Switch> Switches() const;
+    // Input the server dropped, in order, at the frames delivered before each.
+    std::vector<Drop> Drops() const { return m_meter.Drops(); }
+    // How long the sound the sink gets takes from the source to the sink, at the server's
+    // latest timing answer: the source's own latency, the way to the program, and what waited
+    // in the stream's buffers then. False while the server has not answered yet (or the stream
+    // is closed).
+    bool Latency(std::chrono::microseconds& latency) const;
 
 private:
-    struct StreamDeleter {
-        const PulseApi* api;
-        void operator()(pa_stream* stream) const;
-    };
     struct NameSlot {
         std::array<char, 256> name{};
         std::uint64_t frames = 0;
     };
 
-    static void OnState(pa_stream* stream, void* userdata);                  // loop
+    void OnReady(pa_stream* stream);                                           // loop
     static void OnRead(pa_stream* stream, std::size_t bytes, void* userdata);  // loop
-    static void OnOverflow(pa_stream* stream, void* userdata);               // loop
-    static void OnMoved(pa_stream* stream, void* userdata);                  // loop
-    void Deliver(const void* data, std::size_t bytes);                       // loop
+    static void OnMoved(pa_stream* stream, void* userdata);                    // loop
+    static void OnTiming(pa_stream* stream, void* userdata);                   // loop
+    void Deliver(const void* data, std::size_t bytes);                         // loop
     static void CopyName(std::array<char, 256>& to, const char* from);
 
-    const PulseApi* m_api;
-    std::unique_ptr<pa_stream, StreamDeleter> m_stream;
     Sink m_sink;
-    bool m_named = false;
     std::uint32_t m_rate = 0;
     int m_channels = 1;                       // delivered to the sink
     std::atomic<int> m_streamChannels{0};     // the stream's own, set when ready
     std::size_t m_batchBytes = 0;             // loop: read once this much is waiting
     std::vector<std::int16_t> m_mix;          // mono frames averaged from the stream's
-    std::atomic<int> m_state{0};              // pa_stream_state_t
-    std::atomic<bool> m_wasReady{false};
-    std::atomic<bool> m_missing{false};
-    std::atomic<std::uint64_t> m_overflows{0};
     std::atomic<std::uint64_t> m_frames{0};
-    NameSlot m_openedOn;                      // written before m_wasReady is set
+    // Loop: when the last read callback came, and until when every read asks for the
+    // server's timing (after a pause, so that a drop is found close to where it lies).
+    std::int64_t m_lastCallback = 0;
+    std::int64_t m_askUntil = 0;
+    bool m_asking = false;
+    std::atomic<std::int64_t> m_latencyMicros{-1};  // at the latest timing answer
+    PulseDropMeter m_meter;
+    NameSlot m_openedOn;                      // written before the stream tells Ready
     std::array<NameSlot, kMaxSwitches> m_switches;
     std::atomic<std::size_t> m_switchCount{0};
+    PulseStream m_stream;                     // last: closed before the rest goes
 };
 
 }  // namespace platform

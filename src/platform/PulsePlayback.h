@@ -18,24 +18,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
-struct pa_stream;
+#include "platform/PulseStream.h"
 
 namespace platform {
-
-class PulseApi;
 
 class PulsePlayback {
 public:
     // Fills out with frames interleaved frames; index is where they begin on the stream's
     // timeline (frames written before).
     using Fill = std::function<void(std::int16_t* out, std::size_t frames, std::int64_t index)>;
-    enum class Progress {
-        Opening,  // the server has not made the stream yet
-        Playing,  // made; the server asks for sound
-        Failed,   // refused, or the connection broke
-    };
+    // Ready: made, and the server asks for sound (SourceMissing never comes).
+    using Progress = PulseStream::Progress;
     // The server has answered nothing about the stream for this long while playing (neither
     // asked for sound nor answered a timing request): it is taken as lost (a stopped server).
     static constexpr std::chrono::milliseconds kStallLimit{1500};
@@ -57,10 +51,12 @@ public:
     // or 2. The server's state must be Ready. False when the request could not even be sent.
     // Does not wait for the server.
     bool Begin(std::uint32_t rate, int channels, Fill fill);
-    Progress Poll() const;
+    Progress Poll() const { return m_stream.Poll(); }
+    // The stream's core, for following its opening (ServerStreamOpening).
+    PulseStream& Core() { return m_stream; }
     // Closes the stream; the fill is never called after this returns. What is still queued is
     // dropped. Never waits for the server.
-    void Close();
+    void Close() { m_stream.Close(); }
     // True once a stream that played has failed (the output or the server went away), the
     // server has stopped answering (kStallLimit) or asks for no sound any more (kSilenceLimit).
     // An output that only starts late is not lost: while no sound is asked for, this asks the
@@ -72,27 +68,18 @@ public:
     std::int64_t Heard() const;
 
 private:
-    struct StreamDeleter {
-        const PulseApi* api;
-        void operator()(pa_stream* stream) const;
-    };
-
-    static void OnState(pa_stream* stream, void* userdata);                     // loop
     static void OnWrite(pa_stream* stream, std::size_t bytes, void* userdata);  // loop
     static void OnTiming(pa_stream* stream, void* userdata);                    // loop
 
-    const PulseApi* m_api;
-    std::unique_ptr<pa_stream, StreamDeleter> m_stream;
     Fill m_fill;
     std::uint32_t m_rate = 0;
     std::size_t m_frameBytes = 0;
-    std::atomic<int> m_state{0};                  // pa_stream_state_t
-    std::atomic<bool> m_wasReady{false};
     std::atomic<std::int64_t> m_written{0};       // frames; loop writes
     std::atomic<std::int64_t> m_lastRequest{0};   // steady-clock nanoseconds
     std::atomic<std::int64_t> m_lastAnswer{0};    // a timing answer; steady-clock nanoseconds
     mutable std::int64_t m_lastAsked = 0;         // owner's thread: Lost's last timing request
     mutable std::int64_t m_heard = 0;             // owner's thread: the last Heard()
+    PulseStream m_stream;                         // last: closed before the rest goes
 };
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "platform/SteadyClock.h"
 #include "platform/UiTrace.h"
 
 #ifndef DR_APP_ID
@@ -12,17 +13,6 @@
 #endif
 
 namespace platform {
-
-namespace {
-
-std::int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 void PulseServer::LoopDeleter::operator()(pa_threaded_mainloop* loop) const
 {
@@ -114,7 +104,7 @@ PulseServer::State PulseServer::Connect()
     }
     ++m_contextGeneration;
     m_api.pa_context_set_state_callback(m_context.get(), &PulseServer::OnContextState, this);
-    m_connectStart.store(Now(), std::memory_order_relaxed);
+    m_connectStart.store(SteadyClock::Now(), std::memory_order_relaxed);
     m_state.store(State::Connecting, std::memory_order_release);
     // No autospawn: starting a server would fork and wait on this thread. The connect itself
     // does not wait; the answer comes to OnContextState.
@@ -130,7 +120,7 @@ PulseServer::State PulseServer::Poll()
     State state = m_state.load(std::memory_order_acquire);
     if (state != State::Connecting)
         return state;
-    const auto waited = std::chrono::nanoseconds(Now() - m_connectStart.load(std::memory_order_relaxed));
+    const auto waited = std::chrono::nanoseconds(SteadyClock::Now() - m_connectStart.load(std::memory_order_relaxed));
     if (waited < kAnswerLimit)
         return state;
     Lock lock;
@@ -151,6 +141,10 @@ std::uint64_t PulseServer::WatchSources()
     if (m_context && m_watchedGeneration != m_contextGeneration &&
         m_state.load(std::memory_order_acquire) == State::Ready) {
         m_watchedGeneration = m_contextGeneration;
+        // A listing cut off by the old connection's end left its entries behind (libpulse
+        // never finishes it): each listing on this connection starts afresh.
+        m_buildingSources.clear();
+        m_buildingOutputs.clear();
         m_api.pa_context_set_subscribe_callback(m_context.get(), &PulseServer::OnSubscription, this);
         const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK |
                                                               PA_SUBSCRIPTION_MASK_SERVER);

@@ -15,10 +15,10 @@
 // pa_threaded_mainloop_wait here, completions are polled instead).
 //
 // For a stream of one's own (capture or playback): Connect, wait for State() == Ready (polling,
-// e.g. from a timer), then under a Lock create it with Api() on Context() and set its callbacks.
-// To close it: under a Lock, clear its callbacks, pa_stream_disconnect and pa_stream_unref; once
-// the Lock is released no callback of it runs again. A stream's callbacks run on the loop and
-// must only copy into memory allocated beforehand and set flags.
+// e.g. from a timer; ServerStreamOpening does it all), then open a PulseStream, which makes the
+// stream on Context() under a Lock and closes it in any state. The Lock is recursive. A
+// stream's callbacks run on the loop and must only copy into memory allocated beforehand and set
+// flags.
 
 #include <atomic>
 #include <chrono>

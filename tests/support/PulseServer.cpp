@@ -205,6 +205,15 @@ MicFeeder::MicFeeder(double frequencyHz, int amplitude)
 {
 }
 
+MicFeeder::MicFeeder(Counter) : m_frequency(0), m_amplitude(0), m_counter(true), m_thread([this] { Run(); }) {}
+
+std::int16_t MicFeeder::SampleOf(std::uint64_t frame, int channel) const
+{
+    if (!m_counter)
+        return Sample(frame);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(channel == 0 ? frame : frame >> 16));
+}
+
 MicFeeder::~MicFeeder()
 {
     m_stop.store(true);
@@ -241,7 +250,7 @@ void MicFeeder::Run()
         if (fd >= 0 && !m_hold.load()) {
             for (std::size_t i = 0; i < chunkFrames; ++i)
                 for (int c = 0; c < channels; ++c)
-                    chunk[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = Sample(frame + i);
+                    chunk[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = SampleOf(frame + i, c);
             const auto* bytes = reinterpret_cast<const char*>(chunk.data());
             std::size_t left = chunk.size() * sizeof(std::int16_t);
             // The server reads far more often than every 10 ms; a full pipe means it is gone or

@@ -85,9 +85,17 @@ private:
 // 10 ms at a time, from construction until destruction. Frame n of the signal (all channels
 // alike) is Sample(n). Time runs on while the FIFO has no reader (server gone): the signal then
 // continues where a real microphone's would. A restarted server's new FIFO is found by itself.
+// A counter instead of a tone tells every frame's own number: its first channel holds the low
+// 16 bits, the second the high ones (CounterAt reads it back).
 class MicFeeder {
 public:
+    struct Counter {};
     MicFeeder(double frequencyHz, int amplitude);
+    explicit MicFeeder(Counter);
+    static std::uint32_t CounterAt(const std::int16_t* frame)
+    {
+        return static_cast<std::uint16_t>(frame[0]) | static_cast<std::uint32_t>(static_cast<std::uint16_t>(frame[1])) << 16;
+    }
     ~MicFeeder();
     MicFeeder(const MicFeeder&) = delete;
     MicFeeder& operator=(const MicFeeder&) = delete;
@@ -101,8 +109,11 @@ public:
 private:
     void Run();
 
+    std::int16_t SampleOf(std::uint64_t frame, int channel) const;
+
     double m_frequency;
     int m_amplitude;
+    bool m_counter = false;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hold{false};
     std::atomic<std::uint64_t> m_written{0};

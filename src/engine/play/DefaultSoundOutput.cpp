@@ -3,23 +3,13 @@
 #include "engine/play/PlaybackStream.h"
 #include "engine/play/SdlSoundOutput.h"
 #include "platform/PulsePlayback.h"
-#include "platform/SoundServer.h"
 #include "platform/UiTrace.h"
-
-using platform::SoundServer;
 
 namespace play {
 
 DefaultSoundOutput::DefaultSoundOutput() = default;
 
 DefaultSoundOutput::~DefaultSoundOutput() { Stop(); }
-
-std::int64_t DefaultSoundOutput::Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 bool DefaultSoundOutput::Play(PlaybackStream& stream)
 {
@@ -31,22 +21,9 @@ bool DefaultSoundOutput::Play(PlaybackStream& stream)
         Stop();
     }
     m_stream = &stream;
-    m_playedAt = Now();
-    if (!SoundServer::Wanted())
-        return PlaySdl();
+    m_phase = Phase::Opening;
     platform::UiTrace trace("play-open-output");
-    switch (SoundServer::Connect()) {
-    case SoundServer::State::Failed:
-        return PlaySdl();  // no server: as without one
-    case SoundServer::State::Ready:
-        return BeginStream();
-    case SoundServer::State::NotAnswering:
-        Fail();
-        return false;
-    default:
-        m_phase = Phase::Connecting;
-        return true;
-    }
+    return Follow(m_opening.Start([this] { return BeginStream(); })) != Progress::Failed;
 }
 
 bool DefaultSoundOutput::PlaySdl()
@@ -61,7 +38,7 @@ bool DefaultSoundOutput::PlaySdl()
     return false;
 }
 
-bool DefaultSoundOutput::BeginStream()
+platform::PulseStream* DefaultSoundOutput::BeginStream()
 {
     m_pulse = std::make_unique<platform::PulsePlayback>();
     PlaybackStream* stream = m_stream;
@@ -69,16 +46,25 @@ bool DefaultSoundOutput::BeginStream()
                                       [stream](std::int16_t* out, std::size_t frames, std::int64_t index) {
                                           stream->Pull(out, frames, index);
                                       });
-    if (!begun) {
-        Fail();
-        return false;
-    }
-    m_phase = Phase::Opening;
-    return true;
+    return begun ? &m_pulse->Core() : nullptr;
 }
 
-SoundOutput::Progress DefaultSoundOutput::Fail()
+SoundOutput::Progress DefaultSoundOutput::Follow(platform::ServerStreamOpening::Step step)
 {
+    switch (step) {
+    case platform::ServerStreamOpening::Step::Opening:
+        return Progress::Opening;
+    case platform::ServerStreamOpening::Step::Open:
+        m_phase = Phase::Playing;
+        return Progress::Playing;
+    case platform::ServerStreamOpening::Step::NoServer:
+        // No server: as without one.
+        if (PlaySdl())
+            return Progress::Playing;
+        break;
+    default:
+        break;
+    }
     EndStream();
     m_stream = nullptr;
     m_phase = Phase::Stopped;
@@ -100,39 +86,15 @@ SoundOutput::Progress DefaultSoundOutput::Poll()
 {
     if (m_sdl)
         return m_sdl->Poll();
-    const bool late = std::chrono::nanoseconds(Now() - m_playedAt) >= kOpenLimit;
     switch (m_phase) {
     case Phase::Stopped:
         return Progress::Failed;
     case Phase::Playing:
         return Progress::Playing;
-    case Phase::Connecting:
-        switch (SoundServer::Poll()) {
-        case SoundServer::State::Ready:
-            if (!BeginStream())
-                return Progress::Failed;
-            break;
-        case SoundServer::State::Failed:
-            // The server refused or went away while connecting: as without one.
-            return PlaySdl() ? Progress::Playing : Progress::Failed;
-        case SoundServer::State::NotAnswering:
-            return Fail();
-        default:
-            return late ? Fail() : Progress::Opening;
-        }
-        [[fallthrough]];
     case Phase::Opening:
-        switch (m_pulse->Poll()) {
-        case platform::PulsePlayback::Progress::Playing:
-            m_phase = Phase::Playing;
-            return Progress::Playing;
-        case platform::PulsePlayback::Progress::Failed:
-            return Fail();
-        case platform::PulsePlayback::Progress::Opening:
-            return late ? Fail() : Progress::Opening;
-        }
+        break;
     }
-    return Progress::Failed;
+    return Follow(m_opening.Poll());
 }
 
 void DefaultSoundOutput::Stop()
@@ -144,6 +106,7 @@ void DefaultSoundOutput::Stop()
     if (m_phase == Phase::Stopped)
         return;
     platform::UiTrace trace("play-close-output");
+    m_opening.Reset();
     EndStream();
     m_stream = nullptr;
     m_phase = Phase::Stopped;

@@ -5,18 +5,18 @@
 //
 // Through the server every Play makes a stream of its own and every Stop closes it, neither
 // waiting for the server: Play asks for the connection (or the stream) and returns, Poll
-// follows the opening. A server that does not answer within kOpenLimit of Play fails the
-// opening; a server that is not there at all gives way to SDL at once. What is heard is the
-// server's own timing of the stream.
+// follows the opening (platform::ServerStreamOpening). A server that does not answer within
+// its limit fails the opening; a server that is not there at all gives way to SDL at once.
+// What is heard is the server's own timing of the stream.
 //
 // Thread: every method on the owner's (user-interface) thread. The stream is read on the sound
 // server's loop thread or SDL's audio thread.
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 
 #include "engine/play/SoundOutput.h"
+#include "platform/ServerStreamOpening.h"
 
 namespace platform {
 class PulsePlayback;
@@ -33,8 +33,6 @@ public:
     DefaultSoundOutput(const DefaultSoundOutput&) = delete;
     DefaultSoundOutput& operator=(const DefaultSoundOutput&) = delete;
 
-    static constexpr std::chrono::seconds kOpenLimit{5};
-
     bool Play(PlaybackStream& stream) override;
     Progress Poll() override;
     void Stop() override;
@@ -46,17 +44,17 @@ public:
     bool ThroughServer() const { return m_pulse != nullptr; }
 
 private:
-    enum class Phase { Stopped, Connecting, Opening, Playing };
+    enum class Phase { Stopped, Opening, Playing };
     bool PlaySdl();
-    bool BeginStream();
-    Progress Fail();
+    platform::PulseStream* BeginStream();
+    // Where the server's opening has got to, as the owner sees it.
+    Progress Follow(platform::ServerStreamOpening::Step step);
     // Closes the server's stream and tells the played stream what was heard.
     void EndStream();
-    static std::int64_t Now();
 
     PlaybackStream* m_stream = nullptr;  // between Play and Stop
     Phase m_phase = Phase::Stopped;
-    std::int64_t m_playedAt = 0;
+    platform::ServerStreamOpening m_opening;
     std::unique_ptr<SdlSoundOutput> m_sdl;  // once chosen, kept: its device stays open
     std::unique_ptr<platform::PulsePlayback> m_pulse;
 };

@@ -37,8 +37,8 @@ CMp3Player::~CMp3Player()
         Pause();
     // The output stops reading the stream before the stream (and its thread) goes; the device
     // itself is closed in the background.
-    m_player.reset();
-    m_decoder.reset();
+    m_output.reset();
+    m_stream.reset();
     m_input.Reset();
 }
 
@@ -72,18 +72,18 @@ bool CMp3Player::OpenInput(const std::string& path)
     }
     decoder->SetVolume(m_volume);
     m_header = decoder->Header();
-    m_decoder = std::make_unique<play::PlaybackStream>(std::move(decoder));
+    m_stream = std::make_unique<play::PlaybackStream>(std::move(decoder));
     return true;
 }
 
 bool CMp3Player::ReadHeader(std::int32_t& sampleRate, std::int32_t& bitrate, std::int32_t& channelValue)
 {
-    if (!m_decoder || !m_header)
+    if (!m_stream || !m_header)
         return false;
     sampleRate = m_header->sampleRate;
     bitrate = m_header->bitrateKbps * 1000;
     channelValue = m_header->Channels() == 1 ? 0 : 1;
-    m_decoder->SeekFrame(0);
+    m_stream->SeekFrame(0);
     return true;
 }
 
@@ -93,9 +93,9 @@ bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int /*sam
 {
     // The output takes the decoder's own format, which is the file's first header's, when it
     // begins to play it.
-    if (!m_player)
-        m_player = MakeOutput();
-    if (!m_player->Play(*m_decoder)) {
+    if (!m_output)
+        m_output = MakeOutput();
+    if (!m_output->Play(*m_stream)) {
         ShowPlaybackFailed();
         return false;
     }
@@ -105,18 +105,18 @@ bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int /*sam
 void CMp3Player::ShowPlaybackFailed()
 {
     // The next Play tries a fresh output.
-    m_player.reset();
+    m_output.reset();
     platform::ShowMessage(kCannotInitPlayback, platform::MessageIcon::Stop);
 }
 
-void CMp3Player::ClosePlayer() { m_player.reset(); }
+void CMp3Player::ClosePlayer() { m_output.reset(); }
 
 void CMp3Player::CloseInput()
 {
-    if (m_decoder) {
-        if (m_player)
-            m_player->Stop();
-        m_decoder.reset();
+    if (m_stream) {
+        if (m_output)
+            m_output->Stop();
+        m_stream.reset();
         m_header.reset();
     }
     m_input.Reset();
@@ -124,11 +124,11 @@ void CMp3Player::CloseInput()
 
 bool CMp3Player::Play()
 {
-    if (!m_decoder)
+    if (!m_stream)
         return true;
-    if (m_player && m_player->Playing())
+    if (m_output && m_output->Playing())
         return true;
-    if (!OpenPlayer(-1, m_decoder->SampleRate(), m_decoder->Channels() != 1))
+    if (!OpenPlayer(-1, m_stream->SampleRate(), m_stream->Channels() != 1))
         return false;
     m_starting = true;
     return PollStart() != StartProgress::Failed;
@@ -136,13 +136,13 @@ bool CMp3Player::Play()
 
 CMp3Player::StartProgress CMp3Player::PollStart()
 {
-    if (!m_decoder)
+    if (!m_stream)
         return StartProgress::Playing;
-    if (!m_player || !m_player->Playing()) {
+    if (!m_output || !m_output->Playing()) {
         m_starting = false;
         return StartProgress::Failed;
     }
-    switch (m_player->Poll()) {
+    switch (m_output->Poll()) {
     case play::SoundOutput::Progress::Opening:
         return StartProgress::Pending;
     case play::SoundOutput::Progress::Playing:
@@ -158,48 +158,48 @@ CMp3Player::StartProgress CMp3Player::PollStart()
 
 bool CMp3Player::IsStarting() const { return m_starting; }
 
-bool CMp3Player::HasOutput() const { return m_player != nullptr; }
+bool CMp3Player::HasOutput() const { return m_output != nullptr; }
 
 void CMp3Player::Pause()
 {
-    if (m_player && m_decoder)
-        m_player->Stop();
+    if (m_output && m_stream)
+        m_output->Stop();
     m_starting = false;
 }
 
-bool CMp3Player::OutputLost() const { return m_player && m_player->Lost(); }
+bool CMp3Player::OutputLost() const { return m_output && m_output->Lost(); }
 
-bool CMp3Player::IsPlaying() { return m_decoder && m_player && m_player->Playing(); }
+bool CMp3Player::IsPlaying() { return m_stream && m_output && m_output->Playing(); }
 
 float CMp3Player::GetPosition()
 {
-    if (!m_decoder)
+    if (!m_stream)
         return 0.0f;
     // A start under way goes on here too, so a caller that only follows the position plays.
     if (IsStarting())
         PollStart();
-    const std::int64_t heard = m_player && m_player->Playing() ? m_player->HeardIndex() : -1;
-    return static_cast<float>(m_decoder->PositionSeconds(heard));
+    const std::int64_t heard = m_output && m_output->Playing() ? m_output->HeardIndex() : -1;
+    return static_cast<float>(m_stream->PositionSeconds(heard));
 }
 
-float CMp3Player::GetLength() { return m_decoder ? static_cast<float>(m_decoder->LengthSeconds()) : 0.0f; }
+float CMp3Player::GetLength() { return m_stream ? static_cast<float>(m_stream->LengthSeconds()) : 0.0f; }
 
 void CMp3Player::SeekStart()
 {
-    if (m_decoder)
-        m_decoder->SeekFrame(0);
+    if (m_stream)
+        m_stream->SeekFrame(0);
 }
 
 void CMp3Player::SeekEnd()
 {
-    if (m_decoder)
-        m_decoder->SeekFrame(m_decoder->LengthFrames());
+    if (m_stream)
+        m_stream->SeekFrame(m_stream->LengthFrames());
 }
 
 void CMp3Player::Seek(float seconds)
 {
-    if (m_decoder)
-        m_decoder->SeekSeconds(seconds);
+    if (m_stream)
+        m_stream->SeekSeconds(seconds);
 }
 
 std::uint64_t CMp3Player::GetFileBytes(const std::string& path)

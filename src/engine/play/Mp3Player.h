@@ -96,6 +96,6 @@ private:
     TrackInfo m_track;
     platform::UniqueFd m_input;
     std::optional<play::MpegFrameHeader> m_header;  // first header, while a decoder is open
-    std::unique_ptr<play::PlaybackStream> m_decoder;
-    std::unique_ptr<play::SoundOutput> m_player;
+    std::unique_ptr<play::PlaybackStream> m_stream;  // the file decoded ahead, while it has audio
+    std::unique_ptr<play::SoundOutput> m_output;     // from the first Play
 };

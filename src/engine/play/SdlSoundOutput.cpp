@@ -4,17 +4,11 @@
 
 #include "engine/play/PlaybackStream.h"
 #include "platform/SdlAudio.h"
+#include "platform/SteadyClock.h"
 
 namespace play {
 
 namespace {
-
-std::int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // A device buffer of 1/10 s or a little more, as a power of two: short enough for a
 // position that follows the sound closely, long enough not to wake the audio thread often.
@@ -73,7 +67,7 @@ bool SdlSoundOutput::Play(PlaybackStream& stream)
     if (stream.SampleRate() != m_rate || stream.Channels() != m_channels)
         return false;
     Stop();
-    m_lastCallback.store(Now(), std::memory_order_relaxed);
+    m_lastCallback.store(platform::SteadyClock::Now(), std::memory_order_relaxed);
     m_source.store(&stream, std::memory_order_release);
     m_routed = &stream;
     platform::SdlAudio::Get().Pause(m_device, false);
@@ -102,14 +96,14 @@ bool SdlSoundOutput::Lost() const
         return false;
     if (platform::SdlAudio::Get().Status(m_device) == SDL_AUDIO_STOPPED)
         return true;
-    return m_routed != nullptr && Now() - m_lastCallback.load(std::memory_order_relaxed) >
+    return m_routed != nullptr && platform::SteadyClock::Now() - m_lastCallback.load(std::memory_order_relaxed) >
                                       std::chrono::nanoseconds(kStallLimit).count();
 }
 
 void SDLCALL SdlSoundOutput::Callback(void* self, Uint8* data, int bytes)
 {
     auto* output = static_cast<SdlSoundOutput*>(self);
-    output->m_lastCallback.store(Now(), std::memory_order_relaxed);
+    output->m_lastCallback.store(platform::SteadyClock::Now(), std::memory_order_relaxed);
     PlaybackStream* stream = output->m_source.load(std::memory_order_acquire);
     if (!stream) {
         std::memset(data, 0, static_cast<std::size_t>(bytes));

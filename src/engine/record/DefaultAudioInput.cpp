@@ -2,22 +2,16 @@
 
 #include "engine/record/SdlAudioInput.h"
 #include "platform/PulseCapture.h"
-#include "platform/SoundServer.h"
+#include "platform/SteadyClock.h"
 
-using platform::SoundServer;
+using platform::ServerStreamOpening;
+using platform::SteadyClock;
 
 CDefaultAudioInput::CDefaultAudioInput(std::string source) : m_source(std::move(source)) {}
 
 CDefaultAudioInput::~CDefaultAudioInput()
 {
     Close();
-}
-
-std::int64_t CDefaultAudioInput::Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 bool CDefaultAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink)
@@ -34,23 +28,8 @@ bool CDefaultAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerP
     m_format = format;
     m_framesPerPeriod = framesPerPeriod;
     m_sink = std::move(sink);
-    m_openedAt = Now();
-    if (!SoundServer::Wanted())
-        return m_serverOnly ? false : OpenSdl();
-    switch (SoundServer::Connect()) {
-    case SoundServer::State::Failed:
-        if (m_serverOnly) {
-            m_phase = Phase::Failed;
-            return false;
-        }
-        return OpenSdl();  // no server: as without one
-    case SoundServer::State::NotAnswering:
-        m_phase = Phase::Failed;
-        return false;
-    default:
-        m_phase = Phase::Connecting;
-        return true;
-    }
+    m_phase = Phase::Opening;
+    return Follow(m_opening.Start([this] { return BeginStream(); })) != OpenProgress::Failed;
 }
 
 bool CDefaultAudioInput::OpenSdl()
@@ -65,7 +44,7 @@ bool CDefaultAudioInput::OpenSdl()
     return true;
 }
 
-bool CDefaultAudioInput::BeginStream()
+platform::PulseStream* CDefaultAudioInput::BeginStream()
 {
     m_capture = std::make_unique<platform::PulseCapture>();
     m_clock = std::make_unique<CInputClock>(static_cast<double>(m_format.samplesPerSec) * m_format.channels * 2.0);
@@ -73,60 +52,46 @@ bool CDefaultAudioInput::BeginStream()
     Sink& sink = m_sink;
     const bool begun = m_capture->Begin(m_format.samplesPerSec, m_format.channels, m_source,
                                         [clock, &sink](const std::uint8_t* data, std::size_t bytes) {
-                                            clock->Delivered(Now(), bytes);
+                                            clock->Delivered(SteadyClock::Now(), bytes);
                                             sink(data, bytes);
                                         });
-    m_phase = begun ? Phase::Stream : Phase::Failed;
-    return begun;
+    return begun ? &m_capture->Core() : nullptr;
 }
 
-IAudioInputDevice::OpenProgress CDefaultAudioInput::Fail()
+IAudioInputDevice::OpenProgress CDefaultAudioInput::Follow(ServerStreamOpening::Step step)
 {
-    if (m_capture)
-        m_capture->Close();
+    switch (step) {
+    case ServerStreamOpening::Step::Opening:
+        return OpenProgress::Opening;
+    case ServerStreamOpening::Step::Open:
+        m_phase = Phase::Open;
+        return OpenProgress::Open;
+    case ServerStreamOpening::Step::NoServer:
+        // No server: as without one, unless only the server's stream will do.
+        if (!m_serverOnly && OpenSdl())
+            return OpenProgress::Open;
+        break;
+    case ServerStreamOpening::Step::SourceMissing:
+        m_sourceMissing = true;
+        break;
+    case ServerStreamOpening::Step::Failed:
+    case ServerStreamOpening::Step::Idle:
+        break;
+    }
     m_phase = Phase::Failed;
     return OpenProgress::Failed;
 }
 
 IAudioInputDevice::OpenProgress CDefaultAudioInput::Progress()
 {
-    const bool late = std::chrono::nanoseconds(Now() - m_openedAt) >= kOpenLimit;
     switch (m_phase) {
     case Phase::Open:
         return OpenProgress::Open;
+    case Phase::Opening:
+        return Follow(m_opening.Poll());
     case Phase::Closed:
     case Phase::Failed:
-        return OpenProgress::Failed;
-    case Phase::Connecting:
-        switch (SoundServer::Poll()) {
-        case SoundServer::State::Ready:
-            if (!BeginStream())
-                return Fail();
-            break;
-        case SoundServer::State::Failed:
-            // The server refused or went away while connecting: as without one.
-            if (m_serverOnly)
-                return Fail();
-            return OpenSdl() ? OpenProgress::Open : OpenProgress::Failed;
-        case SoundServer::State::NotAnswering:
-            return Fail();
-        default:
-            return late ? Fail() : OpenProgress::Opening;
-        }
-        [[fallthrough]];
-    case Phase::Stream:
-        switch (m_capture->Poll()) {
-        case platform::PulseCapture::Progress::Open:
-            m_phase = Phase::Open;
-            return OpenProgress::Open;
-        case platform::PulseCapture::Progress::SourceMissing:
-            m_sourceMissing = true;
-            return Fail();
-        case platform::PulseCapture::Progress::Failed:
-            return Fail();
-        case platform::PulseCapture::Progress::Opening:
-            return late ? Fail() : OpenProgress::Opening;
-        }
+        break;
     }
     return OpenProgress::Failed;
 }
@@ -137,7 +102,7 @@ bool CDefaultAudioInput::Start()
         return m_started = m_sdl->Start();
     if (m_phase != Phase::Open || !m_capture)
         return false;
-    m_clock->Start(Now());
+    m_clock->Start(SteadyClock::Now());
     m_started = m_capture->Start();
     return m_started;
 }
@@ -148,6 +113,7 @@ void CDefaultAudioInput::Close()
         m_sdl->Close();
     if (m_capture)
         m_capture->Close();  // keeps what it counted for the report
+    m_opening.Reset();
     m_started = false;
     if (m_phase != Phase::Failed)
         m_phase = Phase::Closed;
@@ -159,17 +125,15 @@ bool CDefaultAudioInput::Lost() const
         return m_sdl->Lost();
     if (!m_started || !m_capture)
         return false;
-    return m_capture->Lost() || m_clock->Behind(Now(), kStallLimit);
+    return m_capture->Lost() || m_clock->Stalled(SteadyClock::Now(), kStallLimit);
 }
 
 std::vector<InputDrop> CDefaultAudioInput::Drops() const
 {
-    // The server does not tell how much it dropped: each overflow counts as one fragment
-    // (a tenth of a second), what the server keeps ready for one delivery.
     std::vector<InputDrop> drops;
     if (m_capture)
-        for (std::uint64_t i = 0; i < m_capture->Overflows(); ++i)
-            drops.push_back(InputDrop{m_capture->Frames(), m_format.samplesPerSec / 10});
+        for (const auto& drop : m_capture->Drops())
+            drops.push_back(InputDrop{drop.atFrame, drop.frames});
     return drops;
 }
 
@@ -188,4 +152,9 @@ std::string CDefaultAudioInput::SourceName() const
         return std::string();
     const auto switches = m_capture->Switches();
     return switches.empty() ? m_capture->OpenedOn() : switches.back().source;
+}
+
+bool CDefaultAudioInput::Latency(std::chrono::microseconds& latency) const
+{
+    return m_capture && m_phase == Phase::Open && m_capture->Latency(latency);
 }

@@ -3,10 +3,10 @@
 // and the user has not chosen an SDL driver (SDL_AUDIODRIVER), SDL's capture otherwise (no
 // server, plain ALSA, the tests' disk driver).
 //
-// Opening through the server goes on in the background: Open asks for the connection and
-// returns, Progress makes the stream once the server answers. A server that does not answer
-// within kOpenLimit of Open fails the opening; a server that is not there at all falls back
-// to SDL at once.
+// Opening through the server goes on in the background (platform::ServerStreamOpening): Open
+// asks for the connection and returns, Progress follows it until the stream is made. A server
+// that does not answer within its limit fails the opening; a server that is not there at all
+// falls back to SDL at once.
 //
 // Thread: every method on the owner's (user-interface) thread. The sink runs on the sound
 // server's loop thread or SDL's audio thread.
@@ -18,6 +18,7 @@
 
 #include "engine/record/AudioInputDevice.h"
 #include "engine/record/InputClock.h"
+#include "platform/ServerStreamOpening.h"
 
 namespace platform {
 class PulseCapture;
@@ -33,8 +34,8 @@ public:
     CDefaultAudioInput(const CDefaultAudioInput&) = delete;
     CDefaultAudioInput& operator=(const CDefaultAudioInput&) = delete;
 
-    static constexpr std::chrono::seconds kOpenLimit{5};
-    // How long a started stream may fall behind the clock before it counts as lost.
+    // How long a started stream may fall behind the clock before it counts as lost (see
+    // CInputClock::Stalled: a program that was stopped is given the time to catch up).
     static constexpr std::chrono::milliseconds kStallLimit{1500};
 
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) override;
@@ -47,24 +48,28 @@ public:
     std::vector<InputDrop> Drops() const override;
     std::vector<InputSwitch> Switches() const override;
     std::string SourceName() const override;
+    // Through the server: how long sound takes from the source to the sink (the source's own
+    // latency and what waits in the stream's buffers) at the server's latest timing answer;
+    // false before one, or through SDL. Lets two inputs be lined up at their start.
+    bool Latency(std::chrono::microseconds& latency) const;
 
     // True when the sound server's stream is in use (rather than SDL).
     bool ThroughServer() const override { return m_capture != nullptr; }
     void RequireServer() override { m_serverOnly = true; }
 
 private:
-    enum class Phase { Closed, Connecting, Stream, Open, Failed };
+    enum class Phase { Closed, Opening, Open, Failed };
     bool OpenSdl();
-    bool BeginStream();
-    OpenProgress Fail();
-    static std::int64_t Now();
+    platform::PulseStream* BeginStream();
+    // Where the server's opening has got to, as the owner sees it.
+    OpenProgress Follow(platform::ServerStreamOpening::Step step);
 
     std::string m_source;
     WaveFormat m_format;
     std::uint32_t m_framesPerPeriod = 0;
     Sink m_sink;
     Phase m_phase = Phase::Closed;
-    std::int64_t m_openedAt = 0;
+    platform::ServerStreamOpening m_opening;
     bool m_started = false;
     bool m_formatRefused = false;
     bool m_sourceMissing = false;

@@ -7,6 +7,7 @@ CInputClock::CInputClock(double bytesPerSecond) : m_nanosPerByte(bytesPerSecond 
 void CInputClock::Start(std::int64_t now)
 {
     m_heard.store(false, std::memory_order_relaxed);
+    m_seenBehind = false;
     m_heardUntil.store(now + std::chrono::nanoseconds(kFirstSoundGrace).count(), std::memory_order_relaxed);
 }
 
@@ -23,4 +24,17 @@ void CInputClock::Delivered(std::int64_t now, std::size_t bytes)
 bool CInputClock::Behind(std::int64_t now, std::chrono::nanoseconds limit) const
 {
     return now - m_heardUntil.load(std::memory_order_relaxed) > limit.count();
+}
+
+bool CInputClock::Stalled(std::int64_t now, std::chrono::nanoseconds limit)
+{
+    if (!Behind(now, limit)) {
+        m_seenBehind = false;
+        return false;
+    }
+    if (!m_seenBehind) {
+        m_seenBehind = true;
+        m_behindSince = now;
+    }
+    return now - m_behindSince >= std::chrono::nanoseconds(kConfirm).count();
 }

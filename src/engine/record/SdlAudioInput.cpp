@@ -4,6 +4,9 @@
 #include <thread>
 
 #include "platform/SdlAudio.h"
+#include "platform/SteadyClock.h"
+
+using platform::SteadyClock;
 
 CSdlAudioInput::~CSdlAudioInput()
 {
@@ -54,23 +57,24 @@ bool CSdlAudioInput::Start()
 {
     if (m_device == 0)
         return false;
-    m_shared->clock->Start(Now());
+    m_shared->clock->Start(SteadyClock::Now());
     m_shared->running.store(m_device, std::memory_order_release);
     m_started = true;
     platform::SdlAudio::Get().Pause(m_device, false);
     return true;
 }
 
-bool CSdlAudioInput::Stalled() const
+bool CSdlAudioInput::Behind() const
 {
-    return m_shared->clock->Behind(Now(), kStallLimit);
+    return m_shared->clock->Behind(SteadyClock::Now(), kStallLimit);
 }
 
 bool CSdlAudioInput::Lost() const
 {
     if (m_device == 0 || !m_started)
         return false;
-    return platform::SdlAudio::Get().Status(m_device) == SDL_AUDIO_STOPPED || Stalled();
+    return platform::SdlAudio::Get().Status(m_device) == SDL_AUDIO_STOPPED ||
+           m_shared->clock->Stalled(SteadyClock::Now(), kStallLimit);
 }
 
 void CSdlAudioInput::Close()
@@ -81,7 +85,7 @@ void CSdlAudioInput::Close()
     }
     if (m_device != 0) {
         platform::SdlAudio& sdl = platform::SdlAudio::Get();
-        if (m_started && sdl.Status(m_device) != SDL_AUDIO_STOPPED && Stalled()) {
+        if (m_started && sdl.Status(m_device) != SDL_AUDIO_STOPPED && Behind()) {
             // SDL's thread may be blocked for good waiting for data; closing joins it. The
             // closer keeps the callback's state until SDL lets go of it.
             std::thread([device = m_device, shared = m_shared] {
@@ -98,13 +102,6 @@ void CSdlAudioInput::Close()
     m_started = false;
 }
 
-std::int64_t CSdlAudioInput::Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void SDLCALL CSdlAudioInput::OnAudio(void* userdata, Uint8* stream, int len)
 {
     auto* shared = static_cast<Shared*>(userdata);
@@ -112,7 +109,7 @@ void SDLCALL CSdlAudioInput::OnAudio(void* userdata, Uint8* stream, int len)
     // no recorded sound, and the missing deliveries make the device count as lost.
     if (platform::SdlAudio::Get().Status(shared->running.load(std::memory_order_acquire)) == SDL_AUDIO_STOPPED)
         return;
-    shared->clock->Delivered(Now(), static_cast<std::size_t>(std::max(len, 0)));
+    shared->clock->Delivered(SteadyClock::Now(), static_cast<std::size_t>(std::max(len, 0)));
     std::lock_guard<std::mutex> lock(shared->sinkMutex);
     if (len > 0 && shared->sink)
         shared->sink(stream, static_cast<std::size_t>(len));

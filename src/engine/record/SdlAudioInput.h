@@ -27,7 +27,7 @@ public:
     // own: SDL's capture thread may wait for data that never comes, and closing joins it.
     void Close() override;
     // SDL reports the device removed (it then feeds silence), or the sound delivered so far ends
-    // more than kStallLimit ago (see CInputClock).
+    // more than kStallLimit ago (see CInputClock::Stalled).
     bool Lost() const override;
     bool FormatRefused() const override { return m_formatRefused; }
 
@@ -46,8 +46,8 @@ private:
     };
 
     static void SDLCALL OnAudio(void* userdata, Uint8* stream, int len);
-    static std::int64_t Now();
-    bool Stalled() const;
+    // Behind the clock now (see CInputClock::Behind).
+    bool Behind() const;
 
     std::shared_ptr<Shared> m_shared;
     SDL_AudioDeviceID m_device = 0;

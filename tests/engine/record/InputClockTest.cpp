@@ -103,3 +103,20 @@ TEST(InputClock, DeviceClocksALittleOffNeverAddUpOverHours)
         EXPECT_TRUE(clock.Behind(Ns(end + CInputClock::kMaxLead + 1600ms), kLimit)) << rate;
     }
 }
+
+TEST(InputClock, AProgramThatWasStoppedIsNotTakenForAStalledInput)
+{
+    // Thirty seconds without a poll and without a delivery (the whole program stopped): behind
+    // at the first poll after, but the backlog comes before it is confirmed.
+    CInputClock clock(kBytesPerSecond);
+    clock.Start(0);
+    const auto stoppedAt = DeliverRegularly(clock, 0s, 5s, 100ms, 100ms);
+    const auto wokeAt = stoppedAt + 30s;
+    EXPECT_FALSE(clock.Stalled(Ns(wokeAt), kLimit));
+    clock.Delivered(Ns(wokeAt + 20ms), BytesOf(10s));
+    EXPECT_FALSE(clock.Stalled(Ns(wokeAt + 100ms), kLimit));
+    // An input that really stopped stays behind and is stalled kConfirm after it was seen so.
+    EXPECT_FALSE(clock.Stalled(Ns(wokeAt + 35s), kLimit));
+    EXPECT_FALSE(clock.Stalled(Ns(wokeAt + 35s + CInputClock::kConfirm - 10ms), kLimit));
+    EXPECT_TRUE(clock.Stalled(Ns(wokeAt + 35s + CInputClock::kConfirm), kLimit));
+}
