@@ -1,5 +1,7 @@
 #include "files/Clock.h"
 
+#include "platform/SteadyClock.h"
+
 #include <chrono>
 
 CClock::~CClock() = default;
@@ -20,6 +22,5 @@ std::time_t CClock::Now() const { return std::time(nullptr); }
 
 std::int64_t CClock::SteadyMs() const
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return platform::SteadyClock::Now() / 1000000;
 }

@@ -36,7 +36,7 @@ namespace platform {
     X(pa_stream_peek) X(pa_stream_drop) X(pa_stream_readable_size)                                 \
     X(pa_stream_begin_write) X(pa_stream_write) X(pa_stream_cork)                                  \
     X(pa_stream_get_sample_spec) X(pa_stream_get_buffer_attr) X(pa_stream_get_device_name)         \
-    X(pa_stream_get_context) X(pa_bytes_to_usec)
+    X(pa_stream_get_context)
 
 class PulseApi {
 public:

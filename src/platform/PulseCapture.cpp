@@ -208,12 +208,10 @@ void PulseCapture::OnTiming(pa_stream* stream, void* userdata)
         return;
     // At the answer, not later: libpulse moves the read index on with every read, the write
     // index only with the next answer.
-    if (const pa_sample_spec* spec = api.pa_stream_get_sample_spec(stream)) {
-        const auto waiting = static_cast<pa_usec_t>(std::max<std::int64_t>(info->write_index - info->read_index, 0));
-        self->m_latencyMicros.store(static_cast<std::int64_t>(info->source_usec + info->transport_usec +
-                                                              api.pa_bytes_to_usec(waiting, spec)),
-                                    std::memory_order_release);
-    }
+    // The way from the source to this client: what then waits in the stream's buffer until it
+    // is read is left out, since a reader tells that by when each block arrives.
+    self->m_latencyMicros.store(static_cast<std::int64_t>(info->source_usec + info->transport_usec),
+                                std::memory_order_release);
     const std::size_t unread = api.pa_stream_readable_size(stream);
     const std::int64_t serverMicros = static_cast<std::int64_t>(info->timestamp.tv_sec) * 1000000 + info->timestamp.tv_usec;
     self->m_meter.Timing(serverMicros, info->write_index, info->read_index,

@@ -1,5 +1,7 @@
 #include "panel/PanelFixture.h"
 
+#include <wx/timer.h>
+
 #include <wx/app.h>
 #include <wx/menu.h>
 #include <wx/uiaction.h>
@@ -12,6 +14,7 @@
 #include "platform/SdlAudio.h"
 #include "res/ResourceIds.h"
 #include "res/TextMenuItem.h"
+#include "settings/MySheetDialog.h"
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"
 
@@ -72,6 +75,53 @@ void PanelFixture::PressKey(int keyCode, int modifiers)
         << "the panel never got the keyboard focus";
     wxUIActionSimulator keys;
     keys.Char(keyCode, modifiers);
+}
+
+namespace {
+
+// Runs body on the settings sheet once it is open, from inside its modal loop.
+class OnSheet : public wxTimer {
+public:
+    OnSheet(CMySheet& sheet, const std::function<void(CMySheetDialog&)>& body) : m_sheet(sheet), m_body(body)
+    {
+        Start(50);
+    }
+    void Notify() override
+    {
+        CMySheetDialog* dialog = m_sheet.OpenDialog();
+        if (dialog == nullptr || !dialog->IsModal())
+            return;
+        Stop();
+        EXPECT_TRUE(testing_support::WaitFor([dialog] { return dialog->IsActive(); }, 20000))
+            << "the sheet never got the focus";
+        m_body(*dialog);
+        ran = true;
+    }
+    bool ran = false;
+
+private:
+    CMySheet& m_sheet;
+    const std::function<void(CMySheetDialog&)>& m_body;
+};
+
+}  // namespace
+
+void PanelFixture::OnSettingsSheet(const std::function<void(CMySheetDialog&)>& body)
+{
+    OnSheet driver(m_panel->Settings(), body);
+    PressKey('P', wxMOD_CONTROL);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return driver.ran; }, 10000)) << "the settings did not open";
+    Pump(300);
+}
+
+void PanelFixture::ClickOn(wxWindow* control)
+{
+    ASSERT_NE(control, nullptr);
+    wxUIActionSimulator sim;
+    sim.MouseMove(control->GetScreenRect().GetPosition() + wxSize(8, control->GetSize().y / 2));
+    testing_support::PumpEvents(50);
+    sim.MouseClick();
+    testing_support::PumpEvents(150);
 }
 
 void PanelFixture::Click(int id)

@@ -3,6 +3,7 @@
 // file-backed audio (a tone as the sound input, a file as the sound output) and every message
 // captured instead of shown.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "support/TempDir.h"
 
 class wxMenuBar;
+class CMySheetDialog;
 
 class PanelFixture : public ::testing::Test {
 protected:
@@ -33,6 +35,12 @@ protected:
     void Click(int id);
     // Presses a key through the X server (XTest) with the panel focused, as a user types it.
     void PressKey(int keyCode, int modifiers = 0);
+    // Opens the settings sheet with Ctrl+P and runs body on it from inside its modal loop once
+    // it has the focus; body ends it (a click on OK or Cancel). Fails when it did not open.
+    void OnSettingsSheet(const std::function<void(CMySheetDialog&)>& body);
+    // A real click through the X server near the left end of a control, where a check box's box
+    // or a button's face is.
+    static void ClickOn(wxWindow* control);
 
     std::string MenuText(int id) const;
     bool MenuEnabled(int id) const;

@@ -32,40 +32,6 @@ constexpr int kRate = 11025;
 // The encoder's delay plus the decoder's: where input sample 0 lands in the decoded audio.
 constexpr std::size_t kCodecDelay = 1105;
 
-// Runs body on the settings sheet once it is open, from inside its modal loop.
-class OnSheet : public wxTimer {
-public:
-    OnSheet(CMySheet& sheet, std::function<void(CMySheetDialog&)> body) : m_sheet(sheet), m_body(std::move(body))
-    {
-        Start(50);
-    }
-    void Notify() override
-    {
-        CMySheetDialog* dialog = m_sheet.OpenDialog();
-        if (dialog == nullptr || !dialog->IsModal())
-            return;
-        Stop();
-        EXPECT_TRUE(WaitFor([dialog] { return dialog->IsActive(); }, 20000)) << "the sheet never got the focus";
-        m_body(*dialog);
-        ran = true;
-    }
-    bool ran = false;
-
-private:
-    CMySheet& m_sheet;
-    std::function<void(CMySheetDialog&)> m_body;
-};
-
-void ClickOn(wxWindow* control)
-{
-    ASSERT_NE(control, nullptr);
-    wxUIActionSimulator sim;
-    sim.MouseMove(control->GetScreenRect().GetPosition() + wxSize(8, control->GetSize().y / 2));
-    PumpEvents(50);
-    sim.MouseClick();
-    PumpEvents(150);
-}
-
 // Silence with a little noise (about -60 dBFS) or a tone at half of full scale.
 void Append(std::vector<std::int16_t>& pcm, double seconds, double hz)
 {
@@ -126,7 +92,7 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
     OpenFrame();
     ExpectState(State::Stopped);
 
-    OnSheet driver(m_panel->Settings(), [&](CMySheetDialog& dialog) {
+    OnSettingsSheet([&](CMySheetDialog& dialog) {
         dialog.GetBookCtrl()->SetSelection(CMySheet::kAutoPage);  // as a click on its tab
         PumpEvents(200);
         auto* threshold = dynamic_cast<wxSpinCtrl*>(dialog.FindControl(settings::IDC_VOICE_THRESHOLD));
@@ -147,8 +113,6 @@ TEST_F(VoiceTest, OnlyTheBurstsWithTheirPreRollAndHoldAreWrittenOneAfterTheOther
         PumpEvents(150);
         ClickOn(dialog.FindControl(wxID_OK));
     });
-    PressKey('P', wxMOD_CONTROL);
-    ASSERT_TRUE(WaitFor([&] { return driver.ran; }, 10000)) << "the settings did not open";
     Pump(300);
     EXPECT_EQ(GetProfileInt("Record", "VoiceActivated", 0), 1);
     EXPECT_EQ(GetProfileInt("Record", "VoiceHold", 0), 2);
@@ -226,7 +190,7 @@ TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingSeamlesslyAndTurningItO
     EXPECT_EQ(m_panel->Lamp()->Description().find("Микрофон открыт"), std::string::npos);
 
     auto setKeeping = [&](bool on) {
-        OnSheet driver(m_panel->Settings(), [&](CMySheetDialog& dialog) {
+        OnSettingsSheet([&](CMySheetDialog& dialog) {
             dialog.GetBookCtrl()->SetSelection(CMySheet::kAutoPage);
             PumpEvents(200);
             auto* seconds = dynamic_cast<wxSpinCtrl*>(dialog.FindControl(settings::IDC_KEEP_BEFORE_SECONDS));
@@ -236,9 +200,6 @@ TEST_F(VoiceTest, TheSecondsBeforeRecordBeginTheRecordingSeamlesslyAndTurningItO
             EXPECT_EQ(seconds->IsEnabled(), on);
             ClickOn(dialog.FindControl(wxID_OK));
         });
-        PressKey('P', wxMOD_CONTROL);
-        ASSERT_TRUE(WaitFor([&] { return driver.ran; }, 10000)) << "the settings did not open";
-        Pump(300);
     };
     setKeeping(true);
     EXPECT_EQ(GetProfileInt("Record", "KeepBefore", 0), 5);

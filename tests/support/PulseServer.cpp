@@ -147,6 +147,42 @@ bool ToneSource::Remove()
     return false;
 }
 
+std::string FifoSource::FifoOf(const std::string& name) { return Env("DR_PULSE_DIR") + "/" + name + ".fifo"; }
+
+FifoSource::FifoSource(const std::string& name)
+{
+    const std::string rate = std::to_string(PulseServer::Rate());
+    const std::string channels = std::to_string(PulseServer::Channels());
+    if (PulseServer::IsPipeWire()) {
+        m_pid = Spawn({Env("DR_PULSE_DIR") + "/pipewire-fifo-source", FifoOf(name), name, "Microphone " + name, rate,
+                       channels});
+    } else {
+        ::unlink(FifoOf(name).c_str());  // the module makes it, and refuses an old one
+        m_module = PulseServer::LoadModule({"module-pipe-source", "source_name=" + name, "file=" + FifoOf(name),
+                                            "format=s16le", "rate=" + rate, "channels=" + channels});
+    }
+    for (int i = 0; i < 250 && (m_pid > 0 || m_module >= 0); ++i) {
+        if ((m_ok = SourceListed(name)))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool FifoSource::Remove()
+{
+    if (m_module >= 0) {
+        const bool unloaded = PulseServer::UnloadModule(m_module);
+        m_module = -1;
+        return unloaded;
+    }
+    if (m_pid > 0) {
+        EndAndReap(m_pid);
+        m_pid = -1;
+        return true;
+    }
+    return false;
+}
+
 SpeakerPlayer::SpeakerPlayer(const std::string& rawPath)
 {
     m_pid = Spawn({"pacat", "--playback", "--raw", "--format=s16le", "--device=" + Env("DR_PULSE_SINK"),
@@ -207,8 +243,15 @@ MicFeeder::MicFeeder(double frequencyHz, int amplitude)
 
 MicFeeder::MicFeeder(Counter) : m_frequency(0), m_amplitude(0), m_counter(true), m_thread([this] { Run(); }) {}
 
+MicFeeder::MicFeeder(Signal signal)
+    : m_frequency(0), m_amplitude(0), m_signal(std::move(signal)), m_thread([this] { Run(); })
+{
+}
+
 std::int16_t MicFeeder::SampleOf(std::uint64_t frame, int channel) const
 {
+    if (m_signal.at)
+        return m_signal.at(m_epochOffset + static_cast<double>(frame) / (PulseServer::Rate() * m_signal.pace));
     if (!m_counter)
         return Sample(frame);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(channel == 0 ? frame : frame >> 16));
@@ -236,14 +279,18 @@ void MicFeeder::Run()
 
     const int rate = PulseServer::Rate();
     const int channels = PulseServer::Channels();
-    const std::string fifo = PulseServer::MicFifo();
+    const std::string fifo = m_signal.fifo.empty() ? PulseServer::MicFifo() : m_signal.fifo;
+    const double pace = m_signal.at ? m_signal.pace : 1.0;
     const std::size_t chunkFrames = static_cast<std::size_t>(rate) / 100;
     std::vector<std::int16_t> chunk(chunkFrames * static_cast<std::size_t>(channels));
     int fd = -1;
     std::uint64_t frame = 0;
     const auto start = std::chrono::steady_clock::now();
+    if (m_signal.epoch != std::chrono::steady_clock::time_point{})
+        m_epochOffset = std::chrono::duration<double>(start - m_signal.epoch).count();
     while (!m_stop.load()) {
-        const auto due = start + std::chrono::microseconds(frame * 1000000 / static_cast<std::uint64_t>(rate));
+        const auto due =
+            start + std::chrono::microseconds(static_cast<std::int64_t>(static_cast<double>(frame) * 1e6 / (rate * pace)));
         std::this_thread::sleep_until(due);
         if (fd < 0)
             fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // ENXIO: no reader yet

@@ -4,7 +4,9 @@
 // Tests labelled "pulse" run inside with-pulse; outside it Available() is false.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <thread>
@@ -68,6 +70,26 @@ private:
     pid_t m_pid = -1;
 };
 
+// Another microphone fed from a FIFO of its own (written as the microphone's is, see MicFeeder),
+// on either server, from construction until Remove (as if it were unplugged) or destruction.
+// A new one of the same name makes the same FIFO again.
+class FifoSource {
+public:
+    explicit FifoSource(const std::string& name);
+    ~FifoSource() { Remove(); }
+    FifoSource(const FifoSource&) = delete;
+    FifoSource& operator=(const FifoSource&) = delete;
+
+    static std::string FifoOf(const std::string& name);
+    bool Ok() const { return m_ok; }
+    bool Remove();
+
+private:
+    bool m_ok = false;
+    int m_module = -1;
+    pid_t m_pid = -1;
+};
+
 // Plays raw PCM (signed 16-bit, the server's rate and channels) into the speaker with pacat,
 // from construction until destruction.
 class SpeakerPlayer {
@@ -90,8 +112,19 @@ private:
 class MicFeeder {
 public:
     struct Counter {};
+    // Any signal, by its own time in seconds, into any FIFO (empty: the microphone's), written
+    // pace times as fast as the server's rate: a device whose clock runs fast or slow.
+    // With an epoch, the time given to at() counts from it instead of from the feeder's start,
+    // so feeders started one after the other share one timeline.
+    struct Signal {
+        std::function<std::int16_t(double seconds)> at;
+        std::string fifo;
+        double pace = 1.0;
+        std::chrono::steady_clock::time_point epoch{};
+    };
     MicFeeder(double frequencyHz, int amplitude);
     explicit MicFeeder(Counter);
+    explicit MicFeeder(Signal signal);
     static std::uint32_t CounterAt(const std::int16_t* frame)
     {
         return static_cast<std::uint16_t>(frame[0]) | static_cast<std::uint32_t>(static_cast<std::uint16_t>(frame[1])) << 16;
@@ -114,6 +147,8 @@ private:
     double m_frequency;
     int m_amplitude;
     bool m_counter = false;
+    Signal m_signal;
+    double m_epochOffset = 0;  // seconds from the signal's epoch to this feeder's start
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hold{false};
     std::atomic<std::uint64_t> m_written{0};

@@ -158,3 +158,9 @@ bool CDefaultAudioInput::Latency(std::chrono::microseconds& latency) const
 {
     return m_capture && m_phase == Phase::Open && m_capture->Latency(latency);
 }
+
+double CDefaultAudioInput::LatencySeconds() const
+{
+    std::chrono::microseconds latency{0};
+    return Latency(latency) ? std::chrono::duration<double>(latency).count() : 0.0;
+}

@@ -48,10 +48,11 @@ public:
     std::vector<InputDrop> Drops() const override;
     std::vector<InputSwitch> Switches() const override;
     std::string SourceName() const override;
-    // Through the server: how long sound takes from the source to the sink (the source's own
-    // latency and what waits in the stream's buffers) at the server's latest timing answer;
-    // false before one, or through SDL. Lets two inputs be lined up at their start.
+    // Through the server: how long sound takes from the source to this client (the source's own
+    // latency and the way to the client; not what then waits until it is read) at the server's
+    // latest timing answer; false before one, or through SDL. Lets two inputs be lined up.
     bool Latency(std::chrono::microseconds& latency) const;
+    double LatencySeconds() const override;
 
     // True when the sound server's stream is in use (rather than SDL).
     bool ThroughServer() const override { return m_capture != nullptr; }

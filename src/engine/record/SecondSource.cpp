@@ -34,8 +34,17 @@ CCaptureInput::Progress CSecondSource::Begin()
 
 void CSecondSource::SetLatencies(double firstSeconds, double secondSeconds)
 {
-    m_firstLatency.store(firstSeconds, std::memory_order_relaxed);
-    m_secondLatency.store(secondSeconds, std::memory_order_relaxed);
+    // The least of the recent readings: a busy moment's reading runs long.
+    const auto least = [](std::vector<double>& recent, double seconds) {
+        if (seconds <= 0.0)
+            return recent.empty() ? 0.0 : *std::min_element(recent.begin(), recent.end());
+        recent.push_back(seconds);
+        if (recent.size() > kLatencyReadings)
+            recent.erase(recent.begin());
+        return *std::min_element(recent.begin(), recent.end());
+    };
+    m_firstLatency.store(least(m_firstReadings, firstSeconds), std::memory_order_relaxed);
+    m_secondLatency.store(least(m_secondReadings, secondSeconds), std::memory_order_relaxed);
 }
 
 void CSecondSource::OnBuffer(WaveHeader& header)
@@ -87,13 +96,25 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
     CWaveIn::Arrival arrival;
     while (m_input->TakeArrival(arrival))
         m_clock.Arrived(arrival.nanos, arrival.framesEnd);
-    if (!m_clock.Started() || frames == 0)
+    // Nothing until the second source's clock can be trusted: a jump later would be heard.
+    if (!m_clock.Settled() || frames == 0)
         return;
     // Which of the second source's frames were captured over the block's stretch of time.
     const double shift = (m_secondLatency.load(std::memory_order_relaxed) -
                           m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
-    const double from = m_clock.FrameAt(fromNanos + shift);
+    double from = m_clock.FrameAt(fromNanos + shift);
     const double to = m_clock.FrameAt(toNanos + shift);
+    if (to <= 0.0)
+        return;  // all before the second source's first sound: silence
+    if (from < 0.0) {
+        // It began within the block: silence up to its first sound.
+        const auto lead = std::min(frames, static_cast<std::size_t>(std::llround(-from / (to - from) * frames)));
+        out += lead * channels;
+        frames -= lead;
+        from = 0.0;
+        if (frames == 0)
+            return;
+    }
     const double rate = std::max<double>(m_input->Format().samplesPerSec, 1.0);
     const double nominal = static_cast<double>(m_recordingRate) / rate;
     double error = m_placed ? m_resampler.InputPosition() - from : 0.0;
@@ -106,8 +127,11 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
         m_jumps.fetch_add(1, std::memory_order_relaxed);
         error = m_resampler.InputPosition() - from;
     }
-    // Take up the block's span of input, and a little of how far off it stands.
-    const double want = std::max(1.0, (to - from) - kCatchUp * error);
+    // Take up the block's span of input, and a little of how far off it stands beyond what the
+    // clocks' own jitter may put it off by.
+    const double steady = kSteadySeconds * rate;
+    const double beyond = error > steady ? error - steady : error < -steady ? error + steady : 0.0;
+    const double want = std::max(1.0, (to - from) - kCatchUp * beyond);
     const double ratio = std::clamp(static_cast<double>(frames) / want, nominal * (1.0 - kMaxCorrection),
                                     nominal * (1.0 + kMaxCorrection));
     m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);

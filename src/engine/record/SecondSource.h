@@ -33,12 +33,13 @@ class CSecondSource {
 public:
     // Seconds of the second source's sound the ring holds: more than any input delivers at once.
     static constexpr double kRingSeconds = 4.0;
-    // The largest correction of the ratio against the measured drift, and how much of the
-    // remaining offset a block takes up.
+    // The largest correction of the ratio against the nominal one, how much of the offset
+    // beyond kSteadySeconds a block takes up, and beyond kJumpSeconds the second source jumps
+    // to its place instead (at the start, after a loss, a stall or a burst).
     static constexpr double kMaxCorrection = 0.02;
-    static constexpr double kCatchUp = 0.2;
-    // Further off than this (seconds), the second source jumps to its place.
-    static constexpr double kJumpSeconds = 0.1;
+    static constexpr double kCatchUp = 0.1;
+    static constexpr double kSteadySeconds = 0.001;
+    static constexpr double kJumpSeconds = 0.02;
 
     // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
     // the sound is wanted at.
@@ -61,8 +62,8 @@ public:
     double LatencySeconds() const { return m_input->LatencySeconds(); }
     const WaveFormat& Format() const { return m_input->Format(); }
     std::uint32_t RecordingRate() const { return m_recordingRate; }
-    // Seconds between a frame's capture and its delivery, on either input: how the two are
-    // lined up. Set by the owner when the devices tell (0 until then).
+    // Seconds between a frame's capture and its delivery, on either input, as the devices tell
+    // now (0: unknown): how the two are lined up. User-interface thread, now and then.
     void SetLatencies(double firstSeconds, double secondSeconds);
 
     // Writes frames frames of the second source's sound (its own channels, floats at full scale
@@ -94,6 +95,10 @@ private:
     std::uint64_t m_end = 0;
     std::atomic<double> m_firstLatency{0};
     std::atomic<double> m_secondLatency{0};
+    // The latest latency readings of either input (user-interface thread).
+    static constexpr std::size_t kLatencyReadings = 20;
+    std::vector<double> m_firstReadings;
+    std::vector<double> m_secondReadings;
 
     // Render's own (first source's delivery thread).
     CStreamClock m_clock;

@@ -43,7 +43,7 @@ void CSourceMixer::Add(const std::int16_t* samples, std::size_t frames, std::uin
         m_positions[slot] = at + i;
         ++m_count;
     }
-    if (m_count > m_delay)
+    if (m_count > m_delay && m_clock.Settled())
         Mix(m_count - m_delay, out);
 }
 

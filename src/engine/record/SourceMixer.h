@@ -25,8 +25,9 @@ class CSecondSource;
 
 class CSourceMixer {
 public:
-    // How long the first source's sound waits for the second's.
-    static constexpr double kDelaySeconds = 0.3;
+    // How long the first source's sound waits for the second's: longer than the blocks either
+    // delivers in, and than the second source's clock takes to settle at the start.
+    static constexpr double kDelaySeconds = 0.5;
     // Takes the mixed sound: count 16-bit values in the recording's channels, whose first
     // frame lies at position at of the first source's timeline.
     using Out = std::function<void(const std::int16_t* samples, std::size_t count, std::uint64_t at)>;
@@ -36,7 +37,8 @@ public:
 
     // One of the first source's deliveries (see CWaveIn::Arrival), for its clock.
     void Arrived(std::int64_t nanos, std::uint64_t framesEnd) { m_clock.Arrived(nanos, framesEnd); }
-    // A buffer of the first source: frames frames from timeline position at on.
+    // A buffer of the first source: frames frames from timeline position at on. Until the first
+    // source's clock can be trusted, its sound waits (at most the waiting room's few seconds).
     void Add(const std::int16_t* samples, std::size_t frames, std::uint64_t at, const Out& out);
     // The end: mixes what still waits, and what the limiter holds.
     void Flush(const Out& out);

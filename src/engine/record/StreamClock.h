@@ -1,49 +1,68 @@
 #pragma once
 // Where a sound stream stands against the steady clock. A stream hands over its sound in blocks
-// that arrive with jitter (a scheduler's, a server's) and whose size depends on the source; from
-// the arrival time of each block and the count of frames it completed, a second-order
-// delay-locked loop keeps a smooth estimate of the time at which any frame of the stream
-// arrived, and of the stream's true rate, which differs a little from its nominal rate on any
-// real device. The loop's bandwidth follows the block length, so a stream of long blocks is
-// followed slowly rather than wrongly; an arrival far off the estimate (a stall, a burst after
-// one, a gap) starts the estimate afresh.
+// that arrive with jitter (a scheduler's, a server's) and whose sizes depend on the source; from
+// the arrival time of each block and the count of frames it completed, a line is kept through
+// the latest kWindowSeconds of arrivals: its slope is the stream's true rate (a little off its
+// nominal rate on any real device), measured by least squares once the arrivals span a few
+// seconds, and its place is the median of where the arrivals put it, so a burst (what piled up
+// before the stream started, a late scheduler) does not move it. An arrival far off the line (a
+// stall, a gap, a source that came back) starts it afresh.
 //
-// Thread: one at a time (the recording's delivery thread).
+// Thread: one at a time (the recording's delivery thread). Allocates in the constructor only.
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CStreamClock {
 public:
+    static constexpr double kWindowSeconds = 10.0;
+    // The rate is measured once the arrivals span this long; until then it is the nominal one.
+    static constexpr double kRateAfterSeconds = 1.0;
+    // The line is trusted once the arrivals span this long.
+    static constexpr double kSettleSeconds = 0.4;
+    // An arrival further than this off the line starts it afresh.
+    static constexpr double kRestartNanos = 0.3e9;
+
     // The stream's nominal frames per second.
     explicit CStreamClock(double nominalRate);
 
     // A block arrived at nanos (steady-clock nanoseconds); the stream had then delivered
     // framesEnd frames on its timeline.
     void Arrived(std::int64_t nanos, std::uint64_t framesEnd);
-    // Forgets everything: the next arrival starts the estimate afresh.
-    void Reset() { m_blocks = 0; }
+    // Forgets everything: the next arrival starts the line afresh.
+    void Reset() { m_count = 0; }
     // At least one block has arrived.
-    bool Started() const { return m_blocks > 0; }
-    // Started long enough ago that the rate estimate can be trusted.
-    bool Settled() const { return m_blocks >= kSettleBlocks; }
+    bool Started() const { return m_count > 0; }
+    // The arrivals span long enough for the line to be trusted.
+    bool Settled() const;
     // When frame (fractional) arrived, or would arrive, in steady-clock nanoseconds.
-    double TimeOf(double frame) const;
+    double TimeOf(double frame) const { return m_time + (frame - m_frame) * m_period; }
     // The frame that arrived at nanos.
-    double FrameAt(double nanos) const;
-    // The estimated frames per second.
+    double FrameAt(double nanos) const { return m_frame + (nanos - m_time) / m_period; }
+    // The measured frames per second.
     double Rate() const { return 1e9 / m_period; }
-    // Times the estimate started afresh after an arrival far off it.
+    // Times the line started afresh after an arrival far off it.
     std::uint64_t Restarts() const { return m_restarts; }
 
-    // An arrival further than this off the estimate starts it afresh.
-    static constexpr double kRestartNanos = 0.25e9;
-
 private:
-    static constexpr int kSettleBlocks = 30;
+    struct Point {
+        double time = 0;   // nanoseconds, from m_origin
+        double frame = 0;  // from m_originFrame
+    };
+    void Fit();
+
     double m_nominalPeriod;  // nanoseconds per frame
     double m_period;
-    double m_time = 0;       // when m_frame arrived
+    // The line: frame m_frame arrived at m_time (steady-clock nanoseconds).
+    double m_time = 0;
     double m_frame = 0;
-    std::uint64_t m_blocks = 0;
+    // The window of arrivals, a ring, relative to an origin (for the precision of doubles).
+    std::vector<Point> m_points;
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    double m_origin = 0;
+    double m_originFrame = 0;
+    std::vector<double> m_scratch;
     std::uint64_t m_restarts = 0;
 };

@@ -1,8 +1,9 @@
 #include "engine/record/WaveIn.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
+
+#include "platform/SteadyClock.h"
 
 bool CWaveIn::Ring::Push(WaveHeader* h)
 {
@@ -196,9 +197,7 @@ void CWaveIn::Join()
 
 void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
 {
-    const std::int64_t now =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
+    const std::int64_t now = platform::SteadyClock::Now();
     bool filledOne = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -84,9 +84,11 @@ struct WaveRecorderOptions {
 class CWaveRecorder {
 public:
     // The capture queue holds at least this much sound: a sound server may deliver what piled
-    // up before the stream started in one burst, and a source with a long latency hands over
-    // two seconds at a time (about 700 kB at 44.1 kHz stereo, allocated once at Prepare).
-    static constexpr std::uint32_t kQueueMilliseconds = 4000;
+    // up before the stream started in one burst, a source with a long latency hands over two
+    // seconds at a time, and after the program was held up (a stopped process, a machine under
+    // load) the server hands over all it kept, up to its own buffer's length (about 1.7 MB at
+    // 44.1 kHz stereo, allocated once at Prepare).
+    static constexpr std::uint32_t kQueueMilliseconds = 10000;
     // Frames in one capture buffer: a tenth of a second.
     static std::uint32_t BufferFramesFor(std::uint32_t rate) { return rate >= 10 ? rate / 10 : 1; }
 
