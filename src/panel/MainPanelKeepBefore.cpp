@@ -3,7 +3,7 @@
 
 #include "controls/StatusLamp.h"
 #include "engine/play/Mp3Player.h"
-#include "engine/record/DefaultAudioInput.h"
+#include "engine/record/AudioInputFactory.h"
 #include "engine/record/KeepBeforeInput.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
@@ -18,7 +18,7 @@ void CMainPanel::UpdateKeepBefore()
         CloseKeepBefore();
     if (wanted && !m_keeper) {
         m_keeper = std::make_unique<CKeepBeforeInput>(
-            [source = m_settings.RecordPage().GetSource()] { return std::make_unique<CDefaultAudioInput>(source); },
+            [source = m_settings.RecordPage().GetSource()] { return MakeDefaultAudioInput(source); },
             static_cast<int>(m_trackInfo.sampleRate), static_cast<int>(m_trackInfo.channels), seconds);
         if (m_keeper->Open())
             m_keepTimer.Start(100);
