@@ -5,7 +5,9 @@
 # through the wave-input functions (Wine's PulseAudio driver; the tone comes from a null sink's
 # monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
-# kills the program mid-recording and appends to the file it left, and uninstalls.
+# kills the program mid-recording and appends to the file it left, refuses a lame_enc.dll from
+# the current folder, ends the session mid-recording (the window closes as a user's close does),
+# and uninstalls.
 # Usage: wine_test.sh <installer.exe>
 set -euo pipefail
 installer=$(readlink -f "$1")
@@ -198,6 +200,23 @@ wineserver -w
 mv "$work/lame_enc.dll" "$dir/lame_enc.dll"
 step "lame_enc.dll only in the current folder: not loaded, message shown"
 
+# The session ends mid-recording (WM_QUERYENDSESSION, WM_ENDSESSION): the window closes as a
+# user's close does (it saves its position) and the recording is whole.
+start
+size=$(stat -c %s "$mp3")
+key Return
+for _ in $(seq 1 100); do [ "$(stat -c %s "$mp3")" -gt "$size" ] && break; sleep 0.05; done
+sleep 2
+wine reg delete "$settings\\Common" /v x_screen /f >/dev/null 2>&1
+wine wineboot --end-session --shutdown >/dev/null 2>&1
+for _ in $(seq 1 100); do pgrep -f 'dravellin-recorder.exe' >/dev/null || break; sleep 0.1; done
+pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "the program outlived the end of the session"
+regq "$settings\\Common" /v x_screen | grep -q REG_DWORD || fail "the end of the session did not close the window"
+mpg123 -q -w "$work/ended.wav" "$mp3" 2>/dev/null || fail "the recording cut by the end of the session does not decode"
+ended=$(seconds_of "$work/ended.wav")
+awk -v a="$ended" -v b="$appended" 'BEGIN { exit !(a > b + 1.5) }' || fail "the session's end lost the recording ($appended -> $ended s)"
+step "session ended mid-recording: closed, ${ended} s"
+
 # Uninstall: the program, shortcut, uninstall entry and Run value go; settings and recordings stay.
 wine reg add "$run_key" /v Palimbor /t REG_SZ /d "\"$(winepath -w "$exe")\"" /f >/dev/null 2>&1
 wine "$dir/uninstall.exe" /S
@@ -211,4 +230,4 @@ regq "$run_key" /v Palimbor | grep -q Palimbor && fail "the uninstaller left Pal
 regq "$settings\\Common" /v Loader | grep -q REG_DWORD || fail "the uninstaller removed the settings"
 [ -s "$mp3" ] || fail "the uninstaller removed the recording"
 step "uninstalled"
-echo "wine_test: installed, recorded, played, settings, kill and append, uninstalled"
+echo "wine_test: installed, recorded, played, settings, kill and append, library, session end, uninstalled"
