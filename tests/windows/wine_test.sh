@@ -6,13 +6,14 @@
 # monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
 # kills the program mid-recording and appends to the file it left, refuses a lame_enc.dll from
-# the current folder, ends the session mid-recording (the window closes as a user's close does),
+# the current folder and says so when there is no input device, ends the session mid-recording (the window closes as a user's close does),
 # and uninstalls.
 # Usage: wine_test.sh <installer.exe>
 set -euo pipefail
 installer=$(readlink -f "$1")
 work=$(mktemp -d)
 shots=${DR_TEST_ARTIFACTS:-$work}
+mkdir -p "$shots"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
 # No menu entries in $HOME, no prompts for Mono or Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
@@ -79,7 +80,7 @@ mp3="$folder/запись 1.mp3"
 : >"$mp3"
 winfile='C:\users\'"$(id -un)"'\Мои записи\запись 1.mp3'
 start() {
-  (cd "${1:-$work}" && exec wine "$exe" "$winfile" >/dev/null 2>&1) &
+  (cd "${1:-$work}" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES${2:-}" exec wine "$exe" "$winfile" >/dev/null 2>&1) &
   win=
   for _ in $(seq 1 200); do
     win=$(xdotool search --onlyvisible --name '^запись 1.mp3 - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
@@ -177,28 +178,34 @@ awk -v a="$appended" -v b="$killed" 'BEGIN { exit !(a > b + 1.5) }' || fail "not
 has_tone "$work/appended.wav" || fail "no tone in the appended file"
 step "killed and appended (${killed} -> ${appended} s)"
 
-# lame_enc.dll gone from beside the program, one in the current folder: that one is never
-# loaded, Record says the library is missing and the file stays as it was.
+# record_refused WHAT: Record shows a message (caption: the program's name), the file stays.
+record_refused() {
+  local size message=
+  size=$(stat -c %s "$mp3")
+  key Return
+  for _ in $(seq 1 50); do
+    message=$(xdotool search --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true)
+    [ -n "$message" ] && break
+    sleep 0.1
+  done
+  [ -n "$message" ] || fail "Record $1 showed no message"
+  import -window root "$shots/wine-$2.png"
+  xdotool windowactivate --sync "$message" >/dev/null 2>&1 || true
+  xdotool key Return
+  sleep 0.5
+  key alt+F4
+  wineserver -w
+  [ "$(stat -c %s "$mp3")" = "$size" ] || fail "the file changed although Record $1"
+}
+# lame_enc.dll gone from beside the program, one in the current folder: that one is never loaded.
 mv "$dir/lame_enc.dll" "$work/lame_enc.dll"
-size=$(stat -c %s "$mp3")
 start "$work"
-key Return
-message=
-for _ in $(seq 1 50); do
-  message=$(xdotool search --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true)
-  [ -n "$message" ] && break
-  sleep 0.1
-done
-[ -n "$message" ] || fail "Record without lame_enc.dll beside the program showed no message"
-import -window root "$shots/wine-no-library.png"
-xdotool windowactivate --sync "$message" >/dev/null 2>&1 || true
-xdotool key Return
-sleep 0.5
-key alt+F4
-wineserver -w
-[ "$(stat -c %s "$mp3")" = "$size" ] || fail "the file changed although the encoder was missing"
+record_refused "without lame_enc.dll beside the program" no-library
 mv "$work/lame_enc.dll" "$dir/lame_enc.dll"
-step "lame_enc.dll only in the current folder: not loaded, message shown"
+# No sound driver at all (Wine's null driver): the sound input cannot be opened.
+start "$work" ";winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
+record_refused "with no wave-input device" no-input
+step "lame_enc.dll only in the current folder, and no input device: messages, nothing recorded"
 
 # The session ends mid-recording (WM_QUERYENDSESSION, WM_ENDSESSION): the window closes as a
 # user's close does (it saves its position) and the recording is whole.
