@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps build run test test-asan test-tsan bench fuzz clean
-.PHONY: install uninstall package clean-package
+.PHONY: install uninstall package clean-package windows test-windows clean-windows
 
 all: build
 
@@ -81,3 +81,15 @@ package:
 clean-package:
 	rm -rf build-deb dist
 clean: clean-package
+
+# The Windows build, cross-compiled with MinGW-w64: the installer and the portable zip in dist/
+# (build folder build-win/; third-party libraries cached outside the tree, see
+# scripts/win-thirdparty). Its tests run under Wine on a virtual display.
+windows:
+	JOBS=$(JOBS) scripts/build-windows dist
+
+test-windows: windows
+	scripts/test-windows dist
+
+clean-windows:
+	rm -rf build-win dist/dravellin-recorder-*-win64*

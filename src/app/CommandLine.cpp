@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/ProgramPaths.h"
+
 namespace {
 
 std::string BaseName(const std::string& path)
@@ -52,10 +54,7 @@ CCommandLine::CCommandLine(const std::string& programName, const std::vector<std
 
 CCommandLine CCommandLine::FromMain(int argc, char** argv)
 {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i]);
-    return CCommandLine(argc > 0 && argv[0] ? argv[0] : "", args);
+    return CCommandLine(argc > 0 && argv[0] ? argv[0] : "", platform::Utf8Arguments(argc, argv));
 }
 
 void CCommandLine::Fail(const std::string& what)
@@ -68,11 +67,11 @@ std::string CCommandLine::FullFilePath() const
     if (m_file.empty())
         return {};
     std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(m_file, ec);
+    const std::filesystem::path full = std::filesystem::absolute(platform::PathFromUtf8(m_file), ec);
     if (ec)
         return m_file;
     // "./a.mp3" and "dir/../a.mp3" are shown and remembered the way a file dialog would name them.
-    return full.lexically_normal().string();
+    return platform::Utf8FromPath(full.lexically_normal());
 }
 
 std::string CCommandLine::HelpText() const

@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include <wx/log.h>
+#include <wx/time.h>
+#include <wx/toplevel.h>
+#include <wx/utils.h>
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
@@ -91,8 +94,25 @@ void CRecorderApp::OnQueryEndSession(wxCloseEvent&)
 
 void CRecorderApp::OnEndSession(wxCloseEvent&)
 {
-    if (m_shutdown)
-        m_shutdown->RequestClose();
+    if (!m_shutdown)
+        return;
+    m_shutdown->RequestClose();
+#ifdef __WXMSW__
+    // WM_ENDSESSION: when this returns Windows may end the process at any moment.
+    FinishCloseNow(10000);
+#endif
+}
+
+void CRecorderApp::FinishCloseNow(int limitMs)
+{
+    const wxLongLong deadline = wxGetLocalTimeMillis() + limitMs;
+    while (!wxTopLevelWindows.empty() && wxGetLocalTimeMillis() < deadline) {
+        while (Pending())
+            Dispatch();
+        // Idle processing destroys the closed window (and with it the panel and its recorder).
+        ProcessIdle();
+        wxMilliSleep(10);
+    }
 }
 
 void CRecorderApp::OnAppAbout(wxCommandEvent&)

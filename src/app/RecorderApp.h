@@ -29,6 +29,9 @@ private:
     // The session is ending: close as closing the window does, never veto.
     void OnQueryEndSession(wxCloseEvent& event);
     void OnEndSession(wxCloseEvent& event);
+    // Runs the event loop here until the main window is gone (at most limitMs): Windows ends the
+    // process as soon as WM_ENDSESSION is answered, so the recording must be closed before.
+    void FinishCloseNow(int limitMs);
 
     std::unique_ptr<CShutdownWatch> m_shutdown;
 

@@ -45,10 +45,10 @@ std::string FullFolder(const std::string& folder)
 {
     std::error_code error;
     const std::filesystem::path full =
-        std::filesystem::absolute(folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder), error);
+        std::filesystem::absolute(folder.empty() ? std::filesystem::path(".") : platform::PathFromUtf8(folder), error);
     if (error)
         return folder;
-    std::string text = full.lexically_normal().string();
+    std::string text = platform::Utf8FromPath(full.lexically_normal());
     while (text.size() > 1 && text.back() == platform::PathSeparator())
         text.pop_back();
     return text + platform::PathSeparator();

@@ -378,16 +378,16 @@ void CMainPanel::OnScroll(wxScrollEvent& event)
     const wxEventType type = event.GetEventType();
     int code = -1;
     if (type == wxEVT_SCROLL_LINEUP)
-        code = SB_LINELEFT;
+        code = kScrollLineLeft;
     else if (type == wxEVT_SCROLL_LINEDOWN)
-        code = SB_LINERIGHT;
+        code = kScrollLineRight;
     else if (type == wxEVT_SCROLL_PAGEUP)
-        code = SB_PAGELEFT;
+        code = kScrollPageLeft;
     else if (type == wxEVT_SCROLL_PAGEDOWN)
-        code = SB_PAGERIGHT;
+        code = kScrollPageRight;
     else if (type == wxEVT_SCROLL_THUMBRELEASE)
-        code = SB_THUMBPOSITION;
+        code = kScrollThumbPosition;
     else if (type == wxEVT_SCROLL_THUMBTRACK)
-        code = SB_THUMBTRACK;
+        code = kScrollThumbTrack;
     OnSliderScroll(code, event.GetPosition());
 }

@@ -89,14 +89,15 @@ public:
     void StepBack();
     void StepForward();
 
-    // Slider messages, with the scroll codes of a horizontal trackbar.
+    // Slider messages, with the scroll codes of a horizontal trackbar (named apart from the
+    // SB_ macros of windows.h, which the toolkit brings in on Windows).
     enum ScrollCode {
-        SB_LINELEFT = 0,
-        SB_LINERIGHT = 1,
-        SB_PAGELEFT = 2,
-        SB_PAGERIGHT = 3,
-        SB_THUMBPOSITION = 4,
-        SB_THUMBTRACK = 5
+        kScrollLineLeft = 0,
+        kScrollLineRight = 1,
+        kScrollPageLeft = 2,
+        kScrollPageRight = 3,
+        kScrollThumbPosition = 4,
+        kScrollThumbTrack = 5
     };
     void OnSliderScroll(int code, int thumbPosition);
 

@@ -4,7 +4,7 @@
 
 #include "controls/StatusLamp.h"
 #include "engine/play/Mp3Player.h"
-#include "engine/record/DefaultAudioInput.h"
+#include "engine/record/AudioInputFactory.h"
 #include "engine/record/KeepBeforeInput.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
@@ -22,7 +22,7 @@ void CMainPanel::UpdateKeepBefore()
         CloseKeepBefore();
     if (wanted && !m_keeper) {
         m_keeper = std::make_unique<CKeepBeforeInput>(
-            [source] { return std::make_unique<CDefaultAudioInput>(source); },
+            [source] { return MakeDefaultAudioInput(source); },
             static_cast<int>(m_trackInfo.sampleRate), static_cast<int>(m_trackInfo.channels), seconds);
         m_keeperSource = source;
         if (m_keeper->Open())

@@ -14,7 +14,7 @@
 #include "controls/StatusLamp.h"
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
-#include "engine/record/DefaultAudioInput.h"
+#include "engine/record/AudioInputFactory.h"
 #include "engine/record/PendingWrites.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
@@ -181,7 +181,7 @@ std::optional<SecondSourceOptions> CMainPanel::SecondSourceOptionsFor() const
     SecondSourceOptions options;
     // Only through the sound server's own client: no other device stands in for it.
     options.makeDevice = [second] {
-        auto device = std::make_unique<CDefaultAudioInput>(second);
+        auto device = MakeDefaultAudioInput(second);
         device->RequireServer();
         return device;
     };

@@ -73,15 +73,15 @@ void CMainPanel::OnSliderScroll(int code, int thumbPosition)
     if (!m_mp3Player)
         return;
     switch (code) {
-    case SB_LINELEFT:   // a notch of the mouse wheel: the same steps as the Left and Right keys
-    case SB_PAGELEFT:   // a click in the channel left of the thumb
+    case kScrollLineLeft:   // a notch of the mouse wheel: the same steps as the Left and Right keys
+    case kScrollPageLeft:   // a click in the channel left of the thumb
         StepBack();
         break;
-    case SB_LINERIGHT:
-    case SB_PAGERIGHT:
+    case kScrollLineRight:
+    case kScrollPageRight:
         StepForward();
         break;
-    case SB_THUMBPOSITION:
+    case kScrollThumbPosition:
         if (!m_slider->IsDragging())
             return;  // a release with no drag before it has no target to go to
         m_slider->SetDragging(false);
@@ -90,7 +90,7 @@ void CMainPanel::OnSliderScroll(int code, int thumbPosition)
         m_mp3Player->Seek(g_dragTarget);
         SetMainWindowTitle(WindowTitleText());
         break;
-    case SB_THUMBTRACK:
+    case kScrollThumbTrack:
         m_slider->SetDragging(true);
         break;
     default:

@@ -4,6 +4,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/windows/WideText.h"
 #else
 #include <cerrno>
 
@@ -16,7 +18,8 @@ namespace platform {
 namespace {
 
 #ifdef _WIN32
-constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const wchar_t* kRunKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunKeyText = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 #else
 std::string AutostartDir() { return UserConfigDir() + "/autostart"; }
 #endif
@@ -72,13 +75,14 @@ std::string AutostartDesktopEntry(const std::string& name, const std::string& ex
 
 std::string AutostartLocation(const std::string& name)
 {
-    return std::string("HKEY_CURRENT_USER\\") + kRunKey + "\\" + name;
+    return std::string("HKEY_CURRENT_USER\\") + kRunKeyText + "\\" + name;
 }
 
 bool SetAutostart(const std::string& name, bool on)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return false;
     struct KeyCloser {
         HKEY key;
@@ -86,17 +90,17 @@ bool SetAutostart(const std::string& name, bool on)
     } closer{key};
 
     if (!on) {
-        const LONG rc = RegDeleteValueA(key, name.c_str());
+        const LONG rc = RegDeleteValueW(key, Wide(name).c_str());
         return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
     }
     const std::string path = ExecutablePath();
     if (path.empty())
         return false;
     // Quoted: an unquoted path with spaces lets the system start a program planted earlier in it.
-    const std::string command = "\"" + path + "\"";
-    return RegSetValueExA(key, name.c_str(), 0, REG_SZ,
+    const std::wstring command = L"\"" + Wide(path) + L"\"";
+    return RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(command.c_str()),
-                          static_cast<DWORD>(command.size() + 1)) == ERROR_SUCCESS;
+                          static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 #else

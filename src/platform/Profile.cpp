@@ -1,8 +1,11 @@
 #include "platform/Profile.h"
 
-#include "platform/IniProfileStore.h"
 #include "platform/ProgramPaths.h"
+#ifdef _WIN32
 #include "platform/RegistryProfileStore.h"
+#else
+#include "platform/IniProfileStore.h"
+#endif
 
 namespace platform {
 namespace {
@@ -29,8 +32,10 @@ void SetProfileStore(std::unique_ptr<ProfileStore> store) { Store() = std::move(
 
 std::string ProfileFilePath()
 {
+#ifndef _WIN32
     if (auto* ini = dynamic_cast<IniProfileStore*>(Store().get()))
         return ini->Path();
+#endif
     return {};
 }
 

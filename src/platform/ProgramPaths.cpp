@@ -5,6 +5,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <shellapi.h>
+
+#include "platform/windows/WideText.h"
 #else
 #include <limits.h>
 #include <unistd.h>
@@ -31,9 +34,16 @@ std::string BaseNameWithoutExtension(const std::string& path)
 std::string ExecutablePath()
 {
 #ifdef _WIN32
-    char buffer[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, n);
+    // Long paths too: the buffer grows until the name fits.
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size())
+            return Utf8(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
 #else
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -87,8 +97,8 @@ void SetProgramName(const std::string& name)
 std::string UserConfigDir()
 {
 #ifdef _WIN32
-    const char* appData = std::getenv("APPDATA");
-    return appData ? appData : "";
+    const wchar_t* appData = _wgetenv(L"APPDATA");
+    return appData ? Utf8(appData) : "";
 #else
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/')
@@ -96,6 +106,35 @@ std::string UserConfigDir()
     const char* home = std::getenv("HOME");
     return std::string(home ? home : "") + "/.config";
 #endif
+}
+
+std::filesystem::path PathFromUtf8(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv)
+{
+    std::vector<std::string> args;
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            args.push_back(Utf8(wide[i]));
+        LocalFree(wide);
+        return args;
+    }
+#endif
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
+    return args;
 }
 
 char PathSeparator()

@@ -1,7 +1,9 @@
 #pragma once
 // Where the program is and where its per-user files go.
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -27,5 +29,14 @@ std::string UserConfigDir();
 
 // The platform's separator between folders in a path.
 char PathSeparator();
+
+// A UTF-8 path (as the program keeps every path) as a std::filesystem path, and back. A plain
+// std::string would be taken in the ANSI code page on Windows, losing letters outside it.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// The program's arguments after its name, in UTF-8: main's own on Linux; on Windows the
+// process's UTF-16 command line (main's are in the ANSI code page there).
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
 }  // namespace platform

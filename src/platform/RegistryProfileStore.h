@@ -1,6 +1,11 @@
 #pragma once
 // ProfileStore over the Windows registry: HKEY_CURRENT_USER\Software\<company>\<program>\<section>,
-// integers as REG_DWORD and strings as REG_SZ. Built on Windows only.
+// integers as REG_DWORD and strings as REG_SZ, names and texts as UTF-16 (UTF-8 outside).
+// Every call opens the key, reads or writes, and closes it: nothing is kept in memory.
+//
+// No lock between running copies is needed, unlike the INI store's: each value is written by
+// one call the registry makes atomic, and no write reads and rewrites other values, so two
+// copies can never lose each other's writes. Built on Windows only.
 
 #ifdef _WIN32
 
@@ -22,7 +27,7 @@ public:
                      const std::string& value) override;
 
 private:
-    std::string SectionKey(const std::string& section) const;
+    std::wstring SectionKey(const std::string& section) const;
 
     std::string m_company;
     std::string m_program;

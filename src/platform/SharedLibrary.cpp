@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/windows/WideText.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -10,8 +12,10 @@ bool CSharedLibrary::Open(const std::string& path)
 {
     Close();
 #ifdef _WIN32
-    m_handle = reinterpret_cast<void*>(
-        LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    // A full path is loaded from there alone, and what it needs from its own folder and the
+    // system's: never from the current folder or the search path.
+    m_handle = reinterpret_cast<void*>(LoadLibraryExW(
+        platform::Wide(path).c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
 #else
     m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
 #endif

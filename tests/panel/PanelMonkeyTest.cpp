@@ -72,9 +72,9 @@ TEST_F(MonkeyTest, RandomCommandsNeverBreakTheStateTable)
             if (m_panel->FindWindow(id)->IsEnabled())
                 Click(id);
         } else if (m_panel->Slider()->IsEnabled()) {
-            const int codes[] = {CMainPanel::SB_LINELEFT,  CMainPanel::SB_LINERIGHT,
-                                 CMainPanel::SB_PAGELEFT,  CMainPanel::SB_PAGERIGHT,
-                                 CMainPanel::SB_THUMBTRACK, CMainPanel::SB_THUMBPOSITION, 8};
+            const int codes[] = {CMainPanel::kScrollLineLeft,  CMainPanel::kScrollLineRight,
+                                 CMainPanel::kScrollPageLeft,  CMainPanel::kScrollPageRight,
+                                 CMainPanel::kScrollThumbTrack, CMainPanel::kScrollThumbPosition, 8};
             m_panel->OnSliderScroll(codes[random() % std::size(codes)], static_cast<int>(random() % 1001));
         }
         if (random() % 50 == 0)

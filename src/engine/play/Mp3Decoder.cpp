@@ -67,7 +67,8 @@ bool Mp3Decoder::Open(int fd, std::int64_t fileBytes)
     if (!Restart(0))
         return false;
     m_blockBytes = mpg123_outblock(m_handle.get());
-    m_block.reset(static_cast<unsigned char*>(std::aligned_alloc(64, (m_blockBytes + 63) / 64 * 64)));
+    m_block.reset(static_cast<unsigned char*>(
+        ::operator new[]((m_blockBytes + 63) / 64 * 64, kBlockAlignment, std::nothrow)));
     if (!m_block) {
         m_handle.reset();
         return false;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "engine/play/Mp3FrameMap.h"
 #include "engine/play/RunStream.h"
@@ -61,8 +62,10 @@ private:
     // Opens a fresh libmpg123 handle on the played stream, starting at a played frame.
     bool Restart(std::int64_t frame);
 
+    // The decoded block is cache-line aligned (aligned new: C's aligned_alloc is not everywhere).
+    static constexpr std::align_val_t kBlockAlignment{64};
     struct BlockDeleter {
-        void operator()(unsigned char* p) const { std::free(p); }
+        void operator()(unsigned char* p) const { ::operator delete[](p, kBlockAlignment); }
     };
     double m_volume = 1.0;
     Mp3FrameMap m_map;

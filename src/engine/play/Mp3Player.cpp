@@ -5,7 +5,7 @@
 
 #include "engine/play/Mp3Decoder.h"
 #include "engine/play/PlaybackStream.h"
-#include "engine/play/DefaultSoundOutput.h"
+#include "engine/play/SoundOutputFactory.h"
 #include "platform/MessageBox.h"
 #include "platform/SafeOpen.h"
 
@@ -87,7 +87,7 @@ bool CMp3Player::ReadHeader(std::int32_t& sampleRate, std::int32_t& bitrate, std
     return true;
 }
 
-std::unique_ptr<play::SoundOutput> CMp3Player::MakeOutput() { return std::make_unique<play::DefaultSoundOutput>(); }
+std::unique_ptr<play::SoundOutput> CMp3Player::MakeOutput() { return play::MakeDefaultSoundOutput(); }
 
 bool CMp3Player::OpenPlayer(int /*device: always the default output*/, int /*sampleRate*/, bool /*stereo*/)
 {

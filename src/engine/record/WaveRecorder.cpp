@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/record/DefaultAudioInput.h"
+#include "engine/record/AudioInputFactory.h"
 #include "engine/record/PreRollRing.h"
 
 namespace {
@@ -24,7 +24,7 @@ CWaveRecorder::CWaveRecorder() : CWaveRecorder(WaveRecorderOptions{}) {}
 CWaveRecorder::CWaveRecorder(WaveRecorderOptions options) : m_options(std::move(options))
 {
     if (!m_options.makeDevice)
-        m_options.makeDevice = [source = m_options.source] { return std::make_unique<CDefaultAudioInput>(source); };
+        m_options.makeDevice = [source = m_options.source] { return MakeDefaultAudioInput(source); };
     m_writer = m_options.libraryDirs.empty()
                    ? std::make_unique<CMp3Writer>()
                    : std::make_unique<CMp3Writer>(m_options.libraryDirs);

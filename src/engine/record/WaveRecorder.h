@@ -62,7 +62,7 @@ struct SecondSourceOptions {
 
 // What a recorder is built from; the defaults are the program's own (tests replace them).
 struct WaveRecorderOptions {
-    // Makes the sound input; by default the program's own (CDefaultAudioInput) on `source`.
+    // Makes the sound input; by default the program's own (MakeDefaultAudioInput) on `source`.
     CCaptureInput::MakeDevice makeDevice;
     // The sound server's source to record by name; empty: the desktop's default input.
     std::string source;

@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# The Windows build used as a Windows user would, under Wine on the display and PulseAudio that
+# scripts/test-windows starts (with-display, with-pulse, with-own-home): installs it silently
+# into a fresh prefix, starts it on a Cyrillic file name with spaces, records 3 s of a tone
+# through the wave-input functions (Wine's PulseAudio driver; the tone comes from a null sink's
+# monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
+# automatic start on and off in the settings sheet and reads the registry with `wine reg`,
+# kills the program mid-recording and appends to the file it left, refuses a lame_enc.dll from
+# the current folder and says so when there is no input device, ends the session mid-recording (the window closes as a user's close does),
+# and uninstalls.
+# Usage: wine_test.sh <installer.exe>
+set -euo pipefail
+installer=$(readlink -f "$1")
+work=$(mktemp -d)
+shots=${DR_TEST_ARTIFACTS:-$work}
+mkdir -p "$shots"
+export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
+# No menu entries in $HOME, no prompts for Mono or Gecko.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+tone_pid=
+cleanup() {
+  [ -n "$tone_pid" ] && kill "$tone_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+step() { echo "wine_test: $1 (${SECONDS} s)"; }
+regq() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+# A key as `reg export` writes it (UTF-16, so any text survives), in UTF-8.
+regexport() { wine reg export "$1" "$work/key.reg" /y >/dev/null 2>&1; iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r'; }
+
+# The microphone: a 1 kHz tone played into a null sink whose monitor is the default source.
+pactl load-module module-null-sink sink_name=dr_tone rate=44100 channels=2 >/dev/null
+pactl set-default-source dr_tone.monitor
+sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 600 sine 1000 vol 0.5 2>/dev/null
+paplay --device=dr_tone "$work/tone.wav" &
+tone_pid=$!
+
+# has_tone WAV: the 1 kHz tone is there, loud, and most of what is heard (silence around it
+# does not count).
+rms() { sox "$@" stat 2>&1 | awk '/RMS     amplitude/ {print $3}'; }
+has_tone() {
+  awk -v all="$(rms "$1" -n)" -v band="$(rms "$1" -n sinc 700-1400)" \
+    'BEGIN { exit !(band > 0.03 && band > 0.8 * all) }'
+}
+
+wineboot --init >/dev/null 2>&1
+wineserver -w
+step "fresh prefix"
+
+# Install: files, shortcut, uninstall entry.
+wine "$installer" /S
+wineserver -w
+users=$WINEPREFIX/drive_c/users
+exe=$(find "$users" -path '*/AppData/Local/Programs/Dravellin Recorder/dravellin-recorder.exe' | head -n 1)
+[ -n "$exe" ] || fail "the installer installed no program"
+dir=$(dirname "$exe")
+for f in lame_enc.dll uninstall.exe dravellin-recorder.ico; do [ -f "$dir/$f" ] || fail "no $f installed"; done
+shortcut=$(find "$users" -path '*/Start Menu/Programs/Dravellin Recorder.lnk' | head -n 1)
+[ -n "$shortcut" ] || fail "no Start-menu shortcut"
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\DravellinRecorder'
+entry=$(regq "$uninstall_key")
+for v in 'DisplayName    REG_SZ    Dravellin Recorder' 'Publisher    REG_SZ    Dravellin Software' \
+         'DisplayVersion    REG_SZ' 'DisplayIcon    REG_SZ' 'EstimatedSize    REG_DWORD' 'UninstallString    REG_SZ'; do
+  grep -qF "$v" <<<"$entry" || fail "the uninstall entry lacks '$v': $entry"
+done
+# Installed again over itself (an upgrade in place): the same files, one entry.
+wine "$installer" /S
+wineserver -w
+[ -f "$exe" ] && [ -f "$dir/lame_enc.dll" ] || fail "installing again lost the program"
+[ "$(regq 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' | grep -c DravellinRecorder)" = 1 ] ||
+  fail "installing again made a second uninstall entry"
+step "installed, and again over itself"
+
+# A recording file in a Cyrillic folder with spaces, named on the command line.
+folder="$users/$(id -un)/Мои записи"
+mkdir -p "$folder"
+mp3="$folder/запись 1.mp3"
+: >"$mp3"
+winfile='C:\users\'"$(id -un)"'\Мои записи\запись 1.mp3'
+start() {
+  (cd "${1:-$work}" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES${2:-}" exec wine "$exe" "$winfile" >/dev/null 2>&1) &
+  win=
+  for _ in $(seq 1 200); do
+    win=$(xdotool search --onlyvisible --name '^запись 1.mp3 - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || fail "no window titled 'запись 1.mp3 - Dravellin Recorder'"
+}
+key() {
+  xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+  xdotool key "$@"
+}
+seconds_of() { soxi -D "$1" 2>/dev/null || echo 0; }
+start
+step "started"
+import -window root "$shots/wine-window.png"
+settings='HKCU\Software\Dravellin Software\dravellin-recorder'
+regexport "$settings\\Common" | grep -qxF "\"LastFile\"=\"${winfile//\\/\\\\}\"" ||
+  fail "LastFile is not the Cyrillic path as REG_SZ: $(regexport "$settings\\Common")"
+
+# record SECONDS: Enter, SECONDS from the first sound written, Enter.
+record() {
+  local size
+  size=$(stat -c %s "$mp3")
+  key Return
+  for _ in $(seq 1 100); do [ "$(stat -c %s "$mp3")" -gt "$size" ] && break; sleep 0.05; done
+  sleep "$1"
+  key Return
+}
+
+# Record 3 s; an independent decoder finds the tone.
+record 3
+for _ in $(seq 1 50); do [ "$(stat -c %s "$mp3")" -gt 8000 ] && break; sleep 0.1; done
+mpg123 -q -w "$work/recorded.wav" "$mp3" 2>/dev/null || fail "mpg123 cannot decode the recording"
+seconds=$(seconds_of "$work/recorded.wav")
+awk -v s="$seconds" 'BEGIN { exit !(s > 2.5 && s < 4.5) }' || fail "the recording lasts $seconds s, expected 3"
+has_tone "$work/recorded.wav" || fail "no 1 kHz tone in the recording"
+step "recorded ${seconds} s"
+
+# Play to the null speaker; its monitor hears the tone.
+parecord --device=dr_speaker.monitor --file-format=wav "$work/heard.wav" &
+listen=$!
+key Home space
+sleep 4.5
+kill "$listen"; wait "$listen" 2>/dev/null || true
+has_tone "$work/heard.wav" ||
+  fail "the speaker's monitor did not hear the tone: $(sox "$work/heard.wav" -n stat 2>&1 | tr '\n' ' ')"
+step "played"
+
+# Settings sheet with keys: automatic start on writes "Palimbor" with the program's path, the
+# setting as a DWORD; off deletes the value.
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+toggle_autostart() {
+  key ctrl+p
+  sheet=
+  for _ in $(seq 1 50); do
+    sheet=$(xdotool search --onlyvisible --name '^Свойства$' 2>/dev/null | head -n 1 || true)
+    [ -n "$sheet" ] && break
+    sleep 0.1
+  done
+  [ -n "$sheet" ] || fail "Ctrl+P did not open the settings sheet"
+  xdotool windowactivate --sync "$sheet" >/dev/null 2>&1 || true
+  sleep 0.5
+  xdotool key shift+Tab shift+Tab space Return
+  sleep 1
+}
+toggle_autostart
+regq "$settings\\Common" /v Autorun | grep -q 'Autorun    REG_DWORD    0x1' || fail "Autorun is not DWORD 1"
+regq "$run_key" /v Palimbor | grep -qF 'dravellin-recorder.exe' || fail "no Run value Palimbor with the program"
+import -window root "$shots/wine-after-settings.png"
+toggle_autostart
+regq "$settings\\Common" /v Autorun | grep -q 'Autorun    REG_DWORD    0x0' || fail "Autorun is not DWORD 0"
+regq "$run_key" /v Palimbor | grep -q Palimbor && fail "Palimbor is still in the Run key"
+step "settings in the registry"
+
+# Killed mid-recording: the file decodes, and the next recording appends to it.
+before=$(seconds_of "$work/recorded.wav")
+size=$(stat -c %s "$mp3")
+key Return
+for _ in $(seq 1 100); do [ "$(stat -c %s "$mp3")" -gt "$size" ] && break; sleep 0.05; done
+sleep 2.5
+wine taskkill /F /IM dravellin-recorder.exe >/dev/null 2>&1
+for _ in $(seq 1 50); do pgrep -f 'dravellin-recorder.exe' >/dev/null || break; sleep 0.1; done
+mpg123 -q -w "$work/killed.wav" "$mp3" 2>/dev/null || fail "the file left by the killed program does not decode"
+killed=$(seconds_of "$work/killed.wav")
+awk -v a="$killed" -v b="$before" 'BEGIN { exit !(a > b + 1) }' || fail "the killed recording kept nothing ($killed s)"
+start
+record 2
+sleep 1
+key alt+F4
+wineserver -w
+mpg123 -q -w "$work/appended.wav" "$mp3" 2>/dev/null || fail "the appended file does not decode"
+appended=$(seconds_of "$work/appended.wav")
+awk -v a="$appended" -v b="$killed" 'BEGIN { exit !(a > b + 1.5) }' || fail "nothing appended after the kill ($killed -> $appended s)"
+has_tone "$work/appended.wav" || fail "no tone in the appended file"
+step "killed and appended (${killed} -> ${appended} s)"
+
+# record_refused WHAT: Record shows a message (caption: the program's name), the file stays.
+record_refused() {
+  local size message=
+  size=$(stat -c %s "$mp3")
+  key Return
+  for _ in $(seq 1 50); do
+    message=$(xdotool search --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true)
+    [ -n "$message" ] && break
+    sleep 0.1
+  done
+  [ -n "$message" ] || fail "Record $1 showed no message"
+  import -window root "$shots/wine-$2.png"
+  xdotool windowactivate --sync "$message" >/dev/null 2>&1 || true
+  xdotool key Return
+  sleep 0.5
+  key alt+F4
+  wineserver -w
+  [ "$(stat -c %s "$mp3")" = "$size" ] || fail "the file changed although Record $1"
+}
+# lame_enc.dll gone from beside the program, one in the current folder: that one is never loaded.
+mv "$dir/lame_enc.dll" "$work/lame_enc.dll"
+start "$work"
+record_refused "without lame_enc.dll beside the program" no-library
+mv "$work/lame_enc.dll" "$dir/lame_enc.dll"
+# No sound driver at all (Wine's null driver): the sound input cannot be opened.
+start "$work" ";winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
+record_refused "with no wave-input device" no-input
+step "lame_enc.dll only in the current folder, and no input device: messages, nothing recorded"
+
+# The session ends mid-recording (WM_QUERYENDSESSION, WM_ENDSESSION): the window closes as a
+# user's close does (it saves its position) and the recording is whole.
+start
+size=$(stat -c %s "$mp3")
+key Return
+for _ in $(seq 1 100); do [ "$(stat -c %s "$mp3")" -gt "$size" ] && break; sleep 0.05; done
+sleep 2
+wine reg delete "$settings\\Common" /v x_screen /f >/dev/null 2>&1
+wine wineboot --end-session --shutdown >/dev/null 2>&1
+for _ in $(seq 1 100); do pgrep -f 'dravellin-recorder.exe' >/dev/null || break; sleep 0.1; done
+pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "the program outlived the end of the session"
+regq "$settings\\Common" /v x_screen | grep -q REG_DWORD || fail "the end of the session did not close the window"
+mpg123 -q -w "$work/ended.wav" "$mp3" 2>/dev/null || fail "the recording cut by the end of the session does not decode"
+ended=$(seconds_of "$work/ended.wav")
+awk -v a="$ended" -v b="$appended" 'BEGIN { exit !(a > b + 1.5) }' || fail "the session's end lost the recording ($appended -> $ended s)"
+step "session ended mid-recording: closed, ${ended} s"
+
+# Uninstall: the program, shortcut, uninstall entry and Run value go; settings and recordings stay.
+wine reg add "$run_key" /v Palimbor /t REG_SZ /d "\"$(winepath -w "$exe")\"" /f >/dev/null 2>&1
+wine "$dir/uninstall.exe" /S
+wineserver -w
+for _ in $(seq 1 50); do [ -e "$exe" ] || break; sleep 0.1; done
+[ -e "$exe" ] && fail "the program is still installed"
+[ -e "$dir/lame_enc.dll" ] && fail "lame_enc.dll is still installed"
+[ -e "$shortcut" ] && fail "the shortcut is still there"
+regq "$uninstall_key" | grep -q DisplayName && fail "the uninstall entry is still there"
+regq "$run_key" /v Palimbor | grep -q Palimbor && fail "the uninstaller left Palimbor in the Run key"
+regq "$settings\\Common" /v Loader | grep -q REG_DWORD || fail "the uninstaller removed the settings"
+[ -s "$mp3" ] || fail "the uninstaller removed the recording"
+step "uninstalled"
+echo "wine_test: installed, recorded, played, settings, kill and append, library, session end, uninstalled"
