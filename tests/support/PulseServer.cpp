@@ -126,26 +126,9 @@ ToneSource::ToneSource(const std::string& name, double hz, int sourceRate, int c
         m_module = PulseServer::LoadModule({"module-sine-source", "source_name=" + name, "rate=" + rate,
                                             "frequency=" + std::to_string(static_cast<int>(hz))});
     }
-    for (int i = 0; i < 250 && (m_pid > 0 || m_module >= 0); ++i) {
-        if ((m_ok = SourceListed(name)))
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    WaitListed(name);
 }
 
-bool ToneSource::Remove()
-{
-    if (m_module >= 0) {
-        const bool unloaded = PulseServer::UnloadModule(m_module);
-        m_module = -1;
-        return unloaded;
-    }
-    if (m_pid > 0) {
-        EndAndReap(m_pid);
-        return true;
-    }
-    return false;
-}
 
 std::string FifoSource::FifoOf(const std::string& name) { return Env("DR_PULSE_DIR") + "/" + name + ".fifo"; }
 
@@ -161,6 +144,11 @@ FifoSource::FifoSource(const std::string& name)
         m_module = PulseServer::LoadModule({"module-pipe-source", "source_name=" + name, "file=" + FifoOf(name),
                                             "format=s16le", "rate=" + rate, "channels=" + channels});
     }
+    WaitListed(name);
+}
+
+void ExtraSource::WaitListed(const std::string& name)
+{
     for (int i = 0; i < 250 && (m_pid > 0 || m_module >= 0); ++i) {
         if ((m_ok = SourceListed(name)))
             break;
@@ -168,7 +156,7 @@ FifoSource::FifoSource(const std::string& name)
     }
 }
 
-bool FifoSource::Remove()
+bool ExtraSource::Remove()
 {
     if (m_module >= 0) {
         const bool unloaded = PulseServer::UnloadModule(m_module);

@@ -48,46 +48,45 @@ struct Thaw {
     ~Thaw() { PulseServer::Freeze(false); }
 };
 
-// Another microphone, of a sine tone of its own (amplitude about 8000 on PulseAudio's sine
-// source, 8000 on PipeWire's test microphone), on either server: from construction until
-// Remove (as if it were unplugged) or destruction. It hands over a tenth of a second at a time
-// on PipeWire; PulseAudio's sine source delivers in longer blocks. Its rate, and on PipeWire its
-// channel count, are the server's unless given (PulseAudio's sine source is always mono).
-class ToneSource {
+// A source added to the server for a test (a module on PulseAudio, a program on PipeWire), until
+// Remove (as if it were unplugged) or destruction.
+class ExtraSource {
 public:
-    ToneSource(const std::string& name, double hz, int rate = 0, int channels = 0);
-    ~ToneSource() { Remove(); }
-    ToneSource(const ToneSource&) = delete;
-    ToneSource& operator=(const ToneSource&) = delete;
+    ~ExtraSource() { Remove(); }
+    ExtraSource(const ExtraSource&) = delete;
+    ExtraSource& operator=(const ExtraSource&) = delete;
 
     // True once the server lists the source.
     bool Ok() const { return m_ok; }
     bool Remove();
 
-private:
+protected:
+    ExtraSource() = default;
+    // Waits (a few seconds at most) until the server lists the source.
+    void WaitListed(const std::string& name);
+
     bool m_ok = false;
     int m_module = -1;
     pid_t m_pid = -1;
 };
 
+// Another microphone, of a sine tone of its own (amplitude about 8000 on PulseAudio's sine
+// source, 8000 on PipeWire's test microphone), on either server: from construction until
+// Remove (as if it were unplugged) or destruction. It hands over a tenth of a second at a time
+// on PipeWire; PulseAudio's sine source delivers in longer blocks. Its rate, and on PipeWire its
+// channel count, are the server's unless given (PulseAudio's sine source is always mono).
+class ToneSource : public ExtraSource {
+public:
+    ToneSource(const std::string& name, double hz, int rate = 0, int channels = 0);
+};
+
 // Another microphone fed from a FIFO of its own (written as the microphone's is, see MicFeeder),
 // on either server, from construction until Remove (as if it were unplugged) or destruction.
 // A new one of the same name makes the same FIFO again.
-class FifoSource {
+class FifoSource : public ExtraSource {
 public:
     explicit FifoSource(const std::string& name);
-    ~FifoSource() { Remove(); }
-    FifoSource(const FifoSource&) = delete;
-    FifoSource& operator=(const FifoSource&) = delete;
-
     static std::string FifoOf(const std::string& name);
-    bool Ok() const { return m_ok; }
-    bool Remove();
-
-private:
-    bool m_ok = false;
-    int m_module = -1;
-    pid_t m_pid = -1;
 };
 
 // Plays raw PCM (signed 16-bit, the server's rate and channels) into the speaker with pacat,
