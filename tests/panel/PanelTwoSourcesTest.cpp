@@ -151,11 +151,16 @@ TEST_F(TwoSources, TheMicrophoneAndTheSpeakerMixedApartAndLoud)
     OpenFrame(m_path);
     const std::string monitor = "Звук компьютера: ";
     int channels = 0, decodedRate = 0;
-    // Measured over a second well into each recording: a server's null speaker may give its
-    // monitor's first sound only a couple of seconds after the stream began, in bursts.
+    // Measured over the best of four seconds well into each recording: a server's null speaker
+    // may give its monitor's first sound only a couple of seconds after the stream began, in
+    // bursts, and a test player starved by a busy machine leaves a gap of its own.
     const auto level = [&](const std::vector<std::int16_t>& pcm, int channel, double hz, std::size_t from) {
-        return ToneLevel(Channel(pcm, 2, channel), 1, decodedRate, hz, from + static_cast<std::size_t>(7 * decodedRate),
-                         static_cast<std::size_t>(decodedRate));
+        double best = 0;
+        for (int second = 4; second <= 7; ++second)
+            best = std::max(best, ToneLevel(Channel(pcm, 2, channel), 1, decodedRate, hz,
+                                            from + static_cast<std::size_t>(second * decodedRate),
+                                            static_cast<std::size_t>(decodedRate)));
+        return best;
     };
 
     ChooseSecond(monitor, false);
@@ -237,14 +242,18 @@ TEST_F(TwoSources, ASecondMicrophoneRunningFastStaysInStepAndComesBack)
     // microphones differ by a constant 15 to 20 ms that neither the times their sound arrives
     // nor the server's latency tell: there the clicks must keep their distance, within 5 ms.
     std::vector<double> offsets;
+    std::string where;
     for (double r : right) {
         if (r < 1.5)
             continue;
         const auto nearest = std::min_element(left.begin(), left.end(),
                                               [r](double a, double b) { return std::fabs(a - r) < std::fabs(b - r); });
-        if (std::fabs(*nearest - r) < 0.05)
+        if (std::fabs(*nearest - r) < 0.05) {
             offsets.push_back(r - *nearest);
+            where += " " + std::to_string(r).substr(0, 5) + ":" + std::to_string(1000 * (r - *nearest)).substr(0, 5);
+        }
     }
+    SCOPED_TRACE("clicks (s: ms)" + where);
     ASSERT_FALSE(offsets.empty());
     std::vector<double> sorted = offsets;
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());

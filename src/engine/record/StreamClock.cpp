@@ -9,12 +9,14 @@ namespace {
 constexpr std::size_t kMaxPoints = 512;
 // Arrivals closer than this are pieces of one delivery.
 constexpr double kGroupNanos = 5e6;
+// The stretch of time in which only the earliest arrival counts.
+constexpr double kBinNanos = 0.25e9;
 
 }  // namespace
 
 CStreamClock::CStreamClock(double nominalRate)
     : m_nominalPeriod(1e9 / std::max(nominalRate, 1.0)), m_period(m_nominalPeriod), m_points(kMaxPoints),
-      m_scratch(kMaxPoints)
+      m_earliest(static_cast<std::size_t>(kWindowSeconds * 1e9 / kBinNanos) + 2), m_scratch(kMaxPoints)
 {
 }
 
@@ -54,47 +56,49 @@ void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
 
 void CStreamClock::Fit()
 {
+    // A block can only arrive late, never before it was captured: a scheduler or a busy server
+    // adds delay, none takes it away. So the line lies along the earliest arrivals, not through
+    // their middle: in each stretch of kBinNanos, the arrival that came soonest for its frames.
     const Point& oldest = m_points[m_head];
-    const Point& newest = m_points[(m_head + m_count - 1) % kMaxPoints];
-    if (m_count >= 8 && newest.time - oldest.time >= kRateAfterSeconds * 1e9) {
-        // The slope by least squares, about the window's means.
-        double meanT = 0, meanF = 0;
-        for (std::size_t i = 0; i < m_count; ++i) {
-            meanT += m_points[(m_head + i) % kMaxPoints].time;
-            meanF += m_points[(m_head + i) % kMaxPoints].frame;
-        }
-        meanT /= static_cast<double>(m_count);
-        meanF /= static_cast<double>(m_count);
-        double sff = 0, sft = 0;
-        for (std::size_t i = 0; i < m_count; ++i) {
-            const Point& p = m_points[(m_head + i) % kMaxPoints];
-            sff += (p.frame - meanF) * (p.frame - meanF);
-            sft += (p.frame - meanF) * (p.time - meanT);
-        }
-        if (sff > 0) {
-            const double slope = sft / sff;
-            // How sure the slope is: a device that runs at its nominal rate as far as the
-            // arrivals can tell keeps its nominal rate, so the jitter of the arrivals is never
-            // heard as a wavering pitch.
-            double residuals = 0;
-            for (std::size_t i = 0; i < m_count; ++i) {
-                const Point& p = m_points[(m_head + i) % kMaxPoints];
-                const double off = (p.time - meanT) - slope * (p.frame - meanF);
-                residuals += off * off;
-            }
-            const double error = std::sqrt(residuals / static_cast<double>(std::max<std::size_t>(m_count - 2, 1)) / sff);
-            m_period = std::fabs(slope - m_nominalPeriod) > 3.0 * error
-                           ? std::clamp(slope, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02)
-                           : m_nominalPeriod;
-        }
-    }
-    // The place: the median of where each arrival puts frame 0 of the window.
+    std::size_t bins = 0;
+    double binStart = oldest.time;
     for (std::size_t i = 0; i < m_count; ++i) {
         const Point& p = m_points[(m_head + i) % kMaxPoints];
-        m_scratch[i] = p.time - p.frame * m_period;
+        if (bins == 0 || p.time - binStart >= kBinNanos) {
+            if (bins == m_earliest.size())
+                break;
+            binStart = p.time;
+            m_earliest[bins++] = p;
+        } else if (p.time - p.frame * m_nominalPeriod <
+                   m_earliest[bins - 1].time - m_earliest[bins - 1].frame * m_nominalPeriod) {
+            m_earliest[bins - 1] = p;
+        }
     }
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(m_count / 2);
-    std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(m_count));
+    const Point& newest = m_points[(m_head + m_count - 1) % kMaxPoints];
+    m_period = m_nominalPeriod;
+    if (bins >= 4 && newest.time - oldest.time >= kRateAfterSeconds * 1e9) {
+        // The slope by least squares through the earliest arrivals, about their means.
+        double meanT = 0, meanF = 0;
+        for (std::size_t i = 0; i < bins; ++i) {
+            meanT += m_earliest[i].time;
+            meanF += m_earliest[i].frame;
+        }
+        meanT /= static_cast<double>(bins);
+        meanF /= static_cast<double>(bins);
+        double sff = 0, sft = 0;
+        for (std::size_t i = 0; i < bins; ++i) {
+            sff += (m_earliest[i].frame - meanF) * (m_earliest[i].frame - meanF);
+            sft += (m_earliest[i].frame - meanF) * (m_earliest[i].time - meanT);
+        }
+        if (sff > 0)
+            m_period = std::clamp(sft / sff, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
+    }
+    // The place: the median of where the earliest arrivals put frame 0 of the window, so a
+    // stretch in which every block came late (a stall) does not move it.
+    for (std::size_t i = 0; i < bins; ++i)
+        m_scratch[i] = m_earliest[i].time - m_earliest[i].frame * m_period;
+    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(bins / 2);
+    std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(bins));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
 }

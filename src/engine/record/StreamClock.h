@@ -2,11 +2,13 @@
 // Where a sound stream stands against the steady clock. A stream hands over its sound in blocks
 // that arrive with jitter (a scheduler's, a server's) and whose sizes depend on the source; from
 // the arrival time of each block and the count of frames it completed, a line is kept through
-// the latest kWindowSeconds of arrivals: its slope is the stream's true rate (a little off its
-// nominal rate on any real device), measured by least squares once the arrivals span a few
-// seconds, and its place is the median of where the arrivals put it, so a burst (what piled up
-// before the stream started, a late scheduler) does not move it. An arrival far off the line (a
-// stall, a gap, a source that came back) starts it afresh.
+// the latest kWindowSeconds of arrivals. A block is never early, only late by what the system
+// was busy with, so the line follows the earliest arrivals of each quarter second: its slope is
+// the stream's true rate (a little off its nominal rate on any real device), measured by least
+// squares once the arrivals span a second, and its place is the median of where those earliest
+// arrivals put it, so a burst (what piled up before the stream started, a late scheduler) does
+// not move it. An arrival far off the line (a stall, a gap, a source that came back) starts it
+// afresh.
 //
 // Thread: one at a time (the recording's delivery thread). Allocates in the constructor only.
 
@@ -59,6 +61,8 @@ private:
     double m_frame = 0;
     // The window of arrivals, a ring, relative to an origin (for the precision of doubles).
     std::vector<Point> m_points;
+    // The earliest arrival of each stretch of the window (the fit's own memory).
+    std::vector<Point> m_earliest;
     std::size_t m_head = 0;
     std::size_t m_count = 0;
     double m_origin = 0;
