@@ -7,7 +7,11 @@
  * nobody records) is dropped and time runs on. A FIFO that has lost its reader (server
  * restarted) is opened again.
  *
- * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000] */
+ * With --dump it writes <seconds> of the same tone to standard output at once instead, for an
+ * encoder to be timed on exactly the PCM a recording of the microphone gets.
+ *
+ * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000]
+ *        mic_feeder --dump <seconds> <rate> <channels> */
 #define _DEFAULT_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -16,13 +20,39 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 #include <unistd.h>
 
+/* The tone's n-th frame into frame[0..channels). */
+static void Tone(int16_t* frame, uint64_t n, int rate, int channels)
+{
+    const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * 440.0 * (double)n / rate));
+    for (int c = 0; c < channels; ++c)
+        frame[c] = v;
+}
+
+static int Dump(int seconds, int rate, int channels)
+{
+    if (seconds <= 0 || rate <= 0 || channels <= 0 || channels > 8)
+        return 2;
+    int16_t frame[8];
+    const uint64_t frames = (uint64_t)seconds * (uint64_t)rate;
+    for (uint64_t n = 0; n < frames; ++n) {
+        Tone(frame, n, rate, channels);
+        if (fwrite(frame, sizeof(int16_t), (size_t)channels, stdout) != (size_t)channels)
+            return 1;
+    }
+    return fflush(stdout) == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 5 && strcmp(argv[1], "--dump") == 0)
+        return Dump(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
     if (argc != 4 && argc != 5) {
-        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds]\n", argv[0]);
+        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds]\n"
+                        "       %s --dump <seconds> <rate> <channels>\n", argv[0], argv[0]);
         return 2;
     }
     const int blockMs = argc == 5 ? atoi(argv[4]) : 10;
@@ -42,11 +72,8 @@ int main(int argc, char** argv)
     for (;;) {
         if (fd < 0)
             fd = open(argv[1], O_WRONLY | O_NONBLOCK);
-        for (int i = 0; i < frames; ++i, ++n) {
-            const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * 440.0 * (double)n / rate));
-            for (int c = 0; c < channels; ++c)
-                block[i * channels + c] = v;
-        }
+        for (int i = 0; i < frames; ++i, ++n)
+            Tone(block + (size_t)i * (size_t)channels, n, rate, channels);
         if (fd >= 0) {
             const size_t bytes = (size_t)frames * (size_t)channels * sizeof(int16_t);
             if (write(fd, block, bytes) < 0 && errno == EPIPE) {
