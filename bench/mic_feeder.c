@@ -7,10 +7,12 @@
  * nobody records) is dropped and time runs on. A FIFO that has lost its reader (server
  * restarted) is opened again.
  *
- * With --dump it writes <seconds> of the same tone to standard output at once instead, for an
+ * Given a file of such PCM, it plays that instead of the tone, from its start and over again.
+ *
+ * With --dump it writes <seconds> of the tone to standard output at once instead, for an
  * encoder to be timed on exactly the PCM a recording of the microphone gets.
  *
- * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000]
+ * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000] [PCM file]
  *        mic_feeder --dump <seconds> <rate> <channels> */
 #define _DEFAULT_SOURCE
 #include <errno.h>
@@ -50,12 +52,15 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && strcmp(argv[1], "--dump") == 0)
         return Dump(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
-    if (argc != 4 && argc != 5) {
-        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds]\n"
+    if (argc < 4 || argc > 6) {
+        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds] [PCM file]\n"
                         "       %s --dump <seconds> <rate> <channels>\n", argv[0], argv[0]);
         return 2;
     }
-    const int blockMs = argc == 5 ? atoi(argv[4]) : 10;
+    const int blockMs = argc >= 5 ? atoi(argv[4]) : 10;
+    FILE* pcm = argc == 6 ? fopen(argv[5], "rb") : NULL;
+    if (argc == 6 && pcm == NULL)
+        return 2;
     if (blockMs < 1 || blockMs > 1000)
         return 2;
     signal(SIGPIPE, SIG_IGN);
@@ -72,8 +77,26 @@ int main(int argc, char** argv)
     for (;;) {
         if (fd < 0)
             fd = open(argv[1], O_WRONLY | O_NONBLOCK);
-        for (int i = 0; i < frames; ++i, ++n)
-            Tone(block + (size_t)i * (size_t)channels, n, rate, channels);
+        if (pcm != NULL) {
+            size_t got = 0;
+            int rewound = 0;
+            const size_t want = (size_t)frames * (size_t)channels;
+            while (got < want) {
+                const size_t n = fread(block + got, sizeof(int16_t), want - got, pcm);
+                if (n == 0) {
+                    if (rewound)
+                        return 1;  /* an empty file */
+                    rewind(pcm);
+                    rewound = 1;
+                    continue;
+                }
+                rewound = 0;
+                got += n;
+            }
+        } else {
+            for (int i = 0; i < frames; ++i, ++n)
+                Tone(block + (size_t)i * (size_t)channels, n, rate, channels);
+        }
         if (fd >= 0) {
             const size_t bytes = (size_t)frames * (size_t)channels * sizeof(int16_t);
             if (write(fd, block, bytes) < 0 && errno == EPIPE) {
