@@ -7,7 +7,13 @@
  * nobody records) is dropped and time runs on. A FIFO that has lost its reader (server
  * restarted) is opened again.
  *
- * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000] */
+ * Given a file of such PCM, it plays that instead of the tone, from its start and over again.
+ *
+ * With --dump it writes <seconds> of the tone to standard output at once instead, for an
+ * encoder to be timed on exactly the PCM a recording of the microphone gets.
+ *
+ * Usage: mic_feeder <fifo> <rate> <channels> [block milliseconds, 1 to 1000] [PCM file]
+ *        mic_feeder --dump <seconds> <rate> <channels> */
 #define _DEFAULT_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -16,16 +22,45 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 #include <unistd.h>
 
+/* The tone's n-th frame into frame[0..channels). */
+static void Tone(int16_t* frame, uint64_t n, int rate, int channels)
+{
+    const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * 440.0 * (double)n / rate));
+    for (int c = 0; c < channels; ++c)
+        frame[c] = v;
+}
+
+static int Dump(int seconds, int rate, int channels)
+{
+    if (seconds <= 0 || rate <= 0 || channels <= 0 || channels > 8)
+        return 2;
+    int16_t frame[8];
+    const uint64_t frames = (uint64_t)seconds * (uint64_t)rate;
+    for (uint64_t n = 0; n < frames; ++n) {
+        Tone(frame, n, rate, channels);
+        if (fwrite(frame, sizeof(int16_t), (size_t)channels, stdout) != (size_t)channels)
+            return 1;
+    }
+    return fflush(stdout) == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 4 && argc != 5) {
-        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds]\n", argv[0]);
+    if (argc == 5 && strcmp(argv[1], "--dump") == 0)
+        return Dump(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]));
+    if (argc < 4 || argc > 6) {
+        fprintf(stderr, "usage: %s <fifo> <rate> <channels> [block milliseconds] [PCM file]\n"
+                        "       %s --dump <seconds> <rate> <channels>\n", argv[0], argv[0]);
         return 2;
     }
-    const int blockMs = argc == 5 ? atoi(argv[4]) : 10;
+    const int blockMs = argc >= 5 ? atoi(argv[4]) : 10;
+    FILE* pcm = argc == 6 ? fopen(argv[5], "rb") : NULL;
+    if (argc == 6 && pcm == NULL)
+        return 2;
     if (blockMs < 1 || blockMs > 1000)
         return 2;
     signal(SIGPIPE, SIG_IGN);
@@ -42,10 +77,25 @@ int main(int argc, char** argv)
     for (;;) {
         if (fd < 0)
             fd = open(argv[1], O_WRONLY | O_NONBLOCK);
-        for (int i = 0; i < frames; ++i, ++n) {
-            const int16_t v = (int16_t)lrint(8000.0 * sin(2.0 * M_PI * 440.0 * (double)n / rate));
-            for (int c = 0; c < channels; ++c)
-                block[i * channels + c] = v;
+        if (pcm != NULL) {
+            size_t got = 0;
+            int rewound = 0;
+            const size_t want = (size_t)frames * (size_t)channels;
+            while (got < want) {
+                const size_t n = fread(block + got, sizeof(int16_t), want - got, pcm);
+                if (n == 0) {
+                    if (rewound)
+                        return 1;  /* an empty file */
+                    rewind(pcm);
+                    rewound = 1;
+                    continue;
+                }
+                rewound = 0;
+                got += n;
+            }
+        } else {
+            for (int i = 0; i < frames; ++i, ++n)
+                Tone(block + (size_t)i * (size_t)channels, n, rate, channels);
         }
         if (fd >= 0) {
             const size_t bytes = (size_t)frames * (size_t)channels * sizeof(int16_t);

@@ -20,7 +20,16 @@
 # The blocked times come from the program's own opt-in trace (DR_TRACE_UI=1 prints the length
 # of each traced user-interface step); the program is driven through its window with xdotool.
 # Every figure is min/median/max over RUNS runs (default 5). BENCH_UI_ONLY=1 leaves out the
-# recording CPU.
+# recording CPU; BENCH_CPU_ONLY=1 measures nothing but the recording CPU. BENCH_SERVERS chooses
+# the servers ("pulse pipewire"), BENCH_FEEDS the microphones ("10 100 sine": the FIFO fed 10 ms
+# and 100 ms at a time, the sine source).
+#
+# The recording CPU is split by thread over the recording itself (Record to just before Stop):
+# the window's thread (timers, level meter, lamp, time and size), the sound-server client's
+# loop thread, the encoding thread(s) and SDL's; what Record and Stop themselves add is the rest.
+# Two anchors: `lame` on the test tone, and `lame` on the PCM the microphone gives (for the
+# FIFO microphone the test tone too unless BENCH_SIGNAL=sine, for the sine source a capture of
+# it), which is what the program encodes: LAME's work depends on the signal.
 #
 # Usage: bench/responsiveness.sh <build dir with DR_BUILD_BENCH=ON> [record seconds (60)]
 # Needs: Xvfb and openbox (it makes its own display unless DISPLAY is set), xdotool, sox,
@@ -58,12 +67,13 @@ cleanup() {
 trap cleanup EXIT
 export NO_AT_BRIDGE=1 GTK_A11Y=none
 
-# min/median/max of the numbers on standard input.
+# min/median/max of the numbers on standard input, with $1 decimals (1 unless told).
 stats() {
-  sort -g | awk '{ v[NR] = $1 } END {
+  sort -g | awk -v d="${1:-1}" '{ v[NR] = $1 } END {
     if (NR == 0) { print "n/a"; exit }
     m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "%.1f / %.1f / %.1f", v[1], m, v[NR] }'
+    f = "%." d "f / %." d "f / %." d "f"
+    printf f, v[1], m, v[NR] }'
 }
 median() {
   sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print 0; exit }
@@ -153,9 +163,11 @@ ui_report() {
     "$(awk '$2 == "record-overruns" { print $3 }' "$trace" | stats)"
 }
 
+cpu_only=${BENCH_CPU_ONLY:-0}
 if [ "$part" = disk ]; then
 echo "== responsiveness: $runs runs each; load average: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 
+if [ "$cpu_only" != 1 ]; then
 # ---------------------------------------------------------------------------------------------
 echo
 echo "-- start-up (disk driver, nothing loaded): time to the window mapped, resident memory 1 s later"
@@ -188,8 +200,9 @@ for _ in $(seq 1 "$runs"); do
   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIOFILEIN="$scratch/tone.raw" ui_run "$scratch/disk.trace"
 done
 ui_report "$scratch/disk.trace"
+fi
 
-for part in pulse pipewire; do
+for part in ${BENCH_SERVERS:-pulse pipewire}; do
   echo
   DR_BENCH_PART=$part "$here/scripts/with-$part" "$0" "$build" "$record_seconds" ||
     echo "-- $part: not measured (exit status $?)"
@@ -208,22 +221,57 @@ if [ "${BENCH_SDL_PULSE:-0}" = 1 ]; then
 fi
 "$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" &
 feeder_pid=$!
+if [ "$cpu_only" != 1 ]; then
 echo "-- user-interface steps, $server through $client (private server: FIFO-fed microphone, null speaker)"
 : >"$scratch/server.trace"
 for _ in $(seq 1 "$runs"); do
   ui_run "$scratch/server.trace" "${program_env[@]}"
 done
 ui_report "$scratch/server.trace"
+fi
 
 # BENCH_UI_ONLY=1 stops here: the user-interface steps only, without the recording CPU.
 [ "${BENCH_UI_ONLY:-0}" = 1 ] && exit 0
 
 # ---------------------------------------------------------------------------------------------
+# CPU ticks of each thread of process $1: "tid ticks comm" lines.
+thread_ticks() {
+  local t st
+  for t in /proc/"$1"/task/*; do
+    st=$(cat "$t/stat" 2>/dev/null) || continue
+    # The name in parentheses may hold spaces: the fields after it are counted from its end.
+    printf '%s %s %s\n' "${t##*/}" "$(awk '{ print $12 + $13 }' <<<"${st##*) }")" "$(cat "$t/comm" 2>/dev/null)"
+  done
+}
+# The ticks each kind of thread spent between the two thread_ticks files $2 and $3 of process $1,
+# as "window loop encoder sdl other": threads started in between count from zero.
+thread_split() {
+  awk -v pid="$1" '
+    FNR == NR { was[$1] = $2; next }
+    { t = $2 - was[$1]; c = $3
+      if ($1 == pid) k = "window"
+      else if (c == "threaded-ml") k = "loop"
+      else if (c ~ /^SDL/) k = "sdl"
+      else if (c ~ /^(gmain|gdbus|pool|dconf)/) k = "other"
+      else k = "encoder"
+      n[k] += t }
+    END { printf "%d %d %d %d %d\n", n["window"], n["loop"], n["encoder"], n["sdl"], n["other"] }' "$2" "$3"
+}
+lame_cpu() {
+  TIMEFORMAT='%U %S'
+  { time lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 256 --cbr --nores -t \
+      "$1" "$scratch/lame.mp3" 2>/dev/null ; } 2>&1 | tail -n1 | awk '{ printf "%.3f\n", $1 + $2 }'
+}
+
 # CPU of RUNS recordings of record_seconds each from the server's default microphone (or the
-# source PULSE_SOURCE names), whole program, against lame encoding the same amount of PCM.
+# source PULSE_SOURCE names), whole program, against lame encoding record_seconds of the test
+# tone and of $1, the PCM the microphone gives.
 cpu_runs() {
+  local same=$1
   : >"$scratch/cpu.txt"
+  : >"$scratch/split.txt"
   : >"$scratch/lame.txt"
+  : >"$scratch/lame-same.txt"
   : >"$scratch/rec.trace"
   for _ in $(seq 1 "$runs"); do
     cfg="$scratch/config-rec-$RANDOM$RANDOM"
@@ -236,9 +284,12 @@ cpu_runs() {
     pid=$!
     w=$(window_of "$pid") || { echo "  (no window)"; kill "$pid"; continue; }
     sleep 0.5
+    thread_ticks "$pid" >"$scratch/threads.before"
     before=$(cpu_ticks "$pid")
     key "$w" Return
     sleep "$record_seconds"
+    thread_ticks "$pid" >"$scratch/threads.stop"
+    stop=$(cpu_ticks "$pid")
     key "$w" Return
     sleep 1
     after=$(cpu_ticks "$pid")
@@ -248,50 +299,98 @@ cpu_runs() {
     wait "$pid" 2>/dev/null || true
     grep '^dr-trace ' "$scratch/run.log" >>"$scratch/rec.trace" || true
     awk -v a="$after" -v b="$before" -v hz="$hz" 'BEGIN { printf "%.3f\n", (a - b) / hz }' >>"$scratch/cpu.txt"
-    TIMEFORMAT='%U %S'
-    { time lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m j -b 256 --cbr --nores -t \
-        "$scratch/cut.raw" "$scratch/lame.mp3" 2>/dev/null ; } 2>&1 | tail -n1 | awk '{ printf "%.3f\n", $1 + $2 }' >>"$scratch/lame.txt"
+    # Per thread over the recording, and the rest: Record, Stop and what ended before Stop.
+    echo "$(thread_split "$pid" "$scratch/threads.before" "$scratch/threads.stop") $((after - stop))" >>"$scratch/split.txt"
+    lame_cpu "$scratch/cut.raw" >>"$scratch/lame.txt"
+    lame_cpu "$same" >>"$scratch/lame-same.txt"
   done
   cm=$(median <"$scratch/cpu.txt")
   lm=$(median <"$scratch/lame.txt")
-  printf '  whole program, CPU s   %s   lame on the same PCM %s   ratio of medians %s (goal: at most 1.25x lame, 1.3x for a source that delivers 10 ms blocks)\n' \
-    "$(stats <"$scratch/cpu.txt")" "$(stats <"$scratch/lame.txt")" "$(ratio "$cm" "$lm")"
-  printf '  per minute of recording: ours %s s, lame %s s\n' \
+  sm=$(median <"$scratch/lame-same.txt")
+  printf '  whole program, CPU s   %s   lame on the test tone %s   ratio of medians %s\n' \
+    "$(stats 2 <"$scratch/cpu.txt")" "$(stats 2 <"$scratch/lame.txt")" "$(ratio "$cm" "$lm")"
+  printf '    lame on the PCM the microphone gives %s   ratio of medians %s (goal: at most 1.25x lame, 1.3x for a source that delivers 10 ms blocks)\n' \
+    "$(stats 2 <"$scratch/lame-same.txt")" "$(ratio "$cm" "$sm")"
+  printf '  per minute of recording: ours %s s, lame %s s (test tone), %s s (same PCM)\n' \
     "$(awk -v c="$cm" -v s="$record_seconds" 'BEGIN { printf "%.2f", c * 60 / s }')" \
-    "$(awk -v c="$lm" -v s="$record_seconds" 'BEGIN { printf "%.2f", c * 60 / s }')"
+    "$(awk -v c="$lm" -v s="$record_seconds" 'BEGIN { printf "%.2f", c * 60 / s }')" \
+    "$(awk -v c="$sm" -v s="$record_seconds" 'BEGIN { printf "%.2f", c * 60 / s }')"
+  local column name
+  column=1
+  for name in "window's thread" "sound-server loop thread" "encoding thread" "SDL's threads" "other threads" \
+    "Record and Stop"; do
+    printf '    %-28s CPU s %s\n' "$name" "$(awk -v c="$column" -v hz="$hz" '{ print $c / hz }' "$scratch/split.txt" | stats 2)"
+    column=$((column + 1))
+  done
   printf '  input overruns per recording   %s\n' "$(awk '$2 == "record-overruns" { print $3 }' "$scratch/rec.trace" | stats)"
   printf '  pressing Record, ms the window is blocked (goal: under 30 ms) %s\n' \
     "$(awk '$2 == "record-start" { print $3 }' "$scratch/rec.trace" | stats)"
 }
 
+# What the FIFO's microphone plays (BENCH_SIGNAL): the test tone, whose dither stands for a real
+# microphone's noise floor (the default), or a pure sine the same on both channels, which LAME
+# encodes with about a third less work than anything with noise in it.
+signal=${BENCH_SIGNAL:-tone}
+# Restarts the FIFO's feeder with blocks of $1 ms.
+feed() {
+  kill "$feeder_pid" 2>/dev/null || true
+  wait "$feeder_pid" 2>/dev/null || true
+  if [ "$signal" = sine ]; then
+    "$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" "$1" &
+  else
+    "$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" "$1" "$scratch/tone.raw" &
+  fi
+  feeder_pid=$!
+}
+
 hz=$(getconf CLK_TCK)
 head -c $((record_seconds * 44100 * 4)) "$scratch/tone.raw" >"$scratch/cut.raw"
+# The PCM the FIFO gives: the sine exactly, or the test tone (the recording gets another stretch
+# of it than the anchor, which costs LAME the same to within half a percent).
+if [ "$signal" = sine ]; then
+  "$build/mic_feeder" --dump "$record_seconds" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" >"$scratch/fifo.raw"
+else
+  cp "$scratch/cut.raw" "$scratch/fifo.raw"
+fi
 echo
 echo "-- CPU of a ${record_seconds} s recording, 256 kbps stereo 44.1 kHz, through $server ($client)"
-if [ "$part" = pipewire ]; then
-  echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PipeWire's graph runs in cycles of 1024 frames whatever the block)"
-else
-  echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PulseAudio posts every write: 100 wake-ups a second)"
-fi
-cpu_runs
-# A sound card's source under PulseAudio's timer scheduling (or PipeWire) delivers blocks of about
-# the fragment the stream asked for (100 ms here): the same FIFO, fed 100 ms at a time.
-kill "$feeder_pid" 2>/dev/null || true
-wait "$feeder_pid" 2>/dev/null || true
-"$build/mic_feeder" "$DR_PULSE_MIC_FIFO" "$DR_PULSE_RATE" "$DR_PULSE_CHANNELS" 100 &
-feeder_pid=$!
-echo
-echo "   microphone: the FIFO-fed source, fed 100 ms at a time (a sound card's source at the stream's fragment)"
-cpu_runs
-# The other extreme: PulseAudio's sine source hands over two seconds at a time, so the capture
-# thread wakes about once a second (with-pipewire adds a microphone that does the same).
-sine=
-if [ "$part" = pipewire ]; then
-  "$DR_PULSE_CONTROL" --add-slow-microphone dr_sine
-else
-  sine=$(pactl load-module module-sine-source source_name=dr_sine rate=44100 frequency=440)
-fi
-echo
-echo "   microphone: a sine source that delivers two seconds at a time"
-PULSE_SOURCE=dr_sine cpu_runs
-[ -z "$sine" ] || pactl unload-module "$sine" 2>/dev/null || true
+echo "   FIFO microphone's signal: $signal"
+for source in ${BENCH_FEEDS:-10 100 sine}; do
+  case "$source" in
+  10)
+    feed 10
+    if [ "$part" = pipewire ]; then
+      echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PipeWire's graph runs in cycles of 1024 frames whatever the block)"
+    else
+      echo "   microphone: the FIFO-fed source, fed 10 ms at a time (PulseAudio posts every write: 100 wake-ups a second)"
+    fi
+    cpu_runs "$scratch/fifo.raw"
+    ;;
+  100)
+    # A sound card's source under PulseAudio's timer scheduling (or PipeWire) delivers blocks
+    # of about the fragment the stream asked for (100 ms here): the same FIFO, fed 100 ms at a
+    # time.
+    feed 100
+    echo "   microphone: the FIFO-fed source, fed 100 ms at a time (a sound card's source at the stream's fragment)"
+    cpu_runs "$scratch/fifo.raw"
+    ;;
+  sine)
+    # The other extreme: PulseAudio's sine source hands over two seconds at a time, so the
+    # capture thread wakes about once a second (with-pipewire adds a microphone that does the
+    # same). Its PCM for the anchor is captured once.
+    sine=
+    if [ "$part" = pipewire ]; then
+      "$DR_PULSE_CONTROL" --add-slow-microphone dr_sine
+    else
+      sine=$(pactl load-module module-sine-source source_name=dr_sine rate=44100 frequency=440)
+    fi
+    timeout "$((record_seconds + 5))" parecord --raw --device=dr_sine --format=s16le --rate=44100 --channels=2 \
+      "$scratch/sine-all.raw" || true
+    head -c $((record_seconds * 44100 * 4)) "$scratch/sine-all.raw" >"$scratch/sine.raw"
+    echo "   microphone: a sine source that delivers two seconds at a time"
+    PULSE_SOURCE=dr_sine cpu_runs "$scratch/sine.raw"
+    [ -z "$sine" ] || pactl unload-module "$sine" 2>/dev/null || true
+    ;;
+  esac
+  echo
+done

@@ -1,9 +1,11 @@
 #include "controls/BackBufferCtrl.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/graphics.h>
 
 #include "platform/DirectDraw.h"
 
@@ -84,11 +86,27 @@ void CBackBufferCtrl::DrawLineOfText(wxDC& dc, const wxFont& font, const wxStrin
 {
     if (rect.width <= 0 || rect.height <= 0)
         return;
+    FillBlack(dc, rect);
     wxDCClipper clip(dc, rect);
     dc.SetFont(font);
     dc.SetTextForeground(kGreen);
-    dc.SetTextBackground(kBlack);
-    dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
+    // On black already: a solid text background would only lay the text out once more to
+    // measure it.
+    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    // Where the device context draws through a graphics context (GTK), the text goes to that
+    // directly: the device context would lay the text out again after drawing it, only to keep
+    // a bounding box nothing reads. Each layout costs more than the rest of the picture.
+    if (wxGraphicsContext* gc = dc.GetGraphicsContext()) {
+        double x = rect.x;
+        if (align == Align::Right) {
+            double width = 0;
+            double height = 0;
+            gc->GetTextExtent(text, &width, &height);
+            x = rect.x + rect.width - std::ceil(width);
+        }
+        gc->DrawText(text, x, rect.y);
+        return;
+    }
     const int x = align == Align::Left ? rect.x : rect.x + rect.width - dc.GetTextExtent(text).x;
     dc.DrawText(text, x, rect.y);
 }

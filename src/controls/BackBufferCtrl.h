@@ -54,8 +54,9 @@ protected:
     // Fills rect of the back buffer with black.
     static void FillBlack(wxDC& dc, const wxRect& rect);
 
-    // Draws one line of green text on black inside rect, clipped to it, with its top at the
-    // rectangle's top: left-aligned, or right-aligned against the rectangle's right edge.
+    // Fills rect with black and draws one line of green text inside it, clipped to it, with its
+    // top at the rectangle's top: left-aligned, or right-aligned against the rectangle's right
+    // edge. Called once a second for each of two texts while recording.
     enum class Align { Left, Right };
     static void DrawLineOfText(wxDC& dc, const wxFont& font, const wxString& text, const wxRect& rect, Align align);
 

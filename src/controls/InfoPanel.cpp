@@ -73,7 +73,6 @@ void CInfoPanel::DrawLine(const wxRect& rect, const std::string& text)
 {
     const wxString line = wxString::FromUTF8(text);
     Draw([&](wxDC& dc) {
-        FillBlack(dc, rect);
         DrawLineOfText(dc, m_font, line, rect, Align::Left);
     });
 }

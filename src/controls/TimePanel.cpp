@@ -51,7 +51,6 @@ void CTimePanel::Redraw()
     const wxRect text(0, kTop, m_width - kRightMargin, m_height - kTop);
     const wxString time = FormatTime(m_seconds);
     Draw([&](wxDC& dc) {
-        FillBlack(dc, text);
         DrawLineOfText(dc, m_font, time, text, Align::Right);
     });
 }

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/dcmemory.h>
+
 #include "PixelTestSupport.h"
 #include "controls/ControlRect.h"
+#include "controls/DisplayFont.h"
 #include "controls/FormatTime.h"
 #include "controls/InfoPanel.h"
 #include "controls/TimePanel.h"
@@ -32,6 +35,24 @@ bool OnlyGreen(const wxImage& image)
             if (image.GetRed(x, y) != 0 || image.GetBlue(x, y) != 0 || image.GetGreen(x, y) > 200)
                 return false;
     return true;
+}
+
+// A line of text as the toolkit's own device context draws it, green on black, clipped to rect
+// and left-aligned there or right-aligned against its right edge: how both panels looked when
+// they drew through it.
+wxImage ToolkitLine(const wxSize& size, int fontHeight, const wxString& text, const wxRect& rect, bool right)
+{
+    wxBitmap bitmap(wxImage(size.x, size.y, true), 24);
+    {
+        wxMemoryDC dc(bitmap);
+        dc.SetClippingRegion(rect);
+        dc.SetFont(controls::DisplayFont(fontHeight));
+        dc.SetTextForeground(wxColour(0, 200, 0));
+        dc.SetTextBackground(*wxBLACK);
+        dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
+        dc.DrawText(text, right ? rect.GetRight() + 1 - dc.GetTextExtent(text).x : rect.x, rect.y);
+    }
+    return bitmap.ConvertToImage();
 }
 
 class TimePanelTest : public ::testing::Test {
@@ -99,6 +120,14 @@ TEST_F(TimePanelTest, TickCountsOnFromTheCurrentValue)
 
     time->SetSeconds(-5);
     EXPECT_EQ(time->GetSeconds(), 0);
+}
+
+TEST_F(TimePanelTest, LooksAsTheToolkitDrawsText)
+{
+    for (int seconds : {0, 59, 3725, 360000, 2147483647}) {
+        const wxImage expected = ToolkitLine(wxSize(89, 26), 26, FormatTime(seconds), wxRect(0, 1, 85, 25), true);
+        EXPECT_TRUE(SamePixels(Showing(seconds), expected, wxRect(0, 0, 89, 26))) << seconds;
+    }
 }
 
 TEST(InfoPanelText, FormatLine)
@@ -169,6 +198,16 @@ TEST_F(InfoPanelTest, LinesHaveFixedPlaces)
     EXPECT_LE(formatLit.GetLeft(), 8);
     EXPECT_LE(formatLit.GetTop(), 9);
     EXPECT_LT(formatLit.GetBottom(), 25);
+}
+
+TEST_F(InfoPanelTest, LooksAsTheToolkitDrawsText)
+{
+    for (const std::string& time : {std::string("0:00:00"), std::string("1:23:45"), std::string(60, '9')}) {
+        info->ShowSize(987654, time);
+        const std::string line = CInfoPanel::SizeLine(987654, time);
+        const wxImage expected = ToolkitLine(wxSize(196, 50), 18, wxString::FromUTF8(line), sizeLine, false);
+        EXPECT_TRUE(SamePixels(info->GetBackBufferImage(), expected, whole)) << line;
+    }
 }
 
 TEST_F(InfoPanelTest, EachLineIsRedrawnAlone)
