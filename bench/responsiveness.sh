@@ -22,7 +22,8 @@
 # Every figure is min/median/max over RUNS runs (default 5). BENCH_UI_ONLY=1 leaves out the
 # recording CPU; BENCH_CPU_ONLY=1 measures nothing but the recording CPU. BENCH_SERVERS chooses
 # the servers ("pulse pipewire"), BENCH_FEEDS the microphones ("10 100 sine": the FIFO fed 10 ms
-# and 100 ms at a time, the sine source).
+# and 100 ms at a time, the sine source). BENCH_SECOND=mixed or apart adds a second source (the
+# speaker's monitor playing the test tone).
 #
 # The recording CPU is split by thread over the recording itself (Record to just before Stop):
 # the window's thread (timers, level meter, lamp, time and size), the sound-server client's
@@ -59,8 +60,10 @@ done
 
 scratch=$(mktemp -d)
 feeder_pid=
+speaker_pid=
 cleanup() {
   [ -n "$feeder_pid" ] && kill "$feeder_pid" 2>/dev/null || true
+  [ -n "$speaker_pid" ] && kill "$speaker_pid" 2>/dev/null && pkill -P "$speaker_pid" pacat 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$scratch"
 }
@@ -278,8 +281,8 @@ cpu_runs() {
     mkdir -p "$cfg/Dravellin Software"
     file="$scratch/rec-$RANDOM.mp3"
     : >"$file"
-    printf '[Common]\nLoader=2\nLastFile=%s\n[Record]\nBitrate=10\nStereo mode=1\nSampleFreq=3\nAuto freq=0\n' "$file" \
-      >"$cfg/Dravellin Software/dravellin-recorder.conf"
+    printf '[Common]\nLoader=2\nLastFile=%s\n[Record]\nBitrate=10\nStereo mode=1\nSampleFreq=3\nAuto freq=0\nSecondSource=%s\nSourcesApart=%s\n' \
+      "$file" "$second_source" "$sources_apart" >"$cfg/Dravellin Software/dravellin-recorder.conf"
     XDG_CONFIG_HOME="$cfg" DR_TRACE_UI=1 "${program_env[@]}" "$program" 2>"$scratch/run.log" &
     pid=$!
     w=$(window_of "$pid") || { echo "  (no window)"; kill "$pid"; continue; }
@@ -326,6 +329,21 @@ cpu_runs() {
   printf '  pressing Record, ms the window is blocked (goal: under 30 ms) %s\n' \
     "$(awk '$2 == "record-start" { print $3 }' "$scratch/rec.trace" | stats)"
 }
+
+# BENCH_SECOND=mixed or apart records a second source too: the test speaker's monitor, which
+# plays the test tone throughout, mixed with the microphone or each in its own channel (the
+# anchors stay one source's PCM: the goal for two is 1.5x lame).
+second_source=
+sources_apart=0
+case "${BENCH_SECOND:-}" in
+  mixed|apart)
+    second_source=$DR_PULSE_MONITOR
+    [ "$BENCH_SECOND" = apart ] && sources_apart=1
+    ( while :; do pacat --playback --device="$DR_PULSE_SINK" --rate=44100 --channels=2 --format=s16le \
+        "$scratch/tone.raw" || exit; done ) &
+    speaker_pid=$!
+    ;;
+esac
 
 # What the FIFO's microphone plays (BENCH_SIGNAL): the test tone, whose dither stands for a real
 # microphone's noise floor (the default), or a pure sine the same on both channels, which LAME
