@@ -23,7 +23,8 @@
 # recording CPU; BENCH_CPU_ONLY=1 measures nothing but the recording CPU. BENCH_SERVERS chooses
 # the servers ("pulse pipewire"), BENCH_FEEDS the microphones ("10 100 sine": the FIFO fed 10 ms
 # and 100 ms at a time, the sine source). BENCH_SECOND=mixed or apart adds a second source (the
-# speaker's monitor playing the test tone).
+# speaker's monitor playing the test tone). BENCH_PERF=1 also profiles each recording with perf
+# and prints where its CPU went (the profiler's own cost counts in its CPU figure).
 #
 # The recording CPU is split by thread over the recording itself (Record to just before Stop):
 # the window's thread (timers, level meter, lamp, time and size), the sound-server client's
@@ -290,7 +291,16 @@ cpu_runs() {
     thread_ticks "$pid" >"$scratch/threads.before"
     before=$(cpu_ticks "$pid")
     key "$w" Return
-    sleep "$record_seconds"
+    if [ "${BENCH_PERF:-0}" = 1 ]; then
+      perf record -q -F 499 -p "$pid" -o "$scratch/perf.data" -- sleep "$record_seconds" >/dev/null 2>&1
+      # By library, then the functions outside the encoder's library (which has no symbols).
+      perf report -q -i "$scratch/perf.data" --sort dso --percent-limit 0.5 2>/dev/null | grep -v '^$' |
+        sed 's/^/      perf: /'
+      perf report -q -i "$scratch/perf.data" --sort dso,symbol --percent-limit 0.4 2>/dev/null |
+        grep -v '^$' | grep -v libmp3lame | head -20 | cut -c1-110 | sed 's/^/      perf: /'
+    else
+      sleep "$record_seconds"
+    fi
     thread_ticks "$pid" >"$scratch/threads.stop"
     stop=$(cpu_ticks "$pid")
     key "$w" Return

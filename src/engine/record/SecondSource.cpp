@@ -2,8 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/record/WaveRecorder.h"
+
+namespace {
+
+// Input frames read past what a block's span needs: the converter's margin.
+constexpr double kReadAheadFrames = 64;
+
+}  // namespace
 
 CSecondSource::CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFormat& format,
                              std::uint32_t recordingRate)
@@ -89,19 +97,42 @@ std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
     return n;
 }
 
+void CSecondSource::TakeArrivals()
+{
+    CWaveIn::Arrival arrival;
+    while (m_input->TakeArrival(arrival))
+        m_clock.Arrived(arrival.nanos, arrival.framesEnd);
+}
+
+double CSecondSource::Shift() const
+{
+    return (m_secondLatency.load(std::memory_order_relaxed) - m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
+}
+
+double CSecondSource::ArrivedUntil()
+{
+    TakeArrivals();
+    if (!m_clock.Settled())
+        return -std::numeric_limits<double>::infinity();
+    std::uint64_t end = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_ringMutex);
+        end = m_end;
+    }
+    // The converter reads a little past the frame it gives out.
+    return m_clock.TimeOf(static_cast<double>(end) - m_resampler.Delay() - kReadAheadFrames) - Shift();
+}
+
 void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out)
 {
     const std::size_t channels = static_cast<std::size_t>(m_channels);
     std::fill(out, out + frames * channels, 0.0f);
-    CWaveIn::Arrival arrival;
-    while (m_input->TakeArrival(arrival))
-        m_clock.Arrived(arrival.nanos, arrival.framesEnd);
+    TakeArrivals();
     // Nothing until the second source's clock can be trusted: a jump later would be heard.
     if (!m_clock.Settled() || frames == 0)
         return;
     // Which of the second source's frames were captured over the block's stretch of time.
-    const double shift = (m_secondLatency.load(std::memory_order_relaxed) -
-                          m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
+    const double shift = Shift();
     double from = m_clock.FrameAt(fromNanos + shift);
     const double to = m_clock.FrameAt(toNanos + shift);
     if (to <= 0.0)
@@ -136,7 +167,8 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
                                     nominal * (1.0 + kMaxCorrection));
     m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
     m_offset.store(error / rate, std::memory_order_relaxed);
-    const std::size_t need = static_cast<std::size_t>(static_cast<double>(frames) / ratio + m_resampler.Delay()) + 64;
+    const std::size_t need =
+        static_cast<std::size_t>(static_cast<double>(frames) / ratio + m_resampler.Delay() + kReadAheadFrames);
     const std::size_t got = ReadRing(m_next, need);
     if (got == 0) {
         // Nothing there: overwritten (it jumps once it has something again) or not yet come.

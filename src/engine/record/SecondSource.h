@@ -72,6 +72,10 @@ public:
     // the first source's smoothed arrival line); silence where it has none. First source's
     // delivery thread.
     void Render(double fromNanos, double toNanos, std::size_t frames, float* out);
+    // Up to when (steady-clock nanoseconds, on the first source's arrival line) the second
+    // source's sound has arrived, so that Render has it all; minus infinity while its clock is
+    // not yet measured. First source's delivery thread.
+    double ArrivedUntil();
     // The latest ratio correction against the nominal rates (+0.005: the second source's clock
     // is taken to run 0.5 % fast), and how far off (seconds) the last block started. Any thread.
     double Correction() const { return m_correction.load(std::memory_order_relaxed); }
@@ -83,6 +87,11 @@ private:
     void OnBuffer(WaveHeader& header);  // the second input's delivery thread
     // Copies the ring's frames from frame on, at most count, into m_scratch; returns how many.
     std::size_t ReadRing(std::uint64_t frame, std::size_t count);
+    // Takes the second input's latest arrivals into its clock. First source's delivery thread.
+    void TakeArrivals();
+    // How far the first source's arrival line is off the second's (nanoseconds): what the
+    // servers' latencies tell.
+    double Shift() const;
 
     std::uint32_t m_recordingRate;
     int m_channels;

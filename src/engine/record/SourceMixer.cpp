@@ -18,10 +18,10 @@ CSourceMixer::CSourceMixer(CSecondSource& second, const WaveFormat& format, bool
       m_apart(apart && m_channels == 2),
       m_clock(format.samplesPerSec),
       m_limiter(m_channels, format.samplesPerSec),
-      m_delay(static_cast<std::size_t>(kDelaySeconds * format.samplesPerSec))
+      m_maxWait(static_cast<std::size_t>(kMaxWaitSeconds * format.samplesPerSec))
 {
-    // Room for the delay and a few seconds of first-source sound arriving at once.
-    m_capacity = m_delay + static_cast<std::size_t>(4.5 * format.samplesPerSec);
+    // Room for the longest wait and a few seconds of first-source sound arriving at once.
+    m_capacity = m_maxWait + static_cast<std::size_t>(4.5 * format.samplesPerSec);
     m_waiting.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
     m_positions.assign(m_capacity, 0);
     m_block.assign(kBlock * static_cast<std::size_t>(m_channels), 0);
@@ -43,8 +43,23 @@ void CSourceMixer::Add(const std::int16_t* samples, std::size_t frames, std::uin
         m_positions[slot] = at + i;
         ++m_count;
     }
-    if (m_count > m_delay && m_clock.Settled())
-        Mix(m_count - m_delay, out);
+    if (m_clock.Settled())
+        Mix(std::max(Covered(), m_count > m_maxWait ? m_count - m_maxWait : 0), out);
+}
+
+std::size_t CSourceMixer::Covered()
+{
+    const double until = m_second.ArrivedUntil();
+    // The waiting frames' times rise with their place: the first whose end lies past until.
+    std::size_t low = 0, high = m_count;
+    while (low < high) {
+        const std::size_t mid = (low + high) / 2;
+        if (m_clock.TimeOf(static_cast<double>(m_positions[(m_head + mid) % m_capacity] + 1)) <= until)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
 }
 
 void CSourceMixer::Flush(const Out& out)

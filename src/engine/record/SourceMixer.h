@@ -1,8 +1,9 @@
 #pragma once
 // Puts a recording's two sources together, on the first source's delivery thread. The first
-// source's sound waits a little (kDelaySeconds) so that the second source's sound of the same
-// moment has arrived, whatever blocks either delivers in; then the second source renders that
-// stretch of time (CSecondSource) and the two are
+// source's sound waits until the second source's sound of the same moment has arrived, whatever
+// blocks either delivers in (at most kMaxWaitSeconds: a second source that stalls or is lost
+// leaves silence); then the second source renders that stretch of time (CSecondSource) and the
+// two are
 //  - mixed: summed at unity gain into the recording's channels (for mono each source's channels
 //    are averaged first), a limiter bringing the sum down smoothly where it would pass full
 //    scale and leaving it untouched below (CPeakLimiter); or
@@ -25,9 +26,9 @@ class CSecondSource;
 
 class CSourceMixer {
 public:
-    // How long the first source's sound waits for the second's: longer than the blocks either
-    // delivers in, and than the second source's clock takes to settle at the start.
-    static constexpr double kDelaySeconds = 0.5;
+    // The longest the first source's sound waits for the second's: longer than the blocks a
+    // source delivers in (a server's sine source gives two seconds at a time).
+    static constexpr double kMaxWaitSeconds = 2.5;
     // Takes the mixed sound: count 16-bit values in the recording's channels, whose first
     // frame lies at position at of the first source's timeline.
     using Out = std::function<void(const std::int16_t* samples, std::size_t count, std::uint64_t at)>;
@@ -45,8 +46,10 @@ public:
     bool Apart() const { return m_apart; }
 
 private:
-    // Mixes the frames that have waited long enough (all of them when flushing).
+    // Mixes the oldest frames frames (all of them when flushing).
     void Mix(std::size_t frames, const Out& out);
+    // How many of the waiting frames the second source's sound has arrived for.
+    std::size_t Covered();
     // The mixed (or apart) frame i of the current block, into m_frame.
     void Combine(const std::int16_t* first, const float* second);
     void Emit(const std::int16_t* frame, std::uint64_t at, const Out& out);
@@ -63,7 +66,7 @@ private:
     std::size_t m_capacity;
     std::size_t m_head = 0;
     std::size_t m_count = 0;
-    std::size_t m_delay;
+    std::size_t m_maxWait;
     // Work memory of one block.
     std::vector<std::int16_t> m_block;
     std::vector<float> m_rendered;

@@ -39,12 +39,15 @@ WaveFormat Mono(int rate)
 }
 
 // Feeds both inputs as two sound cards would: each produces frames on its own clock (the second
-// 0.5 % fast), handed over in blocks of a tenth of a second at phases of their own. What
+// 0.5 % fast), handed over in blocks of a tenth of a second at phases of their own (the second's
+// blocks may be longer, and one of its deliveries may be skipped: a stall). What
 // produce(frameIndex, rate) gives is pushed; the first input takes stereo frames.
 class Feeder {
 public:
-    Feeder(FakeDeviceState& first, FakeDeviceState& second, std::function<std::int16_t(double seconds)> sound)
-        : m_first(first), m_second(second), m_sound(std::move(sound))
+    Feeder(FakeDeviceState& first, FakeDeviceState& second, std::function<std::int16_t(double seconds)> sound,
+           int secondBlockMs = 100, double stallAt = -1)
+        : m_first(first), m_second(second), m_sound(std::move(sound)), m_secondBlockMs(secondBlockMs),
+          m_stallAt(stallAt)
     {
     }
     void Run(double seconds)
@@ -70,7 +73,7 @@ public:
                 }
                 m_first.Push(block.data(), block.size() * 2);
             }
-            if (tick % 100 == 37) {
+            if (tick % m_secondBlockMs == 37 && !(now >= m_stallAt && now < m_stallAt + m_secondBlockMs * 1e-3)) {
                 const auto upTo = static_cast<std::uint64_t>(now * secondRate);
                 block.clear();
                 for (; secondSent < upTo; ++secondSent)
@@ -84,6 +87,8 @@ private:
     FakeDeviceState& m_first;
     FakeDeviceState& m_second;
     std::function<std::int16_t(double)> m_sound;
+    int m_secondBlockMs;
+    double m_stallAt;
 };
 
 struct TwoSources {
@@ -166,6 +171,49 @@ TEST(SecondSource, ClickTrainsOnTwoClocksStayTogether)
                                          << left.back() << " and " << right.back();
     for (std::size_t i = 0; i < left.size(); ++i)
         EXPECT_NEAR(right[i] - left[i], 0.0, 0.005) << "click " << i;
+}
+
+// A second source that hands over two seconds at a time, and once stalls for twice that: the
+// first source's sound waits for it, so it is heard (not silence where its blocks had not come
+// yet), in step once its clock is measured, and nothing doubled after the stall.
+TEST(SecondSource, ASecondSourceInBurstsIsWaitedForAndStaysInStepAfterAStall)
+{
+    TempDir dir;
+    const std::string path = dir.File("bursts.mp3");
+    WriteWholeFile(path, "");
+    TwoSources rig;
+    {
+        CWaveRecorder recorder(rig.Options(true));
+        ASSERT_TRUE(recorder.Prepare(Stereo(path)));
+        ASSERT_TRUE(recorder.Start());
+        Feeder feeder(
+            *rig.first, *rig.second,
+            [](double t) { return static_cast<std::int16_t>(std::fmod(t + 0.25, kClickEvery) < 0.002 ? 24000 : 0); },
+            2000, 8.0);
+        feeder.Run(20.0);
+        recorder.Stop();
+    }
+    const auto decoded = record_test::DecodeMp3(path);
+    ASSERT_TRUE(decoded.ok);
+    const std::vector<double> left = Clicks(decoded, 0);
+    const std::vector<double> right = Clicks(decoded, 1);
+    std::size_t inStep = 0, late = 0;
+    for (double r : right) {
+        const double nearest = *std::min_element(left.begin(), left.end(), [r](double a, double b) {
+            return std::fabs(a - r) < std::fabs(b - r);
+        });
+        if (r > 13.0) {
+            EXPECT_NEAR(r - nearest, 0.0, 0.005) << "at " << r;
+            late += 1;
+        }
+        inStep += std::fabs(r - nearest) < 0.005;
+    }
+    // From 13 s to its last delivery at 18 s: a click every half second; heard before too.
+    EXPECT_GE(late, 9u);
+    EXPECT_GE(right.size(), 20u);
+    EXPECT_GE(inStep, right.size() * 3 / 4);
+    for (std::size_t i = 1; i < right.size(); ++i)
+        EXPECT_GT(right[i] - right[i - 1], 0.4) << "at " << right[i];
 }
 
 // Two tones of 0.9 of full scale in step: their sum would pass full scale by far. The limiter
