@@ -119,8 +119,10 @@ double CSecondSource::ArrivedUntil()
         std::lock_guard<std::mutex> lock(m_ringMutex);
         end = m_end;
     }
-    // The converter reads a little past the frame it gives out.
-    return m_clock.TimeOf(static_cast<double>(end) - m_resampler.Delay() - kReadAheadFrames) - Shift();
+    // A block reads from where the converter stands, its delay ahead of what it gives out, and
+    // its delay and a margin past the block's span (more when the ratio is being corrected).
+    const double reach = 2 * m_resampler.Delay() + kReadAheadFrames + 0.01 * m_input->Format().samplesPerSec;
+    return m_clock.TimeOf(static_cast<double>(end) - reach) - Shift();
 }
 
 void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out)
