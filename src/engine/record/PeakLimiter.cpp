@@ -14,8 +14,8 @@ CPeakLimiter::CPeakLimiter(int channels, std::uint32_t rate)
       m_length(std::max<std::size_t>(1, static_cast<std::size_t>(kLookAheadSeconds * rate))),
       m_release(1.0 - std::exp(-1.0 / (kReleaseSeconds * std::max<std::uint32_t>(rate, 1)))),
       m_frames((m_length + 1) * static_cast<std::size_t>(m_channels), 0.0f),
-      m_need(m_length + 1, 1.0),
       m_mins(m_length + 2, 0),
+      m_minNeeds(m_length + 2, 1.0),
       m_floors(m_length, 1.0),
       m_floorSum(static_cast<double>(m_length))
 {
@@ -44,31 +44,39 @@ bool CPeakLimiter::Drain(std::int16_t* out)
 
 bool CPeakLimiter::Step(const float* frame, double need, std::int16_t* out)
 {
-    const std::size_t ring = m_length + 1;
+    // Ring positions move on by one and wrap: no division per frame (this runs for every frame
+    // of a two-source recording).
+    const auto next = [](std::size_t i, std::size_t size) { return i + 1 == size ? 0 : i + 1; };
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
     const std::uint64_t index = m_in++;
-    // The window from the frame about to leave to this one; what lies before it goes first,
-    // before this frame takes its slot in the ring.
+    const std::size_t slot = m_inSlot;
+    // With one slot more than the look-ahead, the next slot holds the frame about to leave.
+    m_inSlot = next(slot, m_length + 1);
+    // The window from the frame about to leave to this one; what lies before it goes first.
     const std::uint64_t leaving = index >= m_length ? index - m_length : 0;
     const std::size_t slots = m_mins.size();
     while (m_minsCount > 0 && m_mins[m_minsHead] < leaving) {
-        m_minsHead = (m_minsHead + 1) % slots;
+        m_minsHead = next(m_minsHead, slots);
         --m_minsCount;
     }
-    std::copy_n(frame, m_channels, &m_frames[(index % ring) * static_cast<std::size_t>(m_channels)]);
-    m_need[index % ring] = need;
+    std::copy_n(frame, m_channels, &m_frames[slot * channels]);
     // The frames whose need is the least from them on, in order (a monotonic queue).
-    while (m_minsCount > 0 && m_need[m_mins[(m_minsHead + m_minsCount - 1) % slots] % ring] >= need)
+    const auto at = [&](std::size_t k) { return m_minsHead + k >= slots ? m_minsHead + k - slots : m_minsHead + k; };
+    while (m_minsCount > 0 && m_minNeeds[at(m_minsCount - 1)] >= need)
         --m_minsCount;
-    m_mins[(m_minsHead + m_minsCount++) % slots] = index;
+    m_mins[at(m_minsCount)] = index;
+    m_minNeeds[at(m_minsCount)] = need;
+    ++m_minsCount;
     if (index < m_length)
         return false;
     // The frame leaving: the least need over it and the look-ahead after it.
-    const double floor = m_need[m_mins[m_minsHead] % ring];
+    const double floor = m_minNeeds[m_minsHead];
     // The ramp: the mean of the last look-ahead's minimums reaches a peak's need at the peak.
-    double& slot = m_floors[leaving % m_length];
-    m_lowFloors += (floor < 1.0 ? 1 : 0) - (slot < 1.0 ? 1 : 0);
-    m_floorSum += floor - slot;
-    slot = floor;
+    double& kept = m_floors[m_floorSlot];
+    m_floorSlot = next(m_floorSlot, m_length);
+    m_lowFloors += (floor < 1.0 ? 1 : 0) - (kept < 1.0 ? 1 : 0);
+    m_floorSum += floor - kept;
+    kept = floor;
     // Exactly 1 while nothing near needs less: below full scale the sound passes as it is.
     double ramp = m_lowFloors == 0 ? 1.0 : m_floorSum / static_cast<double>(m_length);
     // The first frames have no look-ahead's time before them to ramp down in.
@@ -80,10 +88,12 @@ bool CPeakLimiter::Step(const float* frame, double need, std::int16_t* out)
     // Back within a thousandth: back to 1, a step nobody hears.
     if (m_gain > 1.0 - 1e-3)
         m_gain = ramp;
-    const float* f = &m_frames[(leaving % ring) * static_cast<std::size_t>(m_channels)];
-    for (int c = 0; c < m_channels; ++c)
-        out[c] = static_cast<std::int16_t>(
-            std::lround(std::clamp(static_cast<double>(f[c]) * m_gain, -kFullScale, kFullScale)));
+    const float* f = &m_frames[m_inSlot * channels];
+    for (std::size_t c = 0; c < channels; ++c) {
+        // Rounded half away from zero, as std::lround (exact: a float and a half fit a double).
+        const double v = std::clamp(static_cast<double>(f[c]) * m_gain, -kFullScale, kFullScale);
+        out[c] = static_cast<std::int16_t>(v >= 0 ? v + 0.5 : v - 0.5);
+    }
     ++m_out;
     return m_out <= m_real;
 }

@@ -32,11 +32,13 @@ private:
     std::size_t m_length;               // look-ahead, frames
     double m_release;                   // share of the way back to 1 per frame
     std::vector<float> m_frames;        // ring of m_length + 1 frames
-    std::vector<double> m_need;         // ring: the gain each of them needs
+    std::size_t m_inSlot = 0;           // where the next frame goes
     std::vector<std::uint64_t> m_mins;  // ring of frame numbers whose need is a window minimum
+    std::vector<double> m_minNeeds;     // and the gain each of them needs
     std::size_t m_minsHead = 0;
     std::size_t m_minsCount = 0;
     std::vector<double> m_floors;       // ring of the last m_length window minimums
+    std::size_t m_floorSlot = 0;
     double m_floorSum = 0;
     std::size_t m_lowFloors = 0;        // of them, below 1
     std::uint64_t m_in = 0;             // frames taken
