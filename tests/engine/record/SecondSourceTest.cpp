@@ -140,27 +140,32 @@ std::vector<double> Clicks(const record_test::DecodedAudio& audio, int channel)
     return clicks;
 }
 
+// Records a short click every half second of each source's own time, apart (first left, second
+// right), into path for seconds, the second source delivering in blocks of secondBlockMs and
+// skipping its delivery at stallAt; returns the ratio's last correction.
+double RecordClicksApart(const std::string& path, double seconds, int secondBlockMs, double stallAt)
+{
+    WriteWholeFile(path, "");
+    TwoSources rig;
+    CWaveRecorder recorder(rig.Options(true));
+    if (!recorder.Prepare(Stereo(path)) || !recorder.Start())
+        return -1;
+    Feeder feeder(
+        *rig.first, *rig.second,
+        [](double t) { return static_cast<std::int16_t>(std::fmod(t + 0.25, kClickEvery) < 0.002 ? 24000 : 0); },
+        secondBlockMs, stallAt);
+    feeder.Run(seconds);
+    recorder.Stop();
+    return recorder.SecondSourceCorrection();
+}
+
 }  // namespace
 
 TEST(SecondSource, ClickTrainsOnTwoClocksStayTogether)
 {
     TempDir dir;
     const std::string path = dir.File("apart.mp3");
-    WriteWholeFile(path, "");
-    TwoSources rig;
-    {
-        CWaveRecorder recorder(rig.Options(true));
-        ASSERT_TRUE(recorder.Prepare(Stereo(path)));
-        ASSERT_TRUE(recorder.Start());
-        // A short click every half second of each source's own time.
-        Feeder feeder(*rig.first, *rig.second, [](double t) {
-            const double phase = std::fmod(t + 0.25, kClickEvery);
-            return static_cast<std::int16_t>(phase < 0.002 ? 24000 : 0);
-        });
-        feeder.Run(12.0);
-        recorder.Stop();
-        EXPECT_NEAR(recorder.SecondSourceCorrection(), 0.005, 0.001);
-    }
+    EXPECT_NEAR(RecordClicksApart(path, 12.0, 100, -1), 0.005, 0.001);
     const auto decoded = record_test::DecodeMp3(path);
     ASSERT_TRUE(decoded.ok);
     const std::vector<double> left = Clicks(decoded, 0);
@@ -180,19 +185,7 @@ TEST(SecondSource, ASecondSourceInBurstsIsWaitedForAndStaysInStepAfterAStall)
 {
     TempDir dir;
     const std::string path = dir.File("bursts.mp3");
-    WriteWholeFile(path, "");
-    TwoSources rig;
-    {
-        CWaveRecorder recorder(rig.Options(true));
-        ASSERT_TRUE(recorder.Prepare(Stereo(path)));
-        ASSERT_TRUE(recorder.Start());
-        Feeder feeder(
-            *rig.first, *rig.second,
-            [](double t) { return static_cast<std::int16_t>(std::fmod(t + 0.25, kClickEvery) < 0.002 ? 24000 : 0); },
-            2000, 8.0);
-        feeder.Run(20.0);
-        recorder.Stop();
-    }
+    RecordClicksApart(path, 20.0, 2000, 8.0);
     const auto decoded = record_test::DecodeMp3(path);
     ASSERT_TRUE(decoded.ok);
     const std::vector<double> left = Clicks(decoded, 0);
