@@ -10,6 +10,8 @@ namespace {
 
 // Input frames read past what a block's span needs: the converter's margin.
 constexpr double kReadAheadFrames = 64;
+// What the first source's sound waits for beyond what a block reads: the clocks' jitter.
+constexpr double kMarginSeconds = 0.03;
 
 }  // namespace
 
@@ -119,9 +121,10 @@ double CSecondSource::ArrivedUntil()
         std::lock_guard<std::mutex> lock(m_ringMutex);
         end = m_end;
     }
-    // A block reads from where the converter stands, its delay ahead of what it gives out, and
-    // its delay and a margin past the block's span (more when the ratio is being corrected).
-    const double reach = 2 * m_resampler.Delay() + kReadAheadFrames + 0.01 * m_input->Format().samplesPerSec;
+    // A block reads from where the converter stands, its delay ahead of what it gives out and
+    // up to kJumpSeconds off its place, and its delay and a margin past the block's span.
+    const double reach = 2 * m_resampler.Delay() + kReadAheadFrames +
+                         (kJumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
     return m_clock.TimeOf(static_cast<double>(end) - reach) - Shift();
 }
 
