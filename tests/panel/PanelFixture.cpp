@@ -1,14 +1,16 @@
 #include "panel/PanelFixture.h"
 
-#include <wx/timer.h>
+#include <chrono>
 
 #include <wx/app.h>
 #include <wx/menu.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 #include "controls/PanelButton.h"
 #include "controls/SeekSlider.h"
 #include "controls/StatusLamp.h"
+#include "engine/record/PendingWrites.h"
 #include "panel/WindowTitle.h"
 #include "platform/Profile.h"
 #include "platform/SdlAudio.h"
@@ -33,6 +35,9 @@ void PanelFixture::TearDown()
 {
     if (m_frame != nullptr)
         CloseFrame();
+    // As the program does at its end: recordings still being written are waited for, and their
+    // threads joined, before the next test (or the process's end) comes.
+    EXPECT_TRUE(CPendingWrites::Get().WaitAll(std::chrono::seconds(20)));
     // Devices closing in the background still use this test's output file.
     platform::SdlAudio::Get().WaitForClosed();
     m_messages.reset();
