@@ -180,7 +180,8 @@ TEST(SecondSource, ClickTrainsOnTwoClocksStayTogether)
 
 // A second source that hands over two seconds at a time, and once stalls for twice that: the
 // first source's sound waits for it, so it is heard (not silence where its blocks had not come
-// yet), in step once its clock is measured, and nothing doubled after the stall.
+// yet), in step once its clock is measured (within 7 ms: a line through arrivals two seconds
+// apart measures less finely), and nothing doubled after the stall.
 TEST(SecondSource, ASecondSourceInBurstsIsWaitedForAndStaysInStepAfterAStall)
 {
     TempDir dir;
@@ -196,10 +197,10 @@ TEST(SecondSource, ASecondSourceInBurstsIsWaitedForAndStaysInStepAfterAStall)
             return std::fabs(a - r) < std::fabs(b - r);
         });
         if (r > 13.0) {
-            EXPECT_NEAR(r - nearest, 0.0, 0.005) << "at " << r;
+            EXPECT_NEAR(r - nearest, 0.0, 0.007) << "at " << r;
             late += 1;
         }
-        inStep += std::fabs(r - nearest) < 0.005;
+        inStep += std::fabs(r - nearest) < 0.007;
     }
     // From 13 s to its last delivery at 18 s: a click every half second; heard before too.
     EXPECT_GE(late, 9u);
