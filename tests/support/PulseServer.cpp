@@ -1,5 +1,7 @@
 #include "support/PulseServer.h"
 
+#include "support/PollUntil.h"
+
 #include <chrono>
 #include <cerrno>
 #include <cmath>
@@ -251,6 +253,12 @@ MicFeeder::~MicFeeder()
     m_thread.join();
 }
 
+bool MicFeeder::WaitUntilFlowing(double seconds) const
+{
+    const std::uint64_t frames = m_written.load() + static_cast<std::uint64_t>(PulseServer::Rate() / 20);
+    return PollUntil([&] { return m_written.load() >= frames; }, seconds);
+}
+
 std::int16_t MicFeeder::Sample(std::uint64_t frame) const
 {
     const double t = static_cast<double>(frame) / PulseServer::Rate();
@@ -271,6 +279,15 @@ void MicFeeder::Run()
     const double pace = m_signal.at ? m_signal.pace : 1.0;
     const std::size_t chunkFrames = static_cast<std::size_t>(rate) / 100;
     std::vector<std::int16_t> chunk(chunkFrames * static_cast<std::size_t>(channels));
+    // A FIFO source reads only while something records from it: what an earlier feeder wrote
+    // after the last recording is still in the FIFO and would come first, seconds old, before
+    // this feeder's signal. A real microphone has no such past: it is thrown away.
+    if (const int stale = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); stale >= 0) {
+        char buffer[16384];
+        while (::read(stale, buffer, sizeof buffer) > 0) {
+        }
+        ::close(stale);
+    }
     int fd = -1;
     std::uint64_t frame = 0;
     const auto start = std::chrono::steady_clock::now();

@@ -102,6 +102,7 @@ protected:
 TEST_F(PulseRecording, TheRecordingHoldsTheFedSignalWithoutGaps)
 {
     MicFeeder mic(kToneHz, kToneAmplitude);
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     const std::string path = m_dir.File("rec.mp3");
     testing_support::WriteWholeFile(path, "");
     const std::uint64_t chunks = Record(path, 2.5);
@@ -120,6 +121,7 @@ TEST_F(PulseRecording, TheRecordingHoldsTheFedSignalWithoutGaps)
 TEST_F(PulseRecording, WithoutAServerNothingStartsAndAfterItIsBackRecordingWorks)
 {
     MicFeeder mic(kToneHz, kToneAmplitude);
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     const std::string path = m_dir.File("later.mp3");
     testing_support::WriteWholeFile(path, "");
     ASSERT_TRUE(PulseServer::Kill());
@@ -131,6 +133,7 @@ TEST_F(PulseRecording, WithoutAServerNothingStartsAndAfterItIsBackRecordingWorks
     EXPECT_EQ(testing_support::ReadWholeFile(path), "");
 
     ASSERT_TRUE(PulseServer::Start());
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     EXPECT_GE(Record(path, 1.5), 8u);
     int channels = 0;
     int rate = 0;
@@ -147,6 +150,7 @@ TEST_F(PulseRecording, WithoutAServerNothingStartsAndAfterItIsBackRecordingWorks
 TEST_F(PulseRecording, AServerKilledWhileRecordingIsSeenAndTheNextRecordingAppends)
 {
     MicFeeder mic(kToneHz, kToneAmplitude);
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     const std::string path = m_dir.File("lost.mp3");
     testing_support::WriteWholeFile(path, "");
     std::uint64_t chunks = 0;
@@ -177,6 +181,7 @@ TEST_F(PulseRecording, AServerKilledWhileRecordingIsSeenAndTheNextRecordingAppen
     EXPECT_EQ(WindowsWithoutTone(pcm, channels, rate), 0);
 
     ASSERT_TRUE(PulseServer::Start());
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     EXPECT_GE(Record(path, 1.5), 8u);
     const std::string both = testing_support::ReadWholeFile(path);
     ASSERT_GT(both.size(), first.size());
@@ -192,6 +197,7 @@ TEST_F(PulseRecording, AServerKilledWhileRecordingIsSeenAndTheNextRecordingAppen
 TEST_F(PulseRecording, AnInputThatStopsDeliveringIsLost)
 {
     MicFeeder mic(kToneHz, kToneAmplitude);
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     const std::string path = m_dir.File("stall.mp3");
     testing_support::WriteWholeFile(path, "");
     CWaveRecorder recorder;
@@ -239,6 +245,7 @@ TEST_F(PulseRecording, ALoudStereoSourceRecordedAsMonoIsNotClipped)
 {
     const double amplitude = std::round(32768.0 * std::pow(10.0, -1.0 / 20.0));
     MicFeeder mic(kToneHz, static_cast<int>(amplitude));
+    ASSERT_TRUE(mic.WaitUntilFlowing());
     const std::string path = m_dir.File("mono.mp3");
     testing_support::WriteWholeFile(path, "");
     Record(path, 3.0, 1);
