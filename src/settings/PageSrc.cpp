@@ -326,11 +326,20 @@ void CPageSrc::ShowState()
                                              : "Записываются вместе: ") +
                              RecordedSourcesLabel(m_firstChoice, second, apart);
     // As many lines as the text needs, up to the page's foot; the whole text in the tooltip.
+    // The label may lay a line out a pixel or two wider than the text's own measure: then the
+    // text is fitted again to a width less by that much.
     const wxRect area = DialogRect(5, kLineTop, 211, kLineHeight);
     const int lineHeight = std::max(1, line->GetTextExtent(wxString::FromUTF8("Ág")).y);
+    const int lines = std::max(1, area.height / lineHeight);
     const wxString full = wxString::FromUTF8(text);
-    line->SetLabelText(FitLines(*line, full, area.width, std::max(1, area.height / lineHeight)));
+    for (int width = area.width, tries = 0; tries < 4; ++tries) {
+        line->SetLabelText(FitLines(*line, full, width, lines));
+        line->InvalidateBestSize();
+        const int over = line->GetBestSize().x - area.width;
+        if (over <= 0)
+            break;
+        width -= over;
+    }
     line->SetToolTip(full);
-    line->InvalidateBestSize();
     line->SetSize(area.x, area.y, area.width, std::min(area.height, line->GetBestSize().y));
 }
