@@ -126,9 +126,11 @@ void CMainPanel::OnPlayTick()
         return;
     }
     if (length - position < 0.5f) {
+        // Stopped before it goes back to the start: the output would otherwise play the start
+        // for as long as the stop takes.
+        StopPlaying();
         JumpToStart();
         m_timePanel->Reset();
-        StopPlaying();
         return;
     }
     SchedulePlayTick(position);
