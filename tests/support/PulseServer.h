@@ -137,10 +137,9 @@ public:
     void Hold(bool hold) { m_hold.store(hold); }
     // Frames the server has taken so far.
     std::uint64_t FramesWritten() const { return m_written.load(); }
-    // Waits until the server has taken 50 ms more of the signal, at most `seconds`; false if it
-    // has not. Until then a microphone just made or remade may still be silent (a FIFO source
-    // without a writer makes silence), so a recording that must hold the signal from its first
-    // moment starts after it.
+    // Waits until 50 ms more of the signal are in the FIFO, at most `seconds`; false if they are
+    // not. Until then a microphone just made or remade (a server started again) has none of the
+    // signal yet, so a recording that must hold it from its first moment starts after this.
     bool WaitUntilFlowing(double seconds = 10) const;
 
 private:
