@@ -18,9 +18,9 @@
 #include "engine/record/Mp3TestFiles.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/PanelFixture.h"
-#include "platform/FileSync.h"
 #include "panel/RecordingReport.h"
 #include "panel/SavingFailures.h"
+#include "platform/FileSync.h"
 #include "platform/ProfileKeys.h"
 #include "res/ResourceIds.h"
 #include "support/GuiWait.h"
@@ -259,12 +259,7 @@ TEST_F(SavingTest, ANewFileInAWriteOnlyFolderRecords)
     OpenEmptyFile(folder, sync);
     const std::string path = platform::ReadSetting(platform::kLastFile);
     ASSERT_EQ(path.rfind(folder + "/", 0), 0u) << path;
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitForLamp(LAMP_RECORD));
-    Pump(2000);
-    ExpectState(State::Recording, "after the folder's sync");
-    PressKey(WXK_RETURN);
-    ASSERT_TRUE(WaitFor([&] { return m_panel->Player() != nullptr; }, 5000));
+    RecordFor(2000);
     Pump(300);
     EXPECT_TRUE(m_messages->Messages().empty()) << m_messages->Messages()[0].text;
     const auto decoded = record_test::DecodeMp3(path);
