@@ -109,7 +109,17 @@ void CMainFrame::OnClose(wxCloseEvent& event)
         platform::WriteSetting(platform::kXScreen, position.x);
         platform::WriteSetting(platform::kYScreen, position.y);
     }
+    // A recording stops here, and its writer's last syncs are waited for (bounded) while the
+    // window still stands, so a failure can be shown.
+    if (PanelReady())
+        m_panel->CloseRecording(!m_unattended);
     event.Skip();  // the default handling destroys the window
+}
+
+void CMainFrame::CloseUnattended()
+{
+    m_unattended = true;
+    Close();
 }
 
 void CMainFrame::OnExit(wxCommandEvent&) { Close(); }

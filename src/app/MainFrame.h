@@ -21,6 +21,9 @@ public:
     bool LoadFrame(int resourceId);
 
     CMainPanel* Panel() const { return m_panel; }
+    // Closes the window for the system (a signal, the session's end): nobody is there to answer
+    // a message, so what the close finds is kept for the next start instead.
+    void CloseUnattended();
 
     // The frame never keeps the keyboard focus: typing always goes to the panel.
     void SetFocus() override;
@@ -44,6 +47,7 @@ private:
     std::unique_ptr<CMainPanel> m_pendingPanel;
     CMainPanel* m_panel = nullptr;
     bool m_routing = false;
+    bool m_unattended = false;
 
     wxDECLARE_EVENT_TABLE();
 };

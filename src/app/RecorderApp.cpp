@@ -13,6 +13,7 @@
 #include "app/ShutdownWatch.h"
 #include "engine/record/PendingWrites.h"
 #include "panel/MainPanel.h"
+#include "panel/SavingFailures.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
 #include "platform/SafeOpen.h"
@@ -80,10 +81,9 @@ int CRecorderApp::OnExit()
 {
     m_shutdown.reset();
     // The window is gone; a recording's writer may still be putting its last data on the disk.
-    // It is given two seconds once everything is written; a disk that takes longer is left to
-    // the system, which keeps what was written.
-    if (!CPendingWrites::Get().WaitAll(std::chrono::seconds(2)))
-        std::fprintf(stderr, "dravellin-recorder: the last recording was still being synced to the disk at exit\n");
+    // It is given a few seconds more; a failure found now is logged and shown at the next
+    // start, and a disk that takes longer is left to the system, which keeps what was written.
+    CSavingFailures::AtExit();
     return wxApp::OnExit();
 }
 

@@ -10,6 +10,7 @@
 #include <gtk/gtk.h>
 #endif
 
+#include "app/MainFrame.h"
 #include "platform/SignalPipe.h"
 
 CShutdownWatch::CShutdownWatch() : m_timer(this)
@@ -100,7 +101,10 @@ void CShutdownWatch::Proceed()
     if (top == nullptr)
         return;  // not yet created: the next tick closes it
     m_closed = true;
-    top->Close();
+    if (auto* frame = dynamic_cast<CMainFrame*>(top))
+        frame->CloseUnattended();
+    else
+        top->Close();
 }
 
 void CShutdownWatch::EndModalDialogs()

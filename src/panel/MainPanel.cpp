@@ -17,6 +17,7 @@
 #include "engine/play/Mp3Player.h"
 #include "engine/record/KeepBeforeInput.h"
 #include "engine/record/PendingWrites.h"
+#include "panel/SavingFailures.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/VendorLinks.h"
 #include "platform/DesktopLauncher.h"
@@ -127,6 +128,8 @@ void CMainPanel::CreateControls()
 int CMainPanel::OnCreate()
 {
     CreateControls();
+    // What an earlier run could not show, once the window is up.
+    CallAfter([] { CSavingFailures::ShowKept(); });
 
     // Mark the menu item opposite to the stored value, then toggle: mark, z-order and the stored
     // value end up agreeing with what was stored.

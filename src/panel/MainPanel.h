@@ -64,6 +64,10 @@ public:
     void OnRecord();
     void OnPlay();
     void StopRecording();
+    // The window is closing: stops a recording as the program's end does (everything captured
+    // is written), waits a bounded time for the writers and tells what failed, in a message
+    // when attended, otherwise on the next start. Before the window goes.
+    void CloseRecording(bool attended);
     void StopPlaying();
     void OnNewFile();
     void OnOpenFile();
@@ -136,11 +140,14 @@ private:
     void DestroyPlayer();
     // The stop command without its reload: stops the recorder (everything captured is then
     // written and synced without the window waiting), puts buttons, lamp, menu and timers back
-    // and tells about dropped input.
-    void EndRecording();
+    // and tells about dropped input. failureTold: a failed write was shown already.
+    void EndRecording(bool failureTold = false);
     // Follows a stopped recorder until its writer has finished: loads the file if that waits
-    // for it, and tells when the last sync failed.
-    void FollowSaving(std::shared_ptr<CWaveRecorder> stopped);
+    // for it; a failed last sync is told (KeepStopped).
+    void FollowSaving(std::shared_ptr<CWaveRecorder> stopped, bool failureTold);
+    // Hands a stopped recorder to the pending writes, and follows them on the save timer until
+    // every failure among them has been told.
+    void KeepStopped(std::shared_ptr<CWaveRecorder> stopped, bool failureTold);
     // Loads the file once the stopped recording has written everything (at once, nearly
     // always); otherwise says it is saving and loads it on a later tick.
     void LoadWhenWritten();
@@ -149,7 +156,7 @@ private:
     // away): stop as the stop command does, so everything captured is written and the file ends
     // on a whole frame, show the sentence for the file with the stop icon, and reload the file.
     // The next Enter tries again.
-    void StopRecordingWithMessage(const char* sentence);
+    void StopRecordingWithMessage(const char* sentence, bool failureTold = false);
     // The sound output went away: stop, say so, and reload the file where it stopped.
     void ShowOutputLost();
     // A recording that could not start: say why (unless the recorder did) and reload the file
@@ -228,7 +235,6 @@ private:
     std::unique_ptr<CWaveRecorder> m_recorder;
     // The last stopped recorder, followed until its writer has finished.
     std::shared_ptr<CWaveRecorder> m_saving;
-    bool m_savingFailureTold = false;
     // The file is loaded once the stopped recording has written it.
     bool m_reloadPending = false;
     std::shared_ptr<platform::FileSync> m_fileSync;

@@ -19,6 +19,7 @@
 #include "engine/record/WaveRecorder.h"
 #include "panel/MainPanel.h"
 #include "panel/RecordingReport.h"
+#include "panel/SavingFailures.h"
 #include "panel/WindowTitle.h"
 #include "platform/LoginSleepInhibitor.h"
 #include "platform/MessageBox.h"
@@ -111,7 +112,7 @@ void CMainPanel::OnRecord()
     if (!prepared) {
         // The writer has said why; a file it opened is closed without the window waiting.
         m_recorder->Stop();
-        CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
+        KeepStopped(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)), false);
         RecoverFromFailedStart(position, nullptr);
         return;
     }
@@ -160,7 +161,7 @@ void CMainPanel::FailStart()
     const bool secondFailed = m_recorder->SecondSourceFailed();
     // Nothing was captured: what is left to do is closing the file, which is handed on.
     m_recorder->Stop();
-    CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
+    KeepStopped(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)), false);
     if (failure == CWaveRecorder::StartFailure::SourceMissing) {
         const CPageSrc& page = m_settings.SourcesPage();
         const std::string sentence =
@@ -239,7 +240,7 @@ void CMainPanel::StopRecording()
     LoadWhenWritten();
 }
 
-void CMainPanel::EndRecording()
+void CMainPanel::EndRecording(bool failureTold)
 {
     // Capture stops after its wait; the writer then encodes and writes what is left and puts it
     // on the disk on threads of its own, which the window does not wait for. What was dropped is
@@ -255,7 +256,7 @@ void CMainPanel::EndRecording()
         voiceReport = VoiceReport();
         if (platform::UiTrace::Enabled())
             platform::UiTrace::Report("record-overruns", static_cast<double>(m_recorder->Overruns()));
-        FollowSaving(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
+        FollowSaving(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)), failureTold);
     }
     const std::string path = m_trackInfo.path;
 
@@ -268,13 +269,31 @@ void CMainPanel::EndRecording()
         platform::ShowMessage(platform::FormatFileMessage(path, text), platform::MessageIcon::Information);
 }
 
-void CMainPanel::FollowSaving(std::shared_ptr<CWaveRecorder> stopped)
+void CMainPanel::FollowSaving(std::shared_ptr<CWaveRecorder> stopped, bool failureTold)
 {
-    // A write that failed while recording has been told already.
-    m_savingFailureTold = stopped->WriteFailed();
-    CPendingWrites::Get().Keep(stopped);
+    KeepStopped(stopped, failureTold);
     m_saving = std::move(stopped);
-    m_saveTimer.Start(50);
+}
+
+void CMainPanel::KeepStopped(std::shared_ptr<CWaveRecorder> stopped, bool failureTold)
+{
+    CPendingWrites::Get().Keep(std::move(stopped), failureTold);
+    if (!m_saveTimer.IsRunning())
+        m_saveTimer.Start(50);
+}
+
+void CMainPanel::CloseRecording(bool attended)
+{
+    m_saveTimer.Stop();
+    m_startTimer.Stop();
+    m_saving.reset();
+    m_reloadPending = false;
+    if (m_recorder) {
+        // Everything captured is written; whatever fails on the way is told below.
+        m_recorder->Stop();
+        CPendingWrites::Get().Keep(std::shared_ptr<CWaveRecorder>(std::move(m_recorder)));
+    }
+    CSavingFailures::AtClose(attended);
 }
 
 void CMainPanel::LoadWhenWritten()
@@ -292,24 +311,18 @@ void CMainPanel::LoadWhenWritten()
 
 void CMainPanel::OnSaveTick()
 {
-    if (!m_saving) {
-        m_saveTimer.Stop();
-        return;
-    }
-    if (m_reloadPending && m_saving->Written()) {
+    if (m_saving && m_reloadPending && m_saving->Written()) {
         m_reloadPending = false;
         SetMainWindowTitle(WindowTitleText());
         LoadCurrentFile();
     }
-    if (!m_saving->Finished())
-        return;
-    // The last sync failed: what was recorded may not be on the disk.
-    if (m_saving->WriteFailed() && !m_savingFailureTold)
-        platform::ShowMessage(platform::FormatFileMessage(m_saving->Path(), report::kWriteFailed),
-                              platform::MessageIcon::Stop);
-    m_saving.reset();
-    CPendingWrites::Get().Reap();
-    m_saveTimer.Stop();
+    if (m_saving && m_saving->Finished())
+        m_saving.reset();
+    // Every stopped recording whose last writes failed is told, this one's and any earlier
+    // one's, also while another recording runs.
+    CSavingFailures::ShowFound();
+    if (!m_saving && CPendingWrites::Get().Idle())
+        m_saveTimer.Stop();
 }
 
 bool CMainPanel::FollowRecording()
@@ -317,7 +330,7 @@ bool CMainPanel::FollowRecording()
     if (!m_recorder)
         return false;
     if (m_recorder->WriteFailed()) {
-        StopRecordingWithMessage(report::kWriteFailed);
+        StopRecordingWithMessage(report::kWriteFailed, true);
         return false;
     }
     // While the input is away the time display holds and the meter stays dark.
@@ -358,10 +371,10 @@ bool CMainPanel::FollowRecorderInput()
     return waiting;
 }
 
-void CMainPanel::StopRecordingWithMessage(const char* sentence)
+void CMainPanel::StopRecordingWithMessage(const char* sentence, bool failureTold)
 {
     const std::string path = m_trackInfo.path;
-    EndRecording();
+    EndRecording(failureTold);
     platform::ShowMessage(platform::FormatFileMessage(path, sentence), platform::MessageIcon::Stop);
     LoadWhenWritten();
 }

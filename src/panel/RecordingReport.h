@@ -10,6 +10,8 @@
 namespace report {
 
 inline constexpr const char* kWriteFailed = "Не удалось записать файл, запись остановлена.\n";
+// A stopped recording's last writes (its last sync, most often) failed.
+inline constexpr const char* kSavingFailed = "Не удалось сохранить запись на диск, часть её могла пропасть.\n";
 inline constexpr const char* kOutputLost =
     "Пропал звуковой выход (устройство или звуковой сервер), воспроизведение остановлено.\n";
 inline constexpr const char* kNoInputDevice =

@@ -64,6 +64,9 @@ inline constexpr IntSetting kVoicePreRoll{kSectionRecord, "VoicePreRoll", 1};
 // Seconds of input kept in memory before Record while a file is loaded and nothing plays
 // (the input stays open); 0 (the default): off. At most 30.
 inline constexpr IntSetting kKeepBefore{kSectionRecord, "KeepBefore", 0};
+// The files whose last writes failed where no message could say so (the program was closing
+// for the system, or its window had gone), one a line: shown once at the next start.
+inline constexpr StringSetting kSyncFailedFiles{kSectionRecord, "SyncFailedFiles", ""};
 // The armed recording timer: its start as local "YYYY-MM-DD HH:MM:SS" (empty: none armed), its
 // duration in seconds (0: until stopped by hand) and 1 for a new file with the standard name
 // (0 appends to the current file).

@@ -38,6 +38,8 @@ void PanelFixture::TearDown()
     // As the program does at its end: recordings still being written are waited for, and their
     // threads joined, before the next test (or the process's end) comes.
     EXPECT_TRUE(CPendingWrites::Get().WaitAll(std::chrono::seconds(20)));
+    // A failure no window was left to tell is not shown to the next test.
+    CPendingWrites::Get().TakeFailures();
     // Devices closing in the background still use this test's output file.
     platform::SdlAudio::Get().WaitForClosed();
     m_messages.reset();

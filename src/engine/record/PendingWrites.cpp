@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "engine/record/WaveRecorder.h"
 
@@ -12,25 +13,42 @@ CPendingWrites& CPendingWrites::Get()
     return *pending;
 }
 
-void CPendingWrites::Keep(std::shared_ptr<CWaveRecorder> recorder)
+void CPendingWrites::Keep(std::shared_ptr<CWaveRecorder> recorder, bool failureTold)
 {
+    if (recorder)
+        m_recorders.push_back({std::move(recorder), failureTold});
     Reap();
-    if (recorder && !recorder->Finished())
-        m_recorders.push_back(std::move(recorder));
 }
 
 bool CPendingWrites::Busy(const std::string& path)
 {
     Reap();
     return std::any_of(m_recorders.begin(), m_recorders.end(),
-                       [&](const std::shared_ptr<CWaveRecorder>& r) { return r->Path() == path; });
+                       [&](const Kept& kept) { return kept.recorder->Path() == path; });
 }
 
 void CPendingWrites::Reap()
 {
-    m_recorders.erase(std::remove_if(m_recorders.begin(), m_recorders.end(),
-                                     [](const std::shared_ptr<CWaveRecorder>& r) { return r->Finished(); }),
-                      m_recorders.end());
+    const auto finished = std::stable_partition(m_recorders.begin(), m_recorders.end(),
+                                                [](const Kept& kept) { return !kept.recorder->Finished(); });
+    for (auto it = finished; it != m_recorders.end(); ++it)
+        if (!it->failureTold && it->recorder->WriteFailed())
+            m_failures.push_back(it->recorder->Path());
+    m_recorders.erase(finished, m_recorders.end());
+}
+
+std::vector<std::string> CPendingWrites::TakeFailures()
+{
+    Reap();
+    return std::exchange(m_failures, {});
+}
+
+std::vector<std::string> CPendingWrites::Unfinished() const
+{
+    std::vector<std::string> paths;
+    for (const Kept& kept : m_recorders)
+        paths.push_back(kept.recorder->Path());
+    return paths;
 }
 
 bool CPendingWrites::WaitAll(std::chrono::milliseconds grace)
@@ -38,7 +56,7 @@ bool CPendingWrites::WaitAll(std::chrono::milliseconds grace)
     using Clock = std::chrono::steady_clock;
     const auto allWritten = [this] {
         return std::all_of(m_recorders.begin(), m_recorders.end(),
-                           [](const std::shared_ptr<CWaveRecorder>& r) { return r->Written(); });
+                           [](const Kept& kept) { return kept.recorder->Written(); });
     };
     while (!allWritten())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
