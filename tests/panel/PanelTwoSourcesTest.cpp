@@ -3,7 +3,10 @@
 //  - the microphone and what the speaker plays, mixed and then apart, each at the level it was
 //    fed and, apart, each in its own channel; two loud ones mixed are not clipped;
 //  - a second microphone whose clock runs 0.5 % fast, unplugged for a while and plugged back:
-//    its click train stays with the first one's over half a minute, and the report tells its gap.
+//    its click train stays with the first one's over half a minute, and the report tells its gap;
+//  - a second source that is missing, or there but silent, with and without the seconds kept
+//    before Record: the message, and the file as it was, byte for byte;
+//  - the seconds kept before Record, apart: in the first source's channel only.
 
 #include <cmath>
 #include <atomic>
@@ -22,6 +25,7 @@
 #include "settings/MySheetDialog.h"
 #include "settings/PageControlIds.h"
 #include "support/GuiWait.h"
+#include "support/Mp3Maker.h"
 #include "support/PulseServer.h"
 #include "support/ToneLevel.h"
 
@@ -288,4 +292,79 @@ TEST_F(TwoSources, ASecondMicrophoneRunningFastStaysInStepAndComesBack)
     // shorten one gap by what it corrects).
     for (std::size_t i = 1; i < right.size(); ++i)
         EXPECT_GT(right[i] - right[i - 1], 0.4) << "at " << right[i];
+}
+
+TEST_F(TwoSources, AStartThatFailsForTheSecondSourceLeavesTheFileAsItWas)
+{
+    MicFeeder mic(440.0, 8000);
+    ASSERT_TRUE(mic.WaitUntilFlowing());
+    // A microphone that is there and never gives a sound (nothing is written to its FIFO).
+    FifoSource silent("dr_mic2");
+    ASSERT_TRUE(silent.Ok());
+    const std::string held = File("held.mp3");
+    ASSERT_TRUE(testing_support::WriteToneMp3(held, 2.0, 44100, 2, 256));
+    for (const int keep : {0, 5}) {
+        for (const std::string& second : {std::string("usb-headset-gone"), std::string("dr_mic2")}) {
+            SCOPED_TRACE(second + (keep > 0 ? ", with kept seconds" : ""));
+            // With kept seconds, a file that holds a recording; without, a new empty one.
+            const std::string path = keep > 0 ? held : m_path;
+            const std::string before = testing_support::ReadWholeFile(path);
+            platform::WriteSetting(platform::kKeepBefore, keep);
+            platform::WriteSetting(platform::kSecondSource, second);
+            OpenFrame(path);
+            if (keep > 0)
+                Pump(3000);  // the microphone's seconds are being kept
+            m_messages->Clear();
+            PressKey(WXK_RETURN);
+            // A silent source is given the server's time limit for opening.
+            ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 15000));
+            const std::string text = m_messages->Messages()[0].text;
+            if (second == "usb-headset-gone")
+                EXPECT_NE(text.find("«usb-headset-gone»"), std::string::npos) << text;
+            else
+                EXPECT_NE(text.find("Не могу открыть звуковой вход"), std::string::npos) << text;
+            EXPECT_EQ(m_panel->Recorder(), nullptr);
+            Pump(1500);  // whatever a failed start would still write
+            EXPECT_TRUE(testing_support::ReadWholeFile(path) == before) << "the file changed";
+            CloseFrame();
+        }
+    }
+}
+
+TEST_F(TwoSources, KeptSecondsApartAreInTheFirstSourcesChannelOnly)
+{
+    const int rate = PulseServer::Rate();
+    MicFeeder mic(440.0, 8000);
+    FifoSource second("dr_mic2");
+    ASSERT_TRUE(second.Ok());
+    MicFeeder secondFeeder(MicFeeder::Signal{
+        [](double t) { return static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 1000 * t)); },
+        FifoSource::FifoOf("dr_mic2"), 1.0, {}});
+    ASSERT_TRUE(mic.WaitUntilFlowing());
+    platform::WriteSetting(platform::kKeepBefore, 5);
+    platform::WriteSetting(platform::kSecondSource, std::string("dr_mic2"));
+    platform::WriteSetting(platform::kSourcesApart, 1);
+    OpenFrame(m_path);
+    Pump(3000);  // about three seconds kept
+    int channels = 0, decodedRate = 0;
+    const auto pcm = Record(4.0, &channels, &decodedRate);
+    ASSERT_EQ(channels, 2);
+    ASSERT_GE(pcm.size() / 2, static_cast<std::size_t>(5 * rate));
+    const std::vector<std::int16_t> left = Channel(pcm, 2, 0), right = Channel(pcm, 2, 1);
+    const auto level = [&](const std::vector<std::int16_t>& one, double hz, double from) {
+        return ToneLevel(one, 1, decodedRate, hz, static_cast<std::size_t>(from * decodedRate),
+                         static_cast<std::size_t>(decodedRate) / 2);
+    };
+    // The kept seconds begin the file: the microphone on the left, nothing on the right.
+    EXPECT_GT(level(left, 440, 0.5), 4000.0);
+    double loudest = 0;
+    for (std::size_t i = static_cast<std::size_t>(0.2 * decodedRate); i < static_cast<std::size_t>(1.5 * decodedRate); ++i)
+        loudest = std::max(loudest, std::fabs(static_cast<double>(right[i])));
+    EXPECT_LT(loudest, 50.0) << "the second source's channel carries sound during the kept seconds";
+    // Then the second source is heard in its own channel (at its level where the ratio holds
+    // still; a busy machine moves it, which spreads the tone).
+    double heard = 0;
+    for (double at = 3.0; at + 0.5 <= static_cast<double>(right.size()) / decodedRate; at += 0.5)
+        heard = std::max(heard, level(right, 1000, at));
+    EXPECT_GT(heard, 2000.0) << "the second source is not in its channel";
 }

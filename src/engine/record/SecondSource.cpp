@@ -39,7 +39,27 @@ CSecondSource::~CSecondSource()
 
 CCaptureInput::Progress CSecondSource::Begin()
 {
-    return m_input->Begin([this](WaveHeader& header) { OnBuffer(header); });
+    const CCaptureInput::Progress progress = m_input->Begin([this](WaveHeader& header) { OnBuffer(header); });
+    return progress == CCaptureInput::Progress::Failed ? progress : Poll();
+}
+
+CCaptureInput::Progress CSecondSource::Poll()
+{
+    if (m_silent)
+        return CCaptureInput::Progress::Failed;
+    const CCaptureInput::Progress progress = m_input->Poll();
+    if (progress != CCaptureInput::Progress::Started)
+        return progress;
+    if (m_input->FramesIn() > 0)
+        return progress;
+    // Open, and nothing yet: a source with a long latency gives its first sound only after it.
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_runningSince)
+        m_runningSince = now;
+    if (now - *m_runningSince < kFirstSoundLimit)
+        return CCaptureInput::Progress::Pending;
+    m_silent = true;
+    return CCaptureInput::Progress::Failed;
 }
 
 void CSecondSource::SetLatencies(double firstSeconds, double secondSeconds)
@@ -102,8 +122,14 @@ std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
 void CSecondSource::TakeArrivals()
 {
     CWaveIn::Arrival arrival;
-    while (m_input->TakeArrival(arrival))
+    while (m_input->TakeArrival(arrival)) {
         m_clock.Arrived(arrival.nanos, arrival.framesEnd);
+        // Pieces of one delivery (closer than 5 ms) are one block.
+        const double at = static_cast<double>(arrival.nanos);
+        if (m_lastArrival > 0 && at - m_lastArrival > 5e6)
+            m_blockNanos = std::max(m_blockNanos * 0.9, at - m_lastArrival);
+        m_lastArrival = at;
+    }
 }
 
 double CSecondSource::Shift() const

@@ -20,9 +20,11 @@
 // thread and only go into the ring.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "engine/record/CaptureInput.h"
@@ -48,15 +50,20 @@ public:
     CSecondSource(const CSecondSource&) = delete;
     CSecondSource& operator=(const CSecondSource&) = delete;
 
-    // The input, as CCaptureInput's of the same names.
+    // The input, as CCaptureInput's of the same names; but Started only once the input has
+    // delivered its first sound, and Failed (Failure::Device) when it runs and has not within
+    // kFirstSoundLimit (the server's own limit for opening): a recording does not begin with
+    // a source that gives nothing.
+    static constexpr std::chrono::seconds kFirstSoundLimit{5};
     CCaptureInput::Progress Begin();
-    CCaptureInput::Progress Poll() { return m_input->Poll(); }
-    CCaptureInput::Failure LastFailure() const { return m_input->LastFailure(); }
+    CCaptureInput::Progress Poll();
+    CCaptureInput::Failure LastFailure() const
+    {
+        return m_silent ? CCaptureInput::Failure::Device : m_input->LastFailure();
+    }
     bool Follow() { return m_input->Follow(); }
     bool Waiting() const { return m_input->Waiting(); }
     void Finish() { m_input->Finish({}); }
-    // Waits until the finished input has put its last sound in the ring.
-    void Join() { m_input->Join(); }
     std::vector<CCaptureInput::Outage> Outages() const { return m_input->Outages(); }
     std::string SourceName() const { return m_input->SourceName(); }
     double LatencySeconds() const { return m_input->LatencySeconds(); }
@@ -82,6 +89,9 @@ public:
     double Offset() const { return m_offset.load(std::memory_order_relaxed); }
     // Times the second source jumped to its place (lost, stalled, or at the start).
     std::uint64_t Jumps() const { return m_jumps.load(std::memory_order_relaxed); }
+    // The time between the second source's deliveries, as lately measured (seconds; 0 before
+    // two). First source's delivery thread.
+    double BlockSeconds() const { return m_blockNanos * 1e-9; }
 
 private:
     void OnBuffer(WaveHeader& header);  // the second input's delivery thread
@@ -96,6 +106,10 @@ private:
     std::uint32_t m_recordingRate;
     int m_channels;
     std::unique_ptr<CCaptureInput> m_input;
+    // Starting (user-interface thread): when the input began to run, and whether it then stayed
+    // silent too long.
+    std::optional<std::chrono::steady_clock::time_point> m_runningSince;
+    bool m_silent = false;
     // The ring: frames [m_begin, m_end) of the second input's timeline (guarded).
     std::mutex m_ringMutex;
     std::vector<std::int16_t> m_ring;
@@ -118,4 +132,7 @@ private:
     std::atomic<double> m_correction{0};
     std::atomic<double> m_offset{0};
     std::atomic<std::uint64_t> m_jumps{0};
+    // The last delivery's time and the time between deliveries (a decaying maximum).
+    double m_lastArrival = 0;
+    double m_blockNanos = 0;
 };

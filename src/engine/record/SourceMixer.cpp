@@ -1,6 +1,9 @@
 #include "engine/record/SourceMixer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
 
 #include "engine/record/SecondSource.h"
 
@@ -18,10 +21,11 @@ CSourceMixer::CSourceMixer(CSecondSource& second, const WaveFormat& format, bool
       m_apart(apart && m_channels == 2),
       m_clock(format.samplesPerSec),
       m_limiter(m_channels, format.samplesPerSec),
-      m_maxWait(static_cast<std::size_t>(kMaxWaitSeconds * format.samplesPerSec))
+      m_maxWait(static_cast<std::size_t>(kMaxWaitSeconds * format.samplesPerSec)),
+      m_maxUnsettledWait(static_cast<std::size_t>(kMaxUnsettledWaitSeconds * format.samplesPerSec))
 {
     // Room for the longest wait and a few seconds of first-source sound arriving at once.
-    m_capacity = m_maxWait + static_cast<std::size_t>(4.5 * format.samplesPerSec);
+    m_capacity = std::max(m_maxWait, m_maxUnsettledWait) + static_cast<std::size_t>(4.5 * format.samplesPerSec);
     m_waiting.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
     m_positions.assign(m_capacity, 0);
     m_block.assign(kBlock * static_cast<std::size_t>(m_channels), 0);
@@ -43,13 +47,28 @@ void CSourceMixer::Add(const std::int16_t* samples, std::size_t frames, std::uin
         m_positions[slot] = at + i;
         ++m_count;
     }
-    if (m_clock.Settled())
-        Mix(std::max(Covered(), m_count > m_maxWait ? m_count - m_maxWait : 0), out);
+    if (!m_clock.Settled())
+        return;
+    // A second source whose clock is not yet measured (minus infinity) is waited for longer.
+    const double until = m_second.ArrivedUntil();
+    const std::size_t wait = std::isinf(until) ? m_maxUnsettledWait : m_maxWait;
+    Mix(std::max(Covered(until), m_count > wait ? m_count - wait : 0), out);
 }
 
-std::size_t CSourceMixer::Covered()
+void CSourceMixer::AwaitSecond()
 {
-    const double until = m_second.ArrivedUntil();
+    if (m_count == 0 || !m_clock.Settled())
+        return;
+    using namespace std::chrono;
+    const double block = m_second.BlockSeconds();
+    const auto limit = duration<double>(std::min(kMaxWaitSeconds, block > 0 ? block + 0.25 : kMaxWaitSeconds));
+    const auto deadline = steady_clock::now() + duration_cast<steady_clock::duration>(limit);
+    while (Covered(m_second.ArrivedUntil()) < m_count && steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(5));
+}
+
+std::size_t CSourceMixer::Covered(double until) const
+{
     // The waiting frames' times rise with their place: the first whose end lies past until.
     std::size_t low = 0, high = m_count;
     while (low < high) {
@@ -110,6 +129,21 @@ void CSourceMixer::Combine(const std::int16_t* first, const float* second)
         m_frame[1] = static_cast<float>(first[1]) + (m_secondChannels == 2 ? second[1] : second[0]) * kScale;
     } else {
         m_frame[0] = static_cast<float>(first[0]) + secondMono * kScale;
+    }
+}
+
+void CSourceMixer::FirstAlone(const std::int16_t* samples, std::size_t frames, std::int16_t* out) const
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    if (!m_apart) {
+        std::copy_n(samples, frames * channels, out);
+        return;
+    }
+    for (std::size_t i = 0; i < frames; ++i) {
+        // As Combine lays out the first source: its channels' average, rounded.
+        const int sum = samples[i * 2] + samples[i * 2 + 1];
+        out[i * 2] = static_cast<std::int16_t>(sum >= 0 ? (sum + 1) / 2 : (sum - 1) / 2);
+        out[i * 2 + 1] = 0;
     }
 }
 

@@ -29,6 +29,9 @@ public:
     // The longest the first source's sound waits for the second's: longer than the blocks a
     // source delivers in (a server's sine source gives two seconds at a time).
     static constexpr double kMaxWaitSeconds = 2.5;
+    // Until the second source's clock is measured (at its second block), the first source's
+    // sound waits longer: as long as the second source's ring still holds what it captured then.
+    static constexpr double kMaxUnsettledWaitSeconds = 3.5;
     // Takes the mixed sound: count 16-bit values in the recording's channels, whose first
     // frame lies at position at of the first source's timeline.
     using Out = std::function<void(const std::int16_t* samples, std::size_t count, std::uint64_t at)>;
@@ -41,15 +44,24 @@ public:
     // A buffer of the first source: frames frames from timeline position at on. Until the first
     // source's clock can be trusted, its sound waits (at most the waiting room's few seconds).
     void Add(const std::int16_t* samples, std::size_t frames, std::uint64_t at, const Out& out);
+    // At the end, before Flush: waits (sleeping, on this thread) until the second source's sound
+    // has arrived for every waiting frame, at most a little more than the second source's time
+    // between deliveries and never more than kMaxWaitSeconds, so its last block is in the mix.
+    void AwaitSecond();
     // The end: mixes what still waits, and what the limiter holds.
     void Flush(const Out& out);
+    // The first source's frames alone, as the mix lays them out with the second source silent
+    // (apart: the first downmixed in the left channel, the right one silent); frames frames
+    // from samples into out, both in the recording's channels.
+    void FirstAlone(const std::int16_t* samples, std::size_t frames, std::int16_t* out) const;
     bool Apart() const { return m_apart; }
 
 private:
     // Mixes the oldest frames frames (all of them when flushing).
     void Mix(std::size_t frames, const Out& out);
-    // How many of the waiting frames the second source's sound has arrived for.
-    std::size_t Covered();
+    // How many of the waiting frames the second source's sound has arrived for, up to until
+    // (see CSecondSource::ArrivedUntil).
+    std::size_t Covered(double until) const;
     // The mixed (or apart) frame i of the current block, into m_frame.
     void Combine(const std::int16_t* first, const float* second);
     void Emit(const std::int16_t* frame, std::uint64_t at, const Out& out);
@@ -67,6 +79,7 @@ private:
     std::size_t m_head = 0;
     std::size_t m_count = 0;
     std::size_t m_maxWait;
+    std::size_t m_maxUnsettledWait;
     // Work memory of one block.
     std::vector<std::int16_t> m_block;
     std::vector<float> m_rendered;

@@ -105,7 +105,9 @@ void CStreamClock::Fit()
 
 bool CStreamClock::Settled() const
 {
-    if (m_count < 4)
+    // Two deliveries far enough apart place the line: a source that hands over seconds at a
+    // time is settled at its second block, not after four.
+    if (m_count < 2)
         return false;
     const double span = m_points[(m_head + m_count - 1) % kMaxPoints].time - m_points[m_head].time;
     return span >= kSettleSeconds * 1e9;

@@ -21,7 +21,7 @@ public:
     static constexpr double kWindowSeconds = 10.0;
     // The rate is measured once the arrivals span this long; until then it is the nominal one.
     static constexpr double kRateAfterSeconds = 1.0;
-    // The line is trusted once the arrivals span this long.
+    // The line is trusted once the arrivals span this long (two are enough).
     static constexpr double kSettleSeconds = 0.4;
     // An arrival further than this off the line starts it afresh.
     static constexpr double kRestartNanos = 0.3e9;

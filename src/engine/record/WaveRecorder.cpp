@@ -90,12 +90,15 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std
         m_gate = std::make_unique<CVoiceGate>(*m_options.voiceGate, m_sampleCount, m_format.channels, sampleRate);
         m_encode = [this](const std::int16_t* samples) { Encode(samples); };
     }
+    KeptInput* kept = m_options.kept.get();
     if (m_options.second) {
         const SecondSourceOptions& second = *m_options.second;
         m_second = std::make_unique<CSecondSource>(second.makeDevice, second.format, m_format.samplesPerSec);
         m_mixer = std::make_unique<CSourceMixer>(*m_second, m_format, second.apart);
+        // The kept seconds are laid out as the mix would lay them out (WriteKept).
+        if (kept != nullptr && kept->ring)
+            m_keptLaidOut.assign(kept->ring->ChunkSamples(), 0);
     }
-    KeptInput* kept = m_options.kept.get();
     if (kept != nullptr && kept->input && SameFormat(kept->format, m_format) && kept->input->IsCapturing()) {
         // The input kept open before Record, as it runs.
         m_input = std::move(kept->input);
@@ -128,12 +131,23 @@ bool CWaveRecorder::Start()
 
 CWaveRecorder::StartProgress CWaveRecorder::BeginStart()
 {
-    if (!m_input || m_stopped)
+    if (!m_input || m_stopped || m_firstBegun || m_secondBegun)
         return StartProgress::Failed;
+    if (m_second) {
+        // The second source first: until it delivers, nothing reaches the recording.
+        m_secondBegun = true;
+        if (m_second->Begin() == StartProgress::Failed)
+            return StartProgress::Failed;
+        return PollStart();
+    }
+    return BeginFirst();
+}
+
+CWaveRecorder::StartProgress CWaveRecorder::BeginFirst()
+{
+    m_firstBegun = true;
     auto callback = [this](WaveHeader& h) { OnBuffer(h); };
     auto first = [this] { WriteKept(); };
-    if (m_second && m_second->Begin() == StartProgress::Failed)
-        return StartProgress::Failed;
     if (m_input->IsCapturing()) {
         // Taken over: from the next buffer on the recording's. The kept seconds go first.
         m_input->SetCallback(callback, first);
@@ -147,13 +161,19 @@ CWaveRecorder::StartProgress CWaveRecorder::PollStart()
 {
     if (!m_input || m_stopped)
         return StartProgress::Failed;
-    StartProgress progress = m_input->Poll();
-    // With a second source, the recording starts once both run.
-    if (m_second && progress != StartProgress::Failed) {
-        const StartProgress second = m_second->Poll();
+    if (m_started.load(std::memory_order_acquire))
+        return StartProgress::Started;
+    if (!m_firstBegun) {
+        // Every source must run before the first one delivers to the recording (and before a
+        // kept input's seconds are written): a start that fails leaves the file as it was.
+        const StartProgress second = m_second ? m_second->Poll() : StartProgress::Started;
         if (second != StartProgress::Started)
-            progress = second == StartProgress::Failed ? StartProgress::Failed : StartProgress::Pending;
+            return second;
+        return BeginFirst();
     }
+    const StartProgress progress = m_input->Poll();
+    if (progress == StartProgress::Started)
+        m_started.store(true, std::memory_order_release);
     // An input kept open in another format is closed only once the recording's own runs.
     if (progress == StartProgress::Started && m_options.kept && m_options.kept->input) {
         m_options.kept->input.reset();
@@ -169,7 +189,7 @@ CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
         return *m_droppedAtStop;
     DroppedInput dropped;
     dropped.keptLeftOut = m_keptLeftOut.load();
-    if (!m_input)
+    if (!m_input || !m_started.load(std::memory_order_acquire))
         return dropped;
     // A taken-over input's timeline began before Record: only what came after counts.
     const std::uint64_t from = m_recordFrom.load(std::memory_order_acquire);
@@ -236,21 +256,25 @@ bool CWaveRecorder::Stop()
         m_written.store(true, std::memory_order_release);
         return false;
     }
-    const bool capturing = m_input->IsCapturing();
+    // A recording that never started has delivered nothing (an input kept open before Record
+    // may run, but still into its own ring): nothing to wait for, nothing to mix.
+    const bool started = m_started.load(std::memory_order_acquire);
+    const bool capturing = started && m_input->IsCapturing();
     if (capturing)
         m_droppedAtStop = Dropped();
     // The wait lets queued buffers come back; an input that never started (or one that was
     // lost) has none.
     const bool waiting = m_input->Waiting();
     m_input->StopCapturing();
+    if (m_second && !started)
+        m_second->Finish();
     if (capturing && !waiting)
         std::this_thread::sleep_for(m_options.stopWait);
-    if (m_second)
-        m_second->Finish();
-    m_input->Finish([this] {
-        if (m_mixer) {
-            // The second source's last sound is in its ring before the mix ends.
-            m_second->Join();
+    // The second source runs on until the mix has its last block (it is closed with the
+    // recorder).
+    m_input->Finish([this, started] {
+        if (m_mixer && started) {
+            m_mixer->AwaitSecond();
             m_mixer->Flush(MixedOut());
         }
         m_writer->FinishWriting();
@@ -283,8 +307,15 @@ void CWaveRecorder::WriteKept()
         return;
     const CPreRollRing& ring = *kept->ring;
     const std::size_t samples = ring.ChunkSamples();
-    for (std::size_t i = 0; i < ring.Size(); ++i)
-        TakeSamples(ring.At(i), samples, kNoTimeline);
+    for (std::size_t i = 0; i < ring.Size(); ++i) {
+        if (m_mixer && m_keptLaidOut.size() == samples) {
+            // The second source has nothing of that time: its part of the mix is silent.
+            m_mixer->FirstAlone(ring.At(i), samples / m_format.channels, m_keptLaidOut.data());
+            TakeSamples(m_keptLaidOut.data(), samples, kNoTimeline);
+        } else {
+            TakeSamples(ring.At(i), samples, kNoTimeline);
+        }
+    }
     m_keptFrames = ring.Size() * samples / m_format.channels;
 }
 

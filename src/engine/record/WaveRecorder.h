@@ -12,12 +12,18 @@
 // it runs: the seconds it kept are written first and the recording goes on with the very next
 // sample, none lost or doubled.
 //
+// With a second source the recording starts only once both run: the second source is opened
+// first, and the first (or the kept input, with its seconds) delivers to the recording only
+// once the second has delivered its first sound. A start that fails on the way writes nothing.
+//
 // Threads. The user-interface thread constructs, prepares, starts, stops and destroys the
 // recorder and calls the queries. Stop clears the capturing flag, waits (700 ms) so the queued
 // buffers come back, and then only asks for the end: the delivery thread encodes what is left
 // and writes it (Written), the writer's syncer puts it on the disk and closes the file
 // (Finished). Neither is waited for; whoever must not wait keeps the stopped recorder until
-// Finished (CPendingWrites). The destructor waits for both.
+// Finished (CPendingWrites). A second source runs on a little longer, off the user-interface
+// thread, until the mix has its last block (CSourceMixer::AwaitSecond); it is closed with the
+// recorder. The destructor waits for all of it.
 
 #include <atomic>
 #include <chrono>
@@ -175,7 +181,8 @@ public:
     // be stopped. Also after Stop, when the last sync failed.
     bool WriteFailed() const { return m_writer->WriteFailed(); }
 
-    bool IsCapturing() const { return m_input && m_input->IsCapturing(); }
+    // Started (every source runs and delivers to the recording) and not yet stopped.
+    bool IsCapturing() const { return m_started.load(std::memory_order_acquire) && m_input && m_input->IsCapturing(); }
     // What was dropped: so far while capturing, or up to the start of Stop afterwards.
     DroppedInput Dropped() const;
     // Follows the input while capturing; call it on every timer tick. True while the recording
@@ -195,6 +202,7 @@ public:
 
 private:
     void OnBuffer(WaveHeader& header);                // delivery thread
+    StartProgress BeginFirst();
     CSourceMixer::Out MixedOut();
     void TakeSamples(const std::int16_t* samples, std::size_t count, std::uint64_t at);  // delivery thread
     void OnChunk(const std::int16_t* chunk, std::uint64_t end);  // delivery thread
@@ -218,6 +226,10 @@ private:
     std::atomic<std::uint64_t> m_recordFrom{0};
     std::optional<DroppedInput> m_droppedAtStop;
     bool m_stopped = false;
+    // Starting: which inputs have begun (the second first), and whether all run.
+    bool m_secondBegun = false;
+    bool m_firstBegun = false;
+    std::atomic<bool> m_started{false};
     std::atomic<bool> m_written{false};
 
     // Delivery thread: the encoder chunk being filled, the timeline's start, the kept seconds.
@@ -226,6 +238,8 @@ private:
     bool m_timelineStarted = false;
     std::uint64_t m_keptFrames = 0;
     bool m_keptWritten = false;
+    // A kept chunk laid out as the mix does (two sources), made by SetFormat.
+    std::vector<std::int16_t> m_keptLaidOut;
     std::atomic<std::uint64_t> m_chunksEncoded{0};
     std::atomic<std::uint64_t> m_framesWritten{0};
     CInputTimeline m_timeline;
