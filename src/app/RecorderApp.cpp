@@ -10,9 +10,11 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "app/RemoteControl.h"
 #include "app/ShutdownWatch.h"
 #include "engine/record/PendingWrites.h"
 #include "panel/MainPanel.h"
+#include "platform/CommandBus.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
 #include "platform/SafeOpen.h"
@@ -22,6 +24,8 @@
 
 namespace {
 std::string g_startupFile;
+std::unique_ptr<platform::CommandBus> g_commandBus;
+bool g_recordAtStart = false;
 }  // namespace
 
 wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
@@ -71,13 +75,20 @@ bool CRecorderApp::InitInstance()
         SetTopWindow(nullptr);
         delete frame;
         CallAfter([this] { ExitMainLoop(); });
+        return true;
     }
+    m_remote = std::make_unique<CRemoteControl>(frame, std::move(g_commandBus));
+    m_remote->Start(g_recordAtStart);
     return true;
 }
 
 void CRecorderApp::SetStartupFile(const std::string& path) { g_startupFile = path; }
+void CRecorderApp::SetCommandBus(std::unique_ptr<platform::CommandBus> bus) { g_commandBus = std::move(bus); }
+void CRecorderApp::SetRecordAtStart(bool record) { g_recordAtStart = record; }
 int CRecorderApp::OnExit()
 {
+    m_remote.reset();
+    g_commandBus.reset();
     m_shutdown.reset();
     // The window is gone; a recording's writer may still be putting its last data on the disk.
     // It is given two seconds once everything is written; a disk that takes longer is left to

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Commands to a running program over private session buses, as a user's script or the desktop's
+# launcher sends them: --status before any program runs, --toggle that starts the program and
+# records, --stop, --record, two quick toggles, a second start handing over; and a second
+# "user" (a program on a bus of its own) that never hears the first one's commands. The file
+# must grow while --status says recording and stop growing once it says stopped.
+# Needs DISPLAY with a window manager, dbus-daemon and SDL's disk audio driver.
+# Usage: remote_control_test.sh <program>
+set -euo pipefail
+program=$1
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; for u in one two; do [ -f "$work/$u.log" ] && sed "s/^/$u: /" "$work/$u.log" >&2; done; exit 1; }
+
+export SDL_AUDIODRIVER=disk
+# GTK would start the accessibility bus on the private buses, outliving them.
+export NO_AT_BRIDGE=1
+sox -n -r 11025 -c 1 -b 16 -e signed-integer -t raw "$work/input.raw" synth 300 sine 660 2>/dev/null
+export SDL_DISKAUDIOFILEIN=$work/input.raw
+export SDL_DISKAUDIOFILE=/dev/null
+
+# A user: a session bus, settings (start-up action: a new file) and a music folder of its own.
+make_user() {
+  local u=$1
+  mkdir -p "$work/$u/config/Dravellin Software" "$work/$u/music"
+  printf '[Common]\nLoader=1\n' >"$work/$u/config/Dravellin Software/dravellin-recorder.conf"
+  dbus-daemon --session --nofork --address="unix:dir=$work/$u" --print-address=1 >"$work/$u/address" 2>/dev/null &
+  pids+=($!)
+  for _ in $(seq 1 100); do [ -s "$work/$u/address" ] && break; sleep 0.05; done
+  [ -s "$work/$u/address" ] || fail "no bus for $u"
+}
+as() {  # as USER COMMAND...: runs in the user's environment and folder
+  local u=$1; shift
+  (cd "$work/$u/music" && DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/$u/address") \
+     XDG_CONFIG_HOME="$work/$u/config" exec "$@")
+}
+start() {  # start USER [OPTION]: the program in the background; its pid in $!
+  local u=$1; shift
+  (cd "$work/$u/music" && DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/$u/address") \
+     XDG_CONFIG_HOME="$work/$u/config" exec "$program" "$@" >"$work/$u.log" 2>&1) &
+  pids+=($!)
+}
+run() {  # run USER [OPTION]: the command's exit status and output in $rc, $out, $err
+  set +e
+  out=$(as "$1" "$program" "${@:2}" 2>"$work/err")
+  rc=$?
+  set -e
+  err=$(cat "$work/err")
+}
+status_is() {  # status_is USER REGEX: waits until --status matches
+  for _ in $(seq 1 200); do
+    run "$1" --status
+    [ "$rc" = 0 ] && [[ "$out" =~ $2 ]] && return 0
+    sleep 0.05
+  done
+  fail "$1: --status said '$out' ($rc: $err), expected /$2/"
+}
+size() { stat -c %s "$work/one/music/$file"; }
+grows() {
+  local before; before=$(size)
+  for _ in $(seq 1 100); do sleep 0.1; [ "$(size)" -gt "$before" ] && return 0; done
+  fail "the file does not grow ($before bytes)"
+}
+still() {
+  local before; sleep 0.5; before=$(size); sleep 1
+  [ "$(size)" = "$before" ] || fail "the file grew after stop ($before -> $(size))"
+}
+
+make_user one
+make_user two
+
+run one --status
+[ "$rc" = 3 ] && [ "$err" = "dravellin-recorder: not running" ] || fail "--status with none running: $rc '$err'"
+run one --stop
+[ "$rc" = 3 ] || fail "--stop with none running: $rc '$err'"
+
+# --toggle with none running starts the program, which makes its new file and records.
+start one --toggle
+one=$!
+status_is one '^recording [0-9]+:[0-9]{2}:[0-9]{2} /.*\.mp3$'
+file=$(basename "${out##* }")
+[ "$work/one/music/$file" = "${out#recording * }" ] || fail "--status names '${out#recording * }'"
+grows
+
+# The second user's program hears none of it.
+start two
+status_is two '^stopped$'
+run two --stop
+[ "$rc" = 0 ] || fail "--stop to the second user's program: $rc '$err'"
+status_is one '^recording '
+grows
+
+run one --stop
+[ "$rc" = 0 ] || fail "--stop: $rc '$err'"
+status_is one '^stopped$'
+still
+run one --stop
+[ "$rc" = 0 ] || fail "a second --stop: $rc '$err'"
+
+run one --record
+[ "$rc" = 0 ] || fail "--record: $rc '$err'"
+status_is one '^recording '
+grows
+run one --record
+[ "$rc" = 0 ] || fail "--record while recording: $rc '$err'"
+status_is two '^stopped$'
+
+# Two toggles at once: each is carried out once, in turn (recording -> stopped -> recording).
+set +e
+as one "$program" --toggle 2>"$work/t1" & t1=$!
+as one "$program" --toggle 2>"$work/t2" & t2=$!
+wait $t1; r1=$?; wait $t2; r2=$?
+set -e
+[ "$r1" = 0 ] && [ "$r2" = 0 ] || fail "two toggles: $r1 $r2 $(cat "$work/t1" "$work/t2")"
+status_is one '^recording '
+grows
+
+# A second start without a command hands over and ends; its window never appears.
+run one
+[ "$rc" = 0 ] || fail "a second start: $rc '$err'"
+run one --stop
+[ "$rc" = 0 ] || fail "the last --stop: $rc '$err'"
+status_is one '^stopped$'
+still
+kill -TERM "$one"
+wait "$one" 2>/dev/null || true
+run one --status
+[ "$rc" = 3 ] || fail "--status after the program ended: $rc '$out' '$err'"
+echo ok
