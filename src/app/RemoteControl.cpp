@@ -1,6 +1,7 @@
 #include "app/RemoteControl.h"
 
 #include <algorithm>
+#include <functional>
 
 #include <wx/app.h>
 #include <wx/modalhook.h>
@@ -27,6 +28,8 @@ constexpr int kStartPolls = 200;
 class ModalCount : public wxModalDialogHook {
 public:
     ModalCount() { Register(); }
+    // Called as each dialog closes (the settings may have changed).
+    std::function<void()> onClose;
     ~ModalCount() override { Unregister(); }
     bool Any() const { return m_open > 0; }
 
@@ -36,7 +39,12 @@ protected:
         ++m_open;
         return wxID_NONE;
     }
-    void Exit(wxDialog*) override { --m_open; }
+    void Exit(wxDialog*) override
+    {
+        --m_open;
+        if (onClose)
+            onClose();
+    }
 
 private:
     int m_open = 0;
@@ -60,6 +68,8 @@ CRemoteControl::CRemoteControl(CMainFrame* frame, std::unique_ptr<platform::Comm
 {
     if (g_modals == nullptr)
         g_modals = new ModalCount;
+    // The settings' "TrayIcon" may have changed: looked at once the dialog has gone.
+    g_modals->onClose = [this] { CallAfter([this] { UpdateTrayIcon(); }); };
     Bind(wxEVT_TIMER, &CRemoteControl::OnWatchTick, this, m_watchTimer.GetId());
     Bind(wxEVT_TIMER, &CRemoteControl::OnStartTick, this, m_startTimer.GetId());
     m_frame->Bind(wxEVT_CLOSE_WINDOW, &CRemoteControl::OnFrameClose, this);
@@ -70,6 +80,7 @@ CRemoteControl::~CRemoteControl()
 {
     m_watchTimer.Stop();
     m_startTimer.Stop();
+    g_modals->onClose = nullptr;
     StopCapturing();
     m_queue.clear();
     m_tray.reset();

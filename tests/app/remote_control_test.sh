@@ -4,6 +4,7 @@
 # records, --stop, --record, two quick toggles, a second start handing over; and a second
 # "user" (a program on a bus of its own) that never hears the first one's commands. The file
 # must grow while --status says recording and stop growing once it says stopped.
+# A program without a file refuses --record with the reason.
 # Needs DISPLAY with a window manager, dbus-daemon and SDL's disk audio driver.
 # Usage: remote_control_test.sh <program>
 set -euo pipefail
@@ -27,10 +28,10 @@ export SDL_DISKAUDIOFILEIN=$work/input.raw
 export SDL_DISKAUDIOFILE=/dev/null
 
 # A user: a session bus, settings (start-up action: a new file) and a music folder of its own.
-make_user() {
+make_user() {  # make_user NAME LOADER
   local u=$1
   mkdir -p "$work/$u/config/Dravellin Software" "$work/$u/music"
-  printf '[Common]\nLoader=1\n' >"$work/$u/config/Dravellin Software/dravellin-recorder.conf"
+  printf '[Common]\nLoader=%s\n' "$2" >"$work/$u/config/Dravellin Software/dravellin-recorder.conf"
   dbus-daemon --session --nofork --address="unix:dir=$work/$u" --print-address=1 >"$work/$u/address" 2>/dev/null &
   pids+=($!)
   for _ in $(seq 1 100); do [ -s "$work/$u/address" ] && break; sleep 0.05; done
@@ -73,8 +74,8 @@ still() {
   [ "$(size)" = "$before" ] || fail "the file grew after stop ($before -> $(size))"
 }
 
-make_user one
-make_user two
+make_user one 1
+make_user two 0
 
 run one --status
 [ "$rc" = 3 ] && [ "$err" = "dravellin-recorder: not running" ] || fail "--status with none running: $rc '$err'"
@@ -94,6 +95,11 @@ start two
 status_is two '^stopped$'
 run two --stop
 [ "$rc" = 0 ] || fail "--stop to the second user's program: $rc '$err'"
+# Its start-up action makes no file: Record is refused with the reason, and nothing records.
+run two --record
+[ "$rc" = 1 ] && [ "$err" = "dravellin-recorder: recording is not possible: no current file" ] ||
+  fail "--record without a file: $rc '$err'"
+status_is two '^stopped$'
 status_is one '^recording '
 grows
 
