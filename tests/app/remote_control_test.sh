@@ -4,7 +4,8 @@
 # records, --stop, --record, two quick toggles, a second start handing over; and a second
 # "user" (a program on a bus of its own) that never hears the first one's commands. The file
 # must grow while --status says recording and stop growing once it says stopped.
-# A program without a file refuses --record with the reason.
+# A program without a file refuses --record with the reason; a bad file handed over is refused
+# with the window's message, and while that is open a command is refused as busy.
 # Needs DISPLAY with a window manager, dbus-daemon and SDL's disk audio driver.
 # Usage: remote_control_test.sh <program>
 set -euo pipefail
@@ -135,6 +136,19 @@ run one --stop
 [ "$rc" = 0 ] || fail "the last --stop: $rc '$err'"
 status_is one '^stopped$'
 still
+# A file that cannot be played, handed over by a second start: the running program opens it as
+# its open dialog would, and the command fails with the window's message. While that message is
+# open, the record key would go to it: a command is refused as busy, and nothing records.
+printf 'not an mp3 at all' >"$work/one/music/bad.mp3"
+run one bad.mp3
+[ "$rc" = 1 ] && [[ "$err" == *"$work/one/music/bad.mp3"* ]] || fail "opening a bad file: $rc '$err'"
+box() { xdotool search --all --pid "$one" --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true; }
+for _ in $(seq 1 100); do [ -n "$(box)" ] && break; sleep 0.1; done
+[ -n "$(box)" ] || fail "no message about the bad file"
+run one --toggle
+[ "$rc" = 1 ] && [ "$err" = "dravellin-recorder: busy: a dialog is open" ] || fail "--toggle with a message open: $rc '$err'"
+status_is one '^stopped$'
+
 kill -TERM "$one"
 wait "$one" 2>/dev/null || true
 run one --status
