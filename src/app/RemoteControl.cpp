@@ -78,6 +78,10 @@ CRemoteControl::CRemoteControl(CMainFrame* frame, std::unique_ptr<platform::Comm
 
 CRemoteControl::~CRemoteControl()
 {
+    if (m_frame != nullptr) {
+        m_frame->Unbind(wxEVT_CLOSE_WINDOW, &CRemoteControl::OnFrameClose, this);
+        m_frame->Unbind(wxEVT_ICONIZE, &CRemoteControl::OnFrameIconize, this);
+    }
     m_watchTimer.Stop();
     m_startTimer.Stop();
     g_modals->onClose = nullptr;
@@ -315,7 +319,7 @@ void CRemoteControl::ToggleWindow()
 {
     if (m_frame == nullptr)
         return;
-    if (m_frame->IsShown() && !m_frame->IsIconized() && m_tray)
+    if (m_frame->IsShown() && !m_frame->IsIconized())
         m_frame->Hide();
     else
         ShowWindow();

@@ -48,7 +48,8 @@ public:
     void UpdateTrayIcon();
     CTrayIcon* TrayIcon() const { return m_tray.get(); }
 
-    // Shows and raises the window, or hides it (only while the icon is shown).
+    // Shows and raises the window; or hides it (the notification area's icon, which alone calls
+    // ToggleWindow, brings it back).
     void ShowWindow();
     void ToggleWindow();
 
