@@ -101,7 +101,9 @@ void CRemoteControl::Start(bool recordFirst)
         },
                      [this] { return State(); });
     UpdateTrayIcon();
-    m_watchTimer.Start(kWatchMs);
+    // Nothing to follow the state for without a bus or an icon: the loop is not woken for it.
+    if (m_bus && !m_watchTimer.IsRunning())
+        m_watchTimer.Start(kWatchMs);
 }
 
 void CRemoteControl::Post(RemoteCommand command) { Enqueue({command, {}, nullptr, false}); }
@@ -338,4 +340,6 @@ void CRemoteControl::UpdateTrayIcon()
     if (!m_tray)
         m_tray = std::make_unique<CTrayIcon>(*this);
     m_tray->ShowState(State());
+    if (!m_watchTimer.IsRunning())
+        m_watchTimer.Start(kWatchMs);
 }

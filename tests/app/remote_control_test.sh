@@ -5,7 +5,8 @@
 # "user" (a program on a bus of its own) that never hears the first one's commands. The file
 # must grow while --status says recording and stop growing once it says stopped.
 # A program without a file refuses --record with the reason; a bad file handed over is refused
-# with the window's message, and while that is open a command is refused as busy.
+# with the window's message, and while that is open a command is refused as busy; a program that
+# hangs gets no answer.
 # Needs DISPLAY with a window manager, dbus-daemon and SDL's disk audio driver.
 # Usage: remote_control_test.sh <program>
 set -euo pipefail
@@ -148,6 +149,12 @@ for _ in $(seq 1 100); do [ -n "$(box)" ] && break; sleep 0.1; done
 run one --toggle
 [ "$rc" = 1 ] && [ "$err" = "dravellin-recorder: busy: a dialog is open" ] || fail "--toggle with a message open: $rc '$err'"
 status_is one '^stopped$'
+
+# A program that does not answer: the command gives up after 5 s.
+kill -STOP "$one"
+run one --status
+kill -CONT "$one"
+[ "$rc" = 2 ] && [ "$err" = "dravellin-recorder: no answer" ] || fail "--status to a stopped program: $rc '$err'"
 
 kill -TERM "$one"
 wait "$one" 2>/dev/null || true
