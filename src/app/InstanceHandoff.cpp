@@ -42,6 +42,19 @@ CInstanceHandoff::~CInstanceHandoff() = default;
 
 std::unique_ptr<platform::CommandBus> CInstanceHandoff::TakeBus() { return std::move(m_bus); }
 
+namespace {
+
+// A program that owns the name on this bus but runs in another login session of the same user
+// (a bus per user, shared by the user's sessions): it is not ours to command.
+bool OtherSession(const CommandOutcome& query)
+{
+    const std::string own = platform::CommandBus::OwnSession();
+    return query.kind == CommandOutcome::Kind::Done && !own.empty() && !query.state.session.empty() &&
+           query.state.session != own;
+}
+
+}  // namespace
+
 std::optional<int> CInstanceHandoff::Decide(const CCommandLine& line)
 {
     using Action = CCommandLine::Action;
@@ -49,9 +62,13 @@ std::optional<int> CInstanceHandoff::Decide(const CCommandLine& line)
     if (action == Action::Status || action == Action::Stop) {
         if (!m_bus)
             return Report({});
-        if (action == Action::Stop)
-            return Report(m_bus->Send(platform::RemoteCommand::Stop, {}, kAnswerMs));
         const CommandOutcome outcome = m_bus->Query(kAnswerMs);
+        if (OtherSession(outcome))
+            return Report({});
+        if (action == Action::Stop)
+            return outcome.kind == CommandOutcome::Kind::Done
+                       ? Report(m_bus->Send(platform::RemoteCommand::Stop, {}, kAnswerMs))
+                       : Report(outcome);
         if (outcome.kind == CommandOutcome::Kind::Done)
             std::printf("%s\n", StatusLine(outcome.state).c_str());
         return Report(outcome);
@@ -69,11 +86,13 @@ std::optional<int> CInstanceHandoff::Decide(const CCommandLine& line)
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (m_bus->Claim())
             return std::nullopt;
+        if (OtherSession(m_bus->Query(kAnswerMs)))
+            break;
         const CommandOutcome outcome = m_bus->Send(command, line.FullFilePath(), kAnswerMs);
         if (outcome.kind != CommandOutcome::Kind::NotRunning)
             return Report(outcome);
     }
-    // The bus lets no one own the name: run on our own.
+    // The bus lets no one own the name, or its owner is in another session: run on our own.
     m_bus.reset();
     return std::nullopt;
 }

@@ -6,7 +6,9 @@
 // --status and --stop only ask it; --record and --toggle, and a start with or without a file,
 // first try to own the name themselves: the one that gets it runs the program (and records for
 // --record and --toggle once the start-up action is done), any other hands over. With no session
-// bus every start runs the program on its own. Main's thread only.
+// bus every start runs the program on its own, and so does one whose bus (one per user, where the
+// user's sessions share it) has its owner in another login session; commands do not reach that
+// one ("not running"). Main's thread only.
 
 #include <memory>
 #include <optional>

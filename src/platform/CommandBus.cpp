@@ -33,6 +33,9 @@ constexpr const char* kIntrospection =
     "   <annotation name='org.freedesktop.DBus.Property.EmitsChangedSignal' value='false'/>"
     "  </property>"
     "  <property name='File' type='s' access='read'/>"
+    "  <property name='Session' type='s' access='read'>"
+    "   <annotation name='org.freedesktop.DBus.Property.EmitsChangedSignal' value='const'/>"
+    "  </property>"
     " </interface>"
     "</node>";
 
@@ -154,6 +157,8 @@ struct CommandBus::Impl {
             return g_variant_new_string(current.state.c_str());
         if (name == "Seconds")
             return g_variant_new_uint32(current.seconds);
+        if (name == "Session")
+            return g_variant_new_string(OwnSession().c_str());
         return g_variant_new_string(current.file.c_str());
     }
 
@@ -196,6 +201,12 @@ void CommandBus::Call::Refuse(const std::string& reason, bool busy)
     g_dbus_method_invocation_return_dbus_error(static_cast<GDBusMethodInvocation*>(m_invocation),
                                                busy ? kBusyError : kRefusedError, reason.c_str());
     m_invocation = nullptr;
+}
+
+std::string CommandBus::OwnSession()
+{
+    const char* session = g_getenv("XDG_SESSION_ID");
+    return session != nullptr ? session : "";
 }
 
 CommandBus::CommandBus(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
@@ -329,6 +340,8 @@ CommandOutcome CommandBus::Query(int timeoutMs)
         outcome.state.state = text;
     if (g_variant_lookup(properties, "File", "&s", &text))
         outcome.state.file = text;
+    if (g_variant_lookup(properties, "Session", "&s", &text))
+        outcome.state.session = text;
     guint32 seconds = 0;
     if (g_variant_lookup(properties, "Seconds", "u", &seconds))
         outcome.state.seconds = seconds;

@@ -5,7 +5,7 @@
 // owns the well-known name "example.dravellin.Recorder" and exports, at
 // /example/dravellin/Recorder, the interface of the same name with the methods Record, Stop,
 // Toggle, Activate and Open(s), the read-only properties State (s: stopped, recording, playing,
-// waiting), Seconds (u) and File (s), and org.freedesktop.DBus.Properties.PropertiesChanged when
+// waiting), Seconds (u), File (s) and Session (s, the login session's id), and org.freedesktop.DBus.Properties.PropertiesChanged when
 // State or File change. The bus keeps other users' and other sessions' programs apart. The bus is
 // found from DBUS_SESSION_BUS_ADDRESS or $XDG_RUNTIME_DIR/bus only: no bus is ever launched.
 // On Windows there is no such bus yet: Connect gives none and the program runs on its own.
@@ -27,6 +27,7 @@ struct RemoteState {
     std::string state = "stopped";  // stopped, recording, playing or waiting
     unsigned seconds = 0;           // elapsed while recording, the position while playing
     std::string file;               // the current file's full path; empty: none
+    std::string session;            // the login session it runs in (XDG_SESSION_ID; may be empty)
     bool operator==(const RemoteState&) const = default;
 };
 
@@ -86,8 +87,11 @@ public:
 
     // A command to the program that owns the name, waiting at most timeoutMs for its answer.
     CommandOutcome Send(RemoteCommand command, const std::string& argument, int timeoutMs);
-    // Its state (State, Seconds, File).
+    // Its state (State, Seconds, File, Session).
     CommandOutcome Query(int timeoutMs);
+
+    // This process's login session (XDG_SESSION_ID; empty when unknown).
+    static std::string OwnSession();
 
     struct Impl;
 

@@ -6,7 +6,7 @@
 # must grow while --status says recording and stop growing once it says stopped.
 # A program without a file refuses --record with the reason; a bad file handed over is refused
 # with the window's message, and while that is open a command is refused as busy; a program that
-# hangs gets no answer.
+# hangs gets no answer; the same user's other login session on the same bus does not reach it.
 # Needs DISPLAY with a window manager, dbus-daemon and SDL's disk audio driver.
 # Usage: remote_control_test.sh <program>
 set -euo pipefail
@@ -25,6 +25,8 @@ fail() { echo "FAIL: $*" >&2; for u in one two; do [ -f "$work/$u.log" ] && sed 
 export SDL_AUDIODRIVER=disk
 # GTK would start the accessibility bus on the private buses, outliving them.
 export NO_AT_BRIDGE=1
+# Every command comes from the login session of the programs, unless a check says otherwise.
+export XDG_SESSION_ID=test1
 sox -n -r 11025 -c 1 -b 16 -e signed-integer -t raw "$work/input.raw" synth 300 sine 660 2>/dev/null
 export SDL_DISKAUDIOFILEIN=$work/input.raw
 export SDL_DISKAUDIOFILE=/dev/null
@@ -91,6 +93,11 @@ status_is one '^recording [0-9]+:[0-9]{2}:[0-9]{2} /.*\.mp3$'
 file=$(basename "${out##* }")
 [ "$work/one/music/$file" = "${out#recording * }" ] || fail "--status names '${out#recording * }'"
 grows
+
+# The same user's other login session shares this bus (a bus per user), not the program.
+XDG_SESSION_ID=test2 run one --stop
+[ "$rc" = 3 ] || fail "--stop from another session: $rc '$err'"
+status_is one '^recording '
 
 # The second user's program hears none of it.
 start two

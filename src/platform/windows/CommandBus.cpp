@@ -11,6 +11,8 @@ CommandBus::Call::~Call() = default;
 void CommandBus::Call::Done() { m_invocation = nullptr; }
 void CommandBus::Call::Refuse(const std::string&, bool) { m_invocation = nullptr; }
 
+std::string CommandBus::OwnSession() { return {}; }
+
 CommandBus::CommandBus(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 CommandBus::~CommandBus() = default;
 std::unique_ptr<CommandBus> CommandBus::Connect() { return nullptr; }
