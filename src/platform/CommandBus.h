@@ -8,7 +8,8 @@
 // waiting), Seconds (u), File (s) and Session (s, the login session's id), and org.freedesktop.DBus.Properties.PropertiesChanged when
 // State or File change. The bus keeps other users' and other sessions' programs apart. The bus is
 // found from DBUS_SESSION_BUS_ADDRESS or $XDG_RUNTIME_DIR/bus only: no bus is ever launched.
-// On Windows there is no such bus yet: Connect gives none and the program runs on its own.
+// On Windows the same travels as WM_COPYDATA between message-only windows of our own classes
+// (see windows/CommandBus.cpp), kept apart per login session by the Local namespace.
 //
 // Thread: the thread that makes the object (the user-interface thread in the program, main's
 // thread before the toolkit starts). Calls to the running program are answered on the main loop
