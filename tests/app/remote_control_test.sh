@@ -167,4 +167,6 @@ kill -TERM "$one"
 wait "$one" 2>/dev/null || true
 run one --status
 [ "$rc" = 3 ] || fail "--status after the program ended: $rc '$out' '$err'"
+# Under the sanitizers, what they found in the programs.
+if grep -l 'Sanitizer\|runtime error' "$work"/*.log >/dev/null 2>&1; then fail "sanitizer reports"; fi
 echo ok
