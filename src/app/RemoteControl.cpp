@@ -110,6 +110,18 @@ void CRemoteControl::Post(RemoteCommand command) { Enqueue({command, {}, nullptr
 
 void CRemoteControl::Enqueue(Pending pending)
 {
+    if (m_running && pending.call && g_modals->Any()) {
+        // The command before is waiting on a dialog it opened (the save dialog of a record at
+        // start): this one would wait for the user, and be carried out after its sender gave
+        // up. It is answered now, as the same key would be treated: the dialog has it.
+        if (pending.command == RemoteCommand::Activate) {
+            ShowWindow();
+            pending.call->Done();
+        } else {
+            pending.call->Refuse("busy: a dialog is open", true);
+        }
+        return;
+    }
     m_queue.push_back(std::move(pending));
     // Never inside the caller's stack (a bus dispatch or a menu): the window is handled from
     // the main loop, as a key press would be.
