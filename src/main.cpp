@@ -1,9 +1,13 @@
 // The program's entry point: answers --help, --version and wrong options without a display,
+// hands the command line to the program already running for this user when there is one,
 // chooses the display backend, then the framework starts CRecorderApp.
 #include <cstdio>
+#include <optional>
 
 #include "app/CommandLine.h"
+#include "app/InstanceHandoff.h"
 #include "app/RecorderApp.h"
+#include "platform/CommandBus.h"
 #include "platform/DisplayBackend.h"
 
 wxIMPLEMENT_WX_THEME_SUPPORT;
@@ -23,8 +27,18 @@ int main(int argc, char** argv)
         std::fputs(commandLine.ErrorText().c_str(), stderr);
         return CCommandLine::kUsageError;
     case CCommandLine::Action::Run:
+    case CCommandLine::Action::Record:
+    case CCommandLine::Action::Stop:
+    case CCommandLine::Action::Toggle:
+    case CCommandLine::Action::Status:
         break;
     }
+    CInstanceHandoff handoff(platform::CommandBus::Connect());
+    if (const std::optional<int> status = handoff.Decide(commandLine))
+        return *status;
+    CRecorderApp::SetCommandBus(handoff.TakeBus());
+    CRecorderApp::SetRecordAtStart(commandLine.GetAction() == CCommandLine::Action::Record ||
+                                   commandLine.GetAction() == CCommandLine::Action::Toggle);
     CRecorderApp::SetStartupFile(commandLine.FullFilePath());
     platform::PreferX11Backend();
     return wxEntry(argc, argv);

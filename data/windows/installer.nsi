@@ -2,7 +2,8 @@
 ; runs makensis with VERSION, STAGE (the folder with the program's files) and OUTFILE defined.
 ;
 ; Installed for the user who runs it, under %LOCALAPPDATA%\Programs, so it needs no
-; administrator rights; the Start-menu shortcut, the entry in "Apps & features" and the
+; administrator rights; the Start-menu shortcut (and, in the program's folder there, "Начать
+; запись" and "Остановить запись"), the entry in "Apps & features" and the
 ; autostart value are that user's too. Running it again installs over the old files. /S
 ; installs and uninstalls silently. The uninstaller removes the program's files, its shortcut,
 ; its uninstall entry and the autostart value "Palimbor" (the program it starts is gone); it
@@ -52,6 +53,11 @@ Section "Install"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "" "$INSTDIR\${EXE}" 0
+  ; The launcher's two actions, as the desktop entry has them on Linux: commands to the
+  ; running program (which --record starts first when none runs).
+  CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Начать запись.lnk" "$INSTDIR\${EXE}" "--record" "$INSTDIR\${EXE}" 0
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Остановить запись.lnk" "$INSTDIR\${EXE}" "--stop" "$INSTDIR\${EXE}" 0
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -78,6 +84,9 @@ Section "Uninstall"
   ; Only if empty: recordings the user saved here stay.
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Начать запись.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Остановить запись.lnk"
+  RMDir "$SMPROGRAMS\${PRODUCT}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Palimbor"
 SectionEnd

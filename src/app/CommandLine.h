@@ -1,8 +1,10 @@
 #pragma once
-// The program's command line: `dravellin-recorder [--help | --version] [FILE]`.
+// The program's command line: `dravellin-recorder [--help | --version | --record | --stop |
+// --toggle | --status] [FILE]`.
 //
-// Parsed in main before the toolkit starts, so --help, --version and a wrong option are answered
-// without a display. Pure logic over argv; no output of its own.
+// Parsed in main before the toolkit starts, so --help, --version, a wrong option and the commands
+// for a running program are answered without a display. Pure logic over argv; no output of its
+// own.
 
 #include <string>
 #include <vector>
@@ -14,10 +16,18 @@ public:
         Help,     // print HelpText() to standard output, exit 0
         Version,  // print VersionText() to standard output, exit 0
         Error,    // print ErrorText() to standard error, exit kUsageError
+        // Commands for the program running for this user (started first for Record and Toggle).
+        Record,
+        Stop,
+        Toggle,
+        Status,
     };
 
-    // Exit status for a command line the program does not understand.
-    static constexpr int kUsageError = 2;
+    // Exit status for a command line the program does not understand (EX_USAGE).
+    static constexpr int kUsageError = 64;
+
+    // True for the four commands to a running program.
+    bool IsCommand() const;
 
     // args are argv[1..]; programName is argv[0] (used in the texts).
     CCommandLine(const std::string& programName, const std::vector<std::string>& args);
@@ -32,8 +42,11 @@ public:
     // file was named.
     std::string FullFilePath() const;
 
-    // Texts, each ending in a line break. ErrorText is one line.
+    // Texts, each ending in a line break. ErrorText is the fault's line followed by
+    // the usage lines.
     std::string HelpText() const;
+    // The usage lines alone (also at the end of ErrorText).
+    std::string UsageText() const;
     static std::string VersionText();
     const std::string& ErrorText() const { return m_error; }
 

@@ -10,10 +10,12 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "app/RemoteControl.h"
 #include "app/ShutdownWatch.h"
 #include "engine/record/PendingWrites.h"
 #include "panel/MainPanel.h"
 #include "panel/SavingFailures.h"
+#include "platform/CommandBus.h"
 #include "platform/PrivateFonts.h"
 #include "platform/Profile.h"
 #include "platform/SafeOpen.h"
@@ -23,6 +25,8 @@
 
 namespace {
 std::string g_startupFile;
+std::unique_ptr<platform::CommandBus> g_commandBus;
+bool g_recordAtStart = false;
 }  // namespace
 
 wxBEGIN_EVENT_TABLE(CRecorderApp, wxApp)
@@ -72,13 +76,20 @@ bool CRecorderApp::InitInstance()
         SetTopWindow(nullptr);
         delete frame;
         CallAfter([this] { ExitMainLoop(); });
+        return true;
     }
+    m_remote = std::make_unique<CRemoteControl>(frame, std::move(g_commandBus));
+    m_remote->Start(g_recordAtStart);
     return true;
 }
 
 void CRecorderApp::SetStartupFile(const std::string& path) { g_startupFile = path; }
+void CRecorderApp::SetCommandBus(std::unique_ptr<platform::CommandBus> bus) { g_commandBus = std::move(bus); }
+void CRecorderApp::SetRecordAtStart(bool record) { g_recordAtStart = record; }
 int CRecorderApp::OnExit()
 {
+    m_remote.reset();
+    g_commandBus.reset();
     m_shutdown.reset();
     // The window is gone; a recording's writer may still be putting its last data on the disk.
     // It is given a few seconds more; a failure found now is logged and shown at the next

@@ -8,6 +8,10 @@
 #include <wx/app.h>
 
 class CShutdownWatch;
+class CRemoteControl;
+namespace platform {
+class CommandBus;
+}
 
 class CRecorderApp : public wxApp {
 public:
@@ -23,6 +27,14 @@ public:
     // A file named on the command line (full path), opened instead of the start-up action as if
     // it had been chosen in the open dialog. Empty: none. Set by main before the framework starts.
     static void SetStartupFile(const std::string& path);
+    // The bus whose name this program owns (commands from other starts come over it); null: none.
+    // Set by main before the framework starts.
+    static void SetCommandBus(std::unique_ptr<platform::CommandBus> bus);
+    // Records once the start-up action is done (--record, --toggle). Set by main.
+    static void SetRecordAtStart(bool record);
+
+    // Commands from outside the window; null before the frame exists and after it failed.
+    CRemoteControl* RemoteControl() const { return m_remote.get(); }
 
 private:
     void OnAppAbout(wxCommandEvent& event);
@@ -34,6 +46,7 @@ private:
     void FinishCloseNow(int limitMs);
 
     std::unique_ptr<CShutdownWatch> m_shutdown;
+    std::unique_ptr<CRemoteControl> m_remote;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -36,6 +36,14 @@ inline constexpr IntSetting kAlwaysOnTop{kSectionCommon, "AlwaysOnTop", 0};
 inline constexpr IntSetting kLoader{kSectionCommon, "Loader", 0};
 // 1: the program starts when the user logs on.
 inline constexpr IntSetting kAutorun{kSectionCommon, "Autorun", 0};
+// 1: an icon in the notification area shows the state and offers record, stop, show and exit.
+// On by default on Windows, whose task bar always has the area; off elsewhere, where many
+// desktops have none (GNOME) and others show an old-style icon through a bridge.
+#ifdef _WIN32
+inline constexpr IntSetting kTrayIcon{kSectionCommon, "TrayIcon", 1};
+#else
+inline constexpr IntSetting kTrayIcon{kSectionCommon, "TrayIcon", 0};
+#endif
 // Full path of the file most recently created or chosen.
 inline constexpr StringSetting kLastFile{kSectionCommon, "LastFile", ""};
 // Bitrate step 0..10 (8 .. 256 kbps); 3 = 32 kbps.

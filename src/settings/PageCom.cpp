@@ -3,6 +3,8 @@
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/taskbar.h>
 
 #include "platform/Autostart.h"
 #include "platform/ProfileKeys.h"
@@ -12,11 +14,20 @@
 
 using namespace settings;
 
-CPageCom::CPageCom() : CSettingsPage(res::IDD_PAGE_COMMON, "Общие", wxSize(221, 103))
+CPageCom::CPageCom() : CSettingsPage(res::IDD_PAGE_COMMON, "Общие", wxSize(221, 121))
 {
     PersistLoader(true);
     PersistAutorun(true);
     PersistMinimized(true);
+    PersistTrayIcon(true);
+}
+
+void CPageCom::PersistTrayIcon(bool load)
+{
+    if (load)
+        m_bTrayIcon = record_format::NormalizeSwitch(platform::ReadSetting(platform::kTrayIcon));
+    else
+        platform::WriteSetting(platform::kTrayIcon, m_bTrayIcon);
 }
 
 void CPageCom::PersistLoader(bool load)
@@ -53,6 +64,7 @@ void CPageCom::OnOK()
     PersistLoader(false);
     PersistAutorun(false);
     PersistMinimized(false);
+    PersistTrayIcon(false);
 }
 
 void CPageCom::CreateControls()
@@ -62,7 +74,7 @@ void CPageCom::CreateControls()
 
     // The group boxes come first so that the controls inside them stay above them.
     Place(new wxStaticBox(page, wxID_ANY, text("Действия при запуске")), 5, 5, 211, 51);
-    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, 38);
+    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, 58);
 
     Place(new wxRadioButton(page, IDC_LOADER_NOTHING, text("Ничего не делать"), wxDefaultPosition,
                             wxDefaultSize, wxRB_GROUP),
@@ -73,6 +85,14 @@ void CPageCom::CreateControls()
           11, 41, 148, 8);
     Place(new wxCheckBox(page, IDC_AUTORUN, text(kAutorunLabel)), 11, 69, 194, 8);
     Place(new wxCheckBox(page, IDC_MINIMIZED, text("в свернутом состоянии")), 11, 83, 96, 8);
+    auto* tray = new wxCheckBox(page, IDC_TRAY_ICON, text("Значок в области уведомлений"));
+    Place(tray, 11, 95, 194, 8);
+    if (!wxTaskBarIcon::IsAvailable()) {
+        // The setting is kept as it is; it takes effect on a desktop that has the area.
+        tray->Disable();
+        Place(new wxStaticText(page, IDC_TRAY_NOTE, text("(на этом рабочем столе нет области уведомлений)")),
+              22, 105, 190, 8);
+    }
 }
 
 void CPageCom::DoDataExchange(bool save)
@@ -80,4 +100,5 @@ void CPageCom::DoDataExchange(bool save)
     ExchangeRadio(save, {IDC_LOADER_NOTHING, IDC_LOADER_NEW_FILE, IDC_LOADER_LAST_FILE}, m_nLoader);
     ExchangeCheck(save, IDC_AUTORUN, m_bAutorun);
     ExchangeCheck(save, IDC_MINIMIZED, m_bMinimized);
+    ExchangeCheck(save, IDC_TRAY_ICON, m_bTrayIcon);
 }

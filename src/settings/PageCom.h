@@ -1,8 +1,9 @@
 #pragma once
 // The General page "Общие" (dialog template 134): what the program does with the current file
 // when it starts, whether it starts automatically when the user logs on, and whether it starts
-// minimised. The object is constructed with the settings sheet at program start and reads
-// "Loader", "Autorun" and "Minimized" then; the main panel reads the start-up action from it.
+// minimised, and whether an icon in the notification area shows the state ("TrayIcon"; greyed
+// with a note where the desktop has no notification area). The object is constructed with the
+// settings sheet at program start and reads "Loader", "Autorun", "Minimized" and "TrayIcon" then; the main panel reads the start-up action from it.
 // User-interface thread only.
 
 #include "settings/SettingsPage.h"
@@ -21,21 +22,25 @@ public:
     int Loader() const { return m_nLoader; }
     bool Autorun() const { return m_bAutorun != 0; }
     bool Minimized() const { return m_bMinimized != 0; }
+    bool TrayIcon() const { return m_bTrayIcon != 0; }
 
     // load true: read the key from section "Common" (default 0) into the member; false: write it.
     void PersistLoader(bool load);
     void PersistMinimized(bool load);
+    void PersistTrayIcon(bool load);
     // load false registers or removes the automatic start first and writes "Autorun" only when
     // that succeeded; otherwise neither changes, and the member keeps the new value in memory.
     void PersistAutorun(bool load);
 
-    // Controls -> members, then saves "Loader", the automatic start with "Autorun", "Minimized".
+    // Controls -> members, then saves "Loader", the automatic start with "Autorun", "Minimized"
+    // and "TrayIcon".
     void OnOK() override;
 
     // The page's values; the data exchange moves them to and from the controls.
     int m_nLoader = 0;
     int m_bAutorun = 0;
     int m_bMinimized = 0;
+    int m_bTrayIcon = 0;
 
 protected:
     void CreateControls() override;

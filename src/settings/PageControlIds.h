@@ -10,6 +10,8 @@ inline constexpr int IDC_LOADER_NEW_FILE = 1004;   // "Создать новый
 inline constexpr int IDC_LOADER_LAST_FILE = 1003;  // "Загрузить последний открытый файл"
 inline constexpr int IDC_AUTORUN = 1008;           // kAutorunLabel
 inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
+inline constexpr int IDC_TRAY_ICON = 1010;         // "Значок в области уведомлений"
+inline constexpr int IDC_TRAY_NOTE = 1011;         // why the icon cannot be shown here
 
 // Record page ("Запись").
 inline constexpr int IDC_BITRATE_SLIDER = 1016;

@@ -67,6 +67,10 @@ appstreamcli validate --no-net "$root/share/metainfo/$app_id.metainfo.xml" >"$wo
   || { cat "$work/as.log"; fail "appstreamcli validate"; }
 grep -qx 'Exec=dravellin-recorder %f' "$desktop" || fail "Exec line"
 grep -qx "Icon=$app_id" "$desktop" || fail "Icon line"
+# The launcher's actions record and stop through the running program.
+grep -qx 'Actions=record;stop;' "$desktop" || fail "Actions line"
+grep -qx 'Exec=dravellin-recorder --record' "$desktop" && grep -qx 'Exec=dravellin-recorder --stop' "$desktop" ||
+  fail "the actions' Exec lines"
 for page in "$root/share/man/man1/dravellin-recorder.1" "$root/share/man/ru/man1/dravellin-recorder.1"; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man -l $page: $warnings"
@@ -78,16 +82,15 @@ nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY)
 out=$("${nodisplay[@]}" "$program" --version) || fail "--version failed"
 [ "$out" = "Dravellin Recorder 1.0 beta" ] || fail "--version printed '$out'"
 "${nodisplay[@]}" "$program" --help >"$work/help" 2>"$work/help.err" || fail "--help failed"
-grep -q '^Usage: dravellin-recorder \[OPTION\] \[FILE\]' "$work/help" || fail "--help text"
+grep -q '^Usage: dravellin-recorder \[FILE\]' "$work/help" || fail "--help text"
 [ ! -s "$work/help.err" ] || fail "--help wrote to standard error"
 set +e
 "${nodisplay[@]}" "$program" --record-now >"$work/bad.out" 2>"$work/bad.err"
 rc=$?
 set -e
-[ "$rc" = 2 ] || fail "a wrong option exited with $rc, expected 2"
+[ "$rc" = 64 ] || fail "a wrong option exited with $rc, expected 64"
 [ ! -s "$work/bad.out" ] || fail "a wrong option wrote to standard output"
-[ "$(wc -l <"$work/bad.err")" = 1 ] || fail "a wrong option: not one line: $(cat "$work/bad.err")"
-grep -q -- "--record-now" "$work/bad.err" || fail "the error does not name the option"
+head -n 1 "$work/bad.err" | grep -q -- "--record-now" || fail "the error does not name the option"
 ok
 
 # --- The installed program opens a named file, records through the installed library, plays --

@@ -9,6 +9,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
+#include <wx/taskbar.h>
 
 #include "platform/Autostart.h"
 #include "platform/ProfileKeys.h"
@@ -106,7 +107,7 @@ TEST_F(GeneralPageTest, AutomaticStartWritesRewritesAndRemovesTheEntry)
     EXPECT_EQ(ReadWholeFile(m_entry), expected);
     // Written before "Autorun", which comes between "Loader" and "Minimized".
     EXPECT_EQ(m_store->Writes(), (std::vector<std::string>{"write Common/Loader=0", "write Common/Autorun=1",
-                                                           "write Common/Minimized=0"}));
+                                                           "write Common/Minimized=0", "write Common/TrayIcon=0"}));
 
     // The program moved: the next OK with the switch on puts the current path back.
     WriteWholeFile(m_entry, "[Desktop Entry]\nType=Application\nExec=/old/place/recorder\n");
@@ -153,6 +154,17 @@ TEST_F(GeneralPageTest, UnwritableAutostartFolderChangesNeitherEntryNorSetting)
     EXPECT_TRUE(m_sheet.GeneralPage().Autorun());
     RunSheet(m_sheet, [](CMySheetDialog& dlg) {
         EXPECT_TRUE(IsChecked(dlg, IDC_AUTORUN));
+        return wxID_CANCEL;
+    });
+}
+
+TEST_F(GeneralPageTest, TrayIconSwitchIsGreyedWithANoteWhereTheDesktopHasNoNotificationArea)
+{
+    RunSheet(m_sheet, [](CMySheetDialog& dlg) {
+        // The test display has no notification area unless a tray host runs on it.
+        const bool available = wxTaskBarIcon::IsAvailable();
+        EXPECT_EQ(IsEnabled(dlg, IDC_TRAY_ICON), available);
+        EXPECT_EQ(dlg.FindWindow(IDC_TRAY_NOTE) != nullptr, !available);
         return wxID_CANCEL;
     });
 }

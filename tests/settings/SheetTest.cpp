@@ -112,7 +112,7 @@ TEST_F(SheetTest, OkSavesOnlyThePagesShownInThatOpening)
 {
     RunSheet(m_sheet, [](CMySheetDialog&) { return wxID_OK; });
     EXPECT_EQ(m_store->Writes(), (std::vector<std::string>{"write Common/Loader=0", "write Common/Autorun=0",
-                                                           "write Common/Minimized=0"}));
+                                                           "write Common/Minimized=0", "write Common/TrayIcon=0"}));
 
     m_store->ClearLog();
     RunSheet(m_sheet, [](CMySheetDialog& dlg) {
@@ -121,7 +121,7 @@ TEST_F(SheetTest, OkSavesOnlyThePagesShownInThatOpening)
     });
     EXPECT_EQ(m_store->Writes(),
               (std::vector<std::string>{"write Common/Loader=0", "write Common/Autorun=0",
-                                        "write Common/Minimized=0", "write Record/Bitrate=3",
+                                        "write Common/Minimized=0", "write Common/TrayIcon=0", "write Record/Bitrate=3",
                                         "write Record/Stereo mode=0", "write Record/SampleFreq=1",
                                         "write Record/Auto freq=1"}));
 
