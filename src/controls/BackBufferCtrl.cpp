@@ -59,17 +59,24 @@ void CBackBufferCtrl::ReplaceBackBuffer(const wxImage& image)
 
 bool CBackBufferCtrl::EditBackBuffer(const platform::PixelEditor& edit)
 {
+    return EditBackBuffer(edit, wxRect(0, 0, std::max(1, m_width), std::max(1, m_height)));
+}
+
+bool CBackBufferCtrl::EditBackBuffer(const platform::PixelEditor& edit, const wxRect& shown)
+{
     if (!platform::EditPixels(m_bitmap, edit))
         return false;
-    Present();
+    Present(shown);
     return true;
 }
 
-void CBackBufferCtrl::Present()
+void CBackBufferCtrl::Present() { Present(wxRect(0, 0, std::max(1, m_width), std::max(1, m_height))); }
+
+void CBackBufferCtrl::Present(const wxRect& changed)
 {
-    if (platform::DrawNow(*this, m_bitmap))
+    if (platform::DrawNow(*this, m_bitmap, changed.x, changed.y, changed.width, changed.height))
         return;
-    Refresh(true);
+    RefreshRect(changed, true);
 }
 
 void CBackBufferCtrl::FillBlack(wxDC& dc, const wxRect& rect)

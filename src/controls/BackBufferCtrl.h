@@ -48,8 +48,10 @@ protected:
 
     // Runs edit on the back buffer's own pixels (rows of 0x00RRGGBB values, stride apart), then
     // shows the new picture. False, without running edit, where the platform does not allow it:
-    // the caller then uses ReplaceBackBuffer.
+    // the caller then uses ReplaceBackBuffer. Only the part shown (all of it unless told) is
+    // brought to the window: edit changes nothing outside it.
     bool EditBackBuffer(const platform::PixelEditor& edit);
+    bool EditBackBuffer(const platform::PixelEditor& edit, const wxRect& shown);
 
     // Fills rect of the back buffer with black.
     static void FillBlack(wxDC& dc, const wxRect& rect);
@@ -65,8 +67,9 @@ protected:
 
 private:
     void OnPaint(wxPaintEvent& event);
-    // Brings the window up to date with the back buffer.
+    // Brings the window up to date with the back buffer, where it differs within changed.
     void Present();
+    void Present(const wxRect& changed);
 
     wxBitmap m_bitmap;
 };

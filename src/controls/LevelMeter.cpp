@@ -20,11 +20,23 @@ struct Canvas {
     int height;
     std::size_t rowBytes;
     bool wide;  // 4 bytes a pixel (0x00RRGGBB) rather than 3 (R, G, B)
+    // Only the columns from left to right (inclusive) are drawn on.
+    int left;
+    int right;
 
-    // One pixel of the trace colour, when it lies inside the picture.
+    // Blackens the columns drawn on, the whole height.
+    void Blacken() const
+    {
+        const std::size_t pixel = wide ? 4 : 3;
+        for (int y = 0; y < height; ++y)
+            std::memset(data + static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(left) * pixel, 0,
+                        static_cast<std::size_t>(right - left + 1) * pixel);
+    }
+
+    // One pixel of the trace colour, when it lies inside the columns drawn on.
     void Plot(int x, int y) const
     {
-        if (x < 0 || y < 0 || x >= width || y >= height)
+        if (x < left || y < 0 || x > right || y >= height)
             return;
         unsigned char* row = data + static_cast<std::size_t>(y) * rowBytes;
         if (wide) {
@@ -83,52 +95,114 @@ void CLevelMeter::SetupTrace(int count, int /*bits*/, int stereo)
     m_bStereo = stereo;
     if (m_bStereo != 0)
         m_fScale = m_fScale / 2.0f;
+    // The next picture is drawn whole.
+    m_shown.clear();
+}
+
+void CLevelMeter::TracePoints(const std::int16_t* samples)
+{
+    m_next.clear();
+    auto trace = [&](int base, int offset) {
+        for (int x = kMargin; x < m_width - kMargin; ++x) {
+            long index = static_cast<long>(x) * m_nStep + offset;
+            // Never past the buffer, whatever the setup was; without a setup only the first
+            // value is read.
+            const long available = std::max(m_nCount, 1);
+            if (index >= available)
+                index = available - 1;
+            const double value = static_cast<double>(static_cast<float>(base)) +
+                                 static_cast<double>(samples[index]) * static_cast<double>(m_fScale);
+            m_next.push_back(static_cast<int>(value));
+        }
+    };
+    if (m_bStereo == 0) {
+        trace(m_height / 2, 0);
+    } else {
+        trace(m_height / 4, 0);
+        trace(3 * m_height / 4, 1);
+    }
+}
+
+bool CLevelMeter::ChangedColumns(int& first, int& last) const
+{
+    const int width = std::max(1, m_width);
+    if (m_shown.size() != m_next.size()) {
+        first = 0;
+        last = width - 1;
+        return true;
+    }
+    const std::size_t columns = static_cast<std::size_t>(std::max(0, m_width - 2 * kMargin));
+    first = width;
+    last = -1;
+    for (std::size_t i = 0; i < m_next.size(); ++i) {
+        if (m_next[i] == m_shown[i])
+            continue;
+        const int x = kMargin + static_cast<int>(i % columns);
+        first = std::min(first, x);
+        last = std::max(last, x);
+    }
+    if (last < 0)
+        return false;
+    // A column shows the lines from the point before it to the point after it.
+    first = std::max(0, first - 1);
+    last = std::min(width - 1, last + 1);
+    return true;
 }
 
 void CLevelMeter::DrawSamples(const std::int16_t* samples)
 {
+    if (samples == nullptr) {
+        Clear();
+        return;
+    }
+    TracePoints(samples);
+    int first = 0;
+    int last = 0;
+    if (!ChangedColumns(first, last))
+        return;  // the same picture
     auto draw = [&](const Canvas& canvas) {
-        auto trace = [&](int base, int offset) {
+        canvas.Blacken();
+        const std::size_t columns = static_cast<std::size_t>(std::max(0, m_width - 2 * kMargin));
+        auto trace = [&](int base, std::size_t from) {
             int x0 = kMargin;
             int y0 = base;
-            for (int x = kMargin; x < m_width - kMargin; ++x) {
-                long index = static_cast<long>(x) * m_nStep + offset;
-                // Never past the buffer, whatever the setup was; without a setup only the first
-                // value is read.
-                const long available = std::max(m_nCount, 1);
-                if (index >= available)
-                    index = available - 1;
-                const double value = static_cast<double>(static_cast<float>(base)) +
-                                     static_cast<double>(samples[index]) * static_cast<double>(m_fScale);
-                canvas.LineTo(x0, y0, x, static_cast<int>(value));
-            }
+            for (std::size_t i = 0; i < columns; ++i)
+                canvas.LineTo(x0, y0, kMargin + static_cast<int>(i), m_next[from + i]);
         };
-        if (samples == nullptr)
-            return;
         if (m_bStereo == 0) {
             trace(m_height / 2, 0);
         } else {
             trace(m_height / 4, 0);
-            trace(3 * m_height / 4, 1);
+            trace(3 * m_height / 4, columns);
         }
     };
+    const wxRect changed(first, 0, last - first + 1, std::max(1, m_height));
     // Straight into the back buffer where the platform allows it: nothing is converted or
     // copied on the way to the window, ten times a second.
-    const bool edited = EditBackBuffer([&](std::uint32_t* pixels, int stride, int width, int height) {
-        const std::size_t rowBytes = static_cast<std::size_t>(stride) * 4;
-        std::memset(pixels, 0, rowBytes * static_cast<std::size_t>(height));
-        draw(Canvas{reinterpret_cast<unsigned char*>(pixels), width, height, rowBytes, true});
-    });
-    if (edited)
-        return;
-    const int width = std::max(1, m_width);
-    const int height = std::max(1, m_height);
-    if (!m_trace.IsOk() || m_trace.GetWidth() != width || m_trace.GetHeight() != height)
-        m_trace.Create(width, height, true);
-    else
-        std::memset(m_trace.GetData(), 0, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    draw(Canvas{m_trace.GetData(), width, height, static_cast<std::size_t>(width) * 3, false});
-    ReplaceBackBuffer(m_trace);
+    const bool edited = EditBackBuffer(
+        [&](std::uint32_t* pixels, int stride, int width, int height) {
+            draw(Canvas{reinterpret_cast<unsigned char*>(pixels), width, height, static_cast<std::size_t>(stride) * 4,
+                        true, first, std::min(last, width - 1)});
+        },
+        changed);
+    if (!edited) {
+        const int width = std::max(1, m_width);
+        const int height = std::max(1, m_height);
+        if (!m_trace.IsOk() || m_trace.GetWidth() != width || m_trace.GetHeight() != height) {
+            m_trace.Create(width, height, true);
+            first = 0;
+            last = width - 1;
+        }
+        draw(Canvas{m_trace.GetData(), width, height, static_cast<std::size_t>(width) * 3, false, first, last});
+        ReplaceBackBuffer(m_trace);
+    }
+    m_shown.swap(m_next);
 }
 
-void CLevelMeter::Clear() { ReplaceBackBuffer(wxImage(std::max(1, m_width), std::max(1, m_height), true)); }
+void CLevelMeter::Clear()
+{
+    m_shown.clear();
+    if (m_trace.IsOk())
+        std::memset(m_trace.GetData(), 0, static_cast<std::size_t>(m_trace.GetWidth()) * m_trace.GetHeight() * 3);
+    ReplaceBackBuffer(wxImage(std::max(1, m_width), std::max(1, m_height), true));
+}

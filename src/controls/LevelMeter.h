@@ -2,8 +2,13 @@
 // The level meter: the most recent capture buffer as a green waveform trace on black, one
 // trace for mono, two one above the other for stereo, sampled column by column. No history,
 // no peaks. User-interface thread only; the samples are read during DrawSamples only.
+//
+// Each picture redraws and shows only the columns where it differs from the one before: a
+// column's pixels depend on the trace's points in it and beside it, so the columns around the
+// points that moved are all that change; a picture like the last is not drawn at all.
 
 #include <cstdint>
+#include <vector>
 
 #include <wx/image.h>
 
@@ -30,6 +35,13 @@ public:
     float GetScale() const { return m_fScale; }
 
 private:
+    // The traces' points of samples (the y of each column from the margin on, upper or only
+    // trace first) into m_next.
+    void TracePoints(const std::int16_t* samples);
+    // The columns [first, last] that differ between the shown points and m_next; false when
+    // none do.
+    bool ChangedColumns(int& first, int& last) const;
+
     int m_nStep = 0;
     float m_fScale = 0.0f;
     int m_bStereo = 0;
@@ -37,4 +49,7 @@ private:
     // Where the platform does not let the back buffer's pixels be drawn on in place, the trace
     // is drawn here, reused from tick to tick (cleared, not reallocated).
     wxImage m_trace;
+    // The points of the picture shown (empty: the back buffer holds no trace), and of the next.
+    std::vector<int> m_shown;
+    std::vector<int> m_next;
 };

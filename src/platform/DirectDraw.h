@@ -14,10 +14,11 @@ class wxWindow;
 
 namespace platform {
 
-// Draws bitmap at the window's top left corner, unscaled and unmasked. False when nothing was
-// drawn: the display only shows what is painted (Wayland, other platforms), or the window has
-// no native drawing surface yet; the caller then asks for a repaint instead.
-bool DrawNow(wxWindow& window, const wxBitmap& bitmap);
+// Draws the part (x, y, width, height) of bitmap at the same place of the window, the bitmap
+// at the window's top left corner, unscaled and unmasked. False when nothing was drawn: the
+// display only shows what is painted (Wayland, other platforms), or the window has no native
+// drawing surface yet; the caller then asks for a repaint instead.
+bool DrawNow(wxWindow& window, const wxBitmap& bitmap, int x, int y, int width, int height);
 
 // Lets edit change a bitmap's pixels where the bitmap keeps them for drawing: rows of 32-bit
 // 0x00RRGGBB values, stride values apart, so a picture redrawn ten times a second is neither

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "PixelTestSupport.h"
@@ -169,6 +170,52 @@ TEST_F(LevelMeterTest, StereoSetupWithATinyBufferStaysInsideIt)
     EXPECT_EQ(LitPixels(meter->GetBackBufferImage()), Pixels(Join(Row(12), Row(38))));
 }
 
+TEST_F(LevelMeterTest, EachPictureIsTheSameAsOneDrawnWhole)
+{
+    // The meter redraws only the columns that changed: after every picture of a sequence it
+    // shows what a meter drawing that buffer alone shows.
+    auto* whole = new CLevelMeter(frame.Panel(), wxID_ANY, wxRect(150, 26, 113, 51));
+    std::vector<std::int16_t> samples(kCount);
+    unsigned seed = 7;
+    auto noise = [&] {
+        for (auto& value : samples) {
+            seed = seed * 1103515245u + 12345u;
+            value = static_cast<std::int16_t>(seed >> 16);
+        }
+    };
+    struct Step {
+        int stereo;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {0, noise},
+        {0, [&] { samples[1000] = 32767; }},     // column 50 alone, a steep line each side
+        {0, [&] { samples[100] = -32768; }},     // the first column, below its run from the base
+        {0, [&] { samples[2140] = 32767; }},     // the last point, never drawn itself
+        {0, [] {}},                              // the same buffer again
+        {0, [&] { samples[1000] = samples[1020]; }},
+        {0, noise},
+        {1, noise},
+        {1, [&] { samples[1201] = -32768; }},    // the lower trace alone
+        {1, [&] { samples[600] = samples[601]; }},
+    };
+    int stereo = -1;
+    int n = 0;
+    for (const Step& step : steps) {
+        step.change();
+        if (step.stereo != stereo) {
+            stereo = step.stereo;
+            meter->SetupTrace(kCount, 16, stereo);
+        }
+        meter->DrawSamples(samples.data());
+        whole->Clear();
+        whole->SetupTrace(kCount, 16, stereo);
+        whole->DrawSamples(samples.data());
+        EXPECT_EQ(LitPixels(meter->GetBackBufferImage()), LitPixels(whole->GetBackBufferImage())) << "picture " << n;
+        ++n;
+    }
+}
+
 }  // namespace
 
 #ifdef __WXGTK__
@@ -211,6 +258,10 @@ TEST_F(LevelMeterTest, TheWindowShowsEachPictureAtOnceAndAfterARepaint)
         // Without a turn of the event loop: the picture is on the screen already.
         EXPECT_EQ(LitPixels(OnScreen(meter)), LitPixels(meter->GetBackBufferImage())) << "picture " << picture;
     }
+    // A picture that differs in a few columns only: those are shown.
+    samples[1000] = -32768;
+    meter->DrawSamples(samples.data());
+    EXPECT_EQ(LitPixels(OnScreen(meter)), LitPixels(meter->GetBackBufferImage()));
     // Covered and uncovered (a repaint through the toolkit), it shows the same.
     meter->Refresh();
     RunEventsUntil([] { return false; }, 200);

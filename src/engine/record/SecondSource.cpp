@@ -16,20 +16,21 @@ constexpr double kMarginSeconds = 0.03;
 }  // namespace
 
 CSecondSource::CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFormat& format,
-                             std::uint32_t recordingRate)
+                             std::uint32_t recordingRate, bool mono)
     : m_recordingRate(recordingRate),
       m_channels(std::clamp<int>(format.channels, 1, 2)),
+      m_rendered(mono ? 1 : m_channels),
       m_input(std::make_unique<CCaptureInput>(std::move(makeDevice), format,
                                               CWaveRecorder::BufferFramesFor(format.samplesPerSec),
                                               CWaveRecorder::kQueueMilliseconds)),
       m_capacity(static_cast<std::size_t>(kRingSeconds * format.samplesPerSec)),
       m_clock(format.samplesPerSec),
-      m_resampler(m_channels, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1))
+      m_resampler(m_rendered, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1))
 {
     m_ring.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
     // The most one block reads: a tenth of a second at the largest ratio, and the converter's
     // own hold.
-    m_scratch.assign((m_capacity / 10 + 4096) * static_cast<std::size_t>(m_channels), 0);
+    m_scratch.assign((m_capacity / 10 + 4096) * static_cast<std::size_t>(m_rendered), 0);
 }
 
 CSecondSource::~CSecondSource()
@@ -100,8 +101,14 @@ void CSecondSource::OnBuffer(WaveHeader& header)
                 std::fill_n(&m_ring[(m_end % m_capacity) * channels], channels, std::int16_t{0});
         }
     }
-    for (std::size_t i = 0; i < frames; ++i, ++m_end)
-        std::copy_n(data + i * channels, channels, &m_ring[(m_end % m_capacity) * channels]);
+    // In runs up to the end of the ring's memory.
+    for (std::size_t i = 0; i < frames;) {
+        const std::size_t slot = static_cast<std::size_t>(m_end % m_capacity);
+        const std::size_t run = std::min(frames - i, m_capacity - slot);
+        std::copy_n(data + i * channels, run * channels, &m_ring[slot * channels]);
+        i += run;
+        m_end += run;
+    }
     if (m_end - m_begin > m_capacity)
         m_begin = m_end - m_capacity;
 }
@@ -109,13 +116,25 @@ void CSecondSource::OnBuffer(WaveHeader& header)
 std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
 {
     const std::size_t channels = static_cast<std::size_t>(m_channels);
+    const std::size_t rendered = static_cast<std::size_t>(m_rendered);
     std::lock_guard<std::mutex> lock(m_ringMutex);
     if (frame < m_begin || frame >= m_end)
         return 0;
     const std::size_t n = static_cast<std::size_t>(
-        std::min<std::uint64_t>({m_end - frame, count, m_scratch.size() / channels}));
-    for (std::size_t i = 0; i < n; ++i)
-        std::copy_n(&m_ring[((frame + i) % m_capacity) * channels], channels, &m_scratch[i * channels]);
+        std::min<std::uint64_t>({m_end - frame, count, m_scratch.size() / rendered}));
+    if (rendered == channels) {
+        // At most two runs: up to the end of the ring's memory, and on from its start.
+        const std::size_t slot = static_cast<std::size_t>(frame % m_capacity);
+        const std::size_t tail = std::min(n, m_capacity - slot);
+        std::copy_n(&m_ring[slot * channels], tail * channels, m_scratch.data());
+        std::copy_n(m_ring.data(), (n - tail) * channels, m_scratch.data() + tail * channels);
+        return n;
+    }
+    // The average of the two channels, as the mixer would take it after converting each.
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int16_t* pair = &m_ring[((frame + i) % m_capacity) * 2];
+        m_scratch[i] = static_cast<std::int16_t>((static_cast<int>(pair[0]) + static_cast<int>(pair[1])) / 2);
+    }
     return n;
 }
 
@@ -156,7 +175,7 @@ double CSecondSource::ArrivedUntil()
 
 void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out)
 {
-    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    const std::size_t channels = static_cast<std::size_t>(m_rendered);
     std::fill(out, out + frames * channels, 0.0f);
     TakeArrivals();
     // Nothing until the second source's clock can be trusted: a jump later would be heard.

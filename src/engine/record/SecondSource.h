@@ -44,8 +44,11 @@ public:
     static constexpr double kJumpSeconds = 0.02;
 
     // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
-    // the sound is wanted at.
-    CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFormat& format, std::uint32_t recordingRate);
+    // the sound is wanted at; mono: the recording takes this source's channels averaged anyway
+    // (a mono recording, or the sources apart), so a stereo input is averaged before it is
+    // resampled and converted once rather than twice.
+    CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFormat& format, std::uint32_t recordingRate,
+                  bool mono = false);
     ~CSecondSource();
     CSecondSource(const CSecondSource&) = delete;
     CSecondSource& operator=(const CSecondSource&) = delete;
@@ -69,11 +72,13 @@ public:
     double LatencySeconds() const { return m_input->LatencySeconds(); }
     const WaveFormat& Format() const { return m_input->Format(); }
     std::uint32_t RecordingRate() const { return m_recordingRate; }
+    // The channels Render writes: 1 for a mono input or when averaged, else 2.
+    int RenderedChannels() const { return m_rendered; }
     // Seconds between a frame's capture and its delivery, on either input, as the devices tell
     // now (0: unknown): how the two are lined up. User-interface thread, now and then.
     void SetLatencies(double firstSeconds, double secondSeconds);
 
-    // Writes frames frames of the second source's sound (its own channels, floats at full scale
+    // Writes frames frames of the second source's sound (RenderedChannels(), floats at full scale
     // 1.0, at the recording's rate) captured over the same stretch of time as a block of the
     // first source's, which arrived from fromNanos to toNanos (steady-clock nanoseconds, on
     // the first source's smoothed arrival line); silence where it has none. First source's
@@ -95,7 +100,8 @@ public:
 
 private:
     void OnBuffer(WaveHeader& header);  // the second input's delivery thread
-    // Copies the ring's frames from frame on, at most count, into m_scratch; returns how many.
+    // Copies the ring's frames from frame on, at most count, into m_scratch (in the rendered
+    // channels: a stereo frame averaged where it is rendered in mono); returns how many.
     std::size_t ReadRing(std::uint64_t frame, std::size_t count);
     // Takes the second input's latest arrivals into its clock. First source's delivery thread.
     void TakeArrivals();
@@ -104,7 +110,8 @@ private:
     double Shift() const;
 
     std::uint32_t m_recordingRate;
-    int m_channels;
+    int m_channels;  // the input's
+    int m_rendered;  // Render's, and the converter's
     std::unique_ptr<CCaptureInput> m_input;
     // Starting (user-interface thread): when the input began to run, and whether it then stayed
     // silent too long.

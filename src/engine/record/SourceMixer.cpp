@@ -17,7 +17,7 @@ constexpr std::size_t kBlock = 2048;
 CSourceMixer::CSourceMixer(CSecondSource& second, const WaveFormat& format, bool apart)
     : m_second(second),
       m_channels(std::clamp<int>(format.channels, 1, 2)),
-      m_secondChannels(second.Format().channels >= 2 ? 2 : 1),
+      m_secondChannels(second.RenderedChannels()),
       m_apart(apart && m_channels == 2),
       m_clock(format.samplesPerSec),
       m_limiter(m_channels, format.samplesPerSec),
@@ -39,13 +39,17 @@ CSourceMixer::CSourceMixer(CSecondSource& second, const WaveFormat& format, bool
 void CSourceMixer::Add(const std::int16_t* samples, std::size_t frames, std::uint64_t at, const Out& out)
 {
     const std::size_t channels = static_cast<std::size_t>(m_channels);
-    for (std::size_t i = 0; i < frames; ++i) {
+    // In runs up to the end of the waiting room's memory, or until it is full.
+    for (std::size_t i = 0; i < frames;) {
         if (m_count == m_capacity)
             Mix(kBlock, out);  // more came at once than the wait needs: the oldest go on now
         const std::size_t slot = (m_head + m_count) % m_capacity;
-        std::copy_n(samples + i * channels, channels, &m_waiting[slot * channels]);
-        m_positions[slot] = at + i;
-        ++m_count;
+        const std::size_t run = std::min({frames - i, m_capacity - m_count, m_capacity - slot});
+        std::copy_n(samples + i * channels, run * channels, &m_waiting[slot * channels]);
+        for (std::size_t k = 0; k < run; ++k)
+            m_positions[slot + k] = at + i + k;
+        m_count += run;
+        i += run;
     }
     if (!m_clock.Settled())
         return;
@@ -99,10 +103,13 @@ void CSourceMixer::Mix(std::size_t frames, const Out& out)
         // A block of frames with consecutive positions.
         std::size_t n = 0;
         const std::uint64_t first = m_positions[m_head];
-        while (n < std::min(frames, kBlock) && m_positions[(m_head + n) % m_capacity] == first + n) {
-            std::copy_n(&m_waiting[((m_head + n) % m_capacity) * channels], channels, &m_block[n * channels]);
+        const std::size_t most = std::min(frames, kBlock);
+        while (n < most && m_positions[(m_head + n) % m_capacity] == first + n)
             ++n;
-        }
+        // At most two runs: up to the end of the waiting room's memory, and on from its start.
+        const std::size_t tail = std::min(n, m_capacity - m_head);
+        std::copy_n(&m_waiting[m_head * channels], tail * channels, m_block.data());
+        std::copy_n(m_waiting.data(), (n - tail) * channels, m_block.data() + tail * channels);
         m_head = (m_head + n) % m_capacity;
         m_count -= n;
         frames -= n;
@@ -157,6 +164,9 @@ void CSourceMixer::Emit(const std::int16_t* frame, std::uint64_t at, const Out& 
     }
     if (m_outCount == 0)
         m_outAt = at;
-    std::copy_n(frame, channels, &m_outBlock[m_outCount * channels]);
+    std::int16_t* slot = &m_outBlock[m_outCount * channels];
+    slot[0] = frame[0];
+    if (channels == 2)
+        slot[1] = frame[1];
     ++m_outCount;
 }

@@ -93,7 +93,9 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std
     KeptInput* kept = m_options.kept.get();
     if (m_options.second) {
         const SecondSourceOptions& second = *m_options.second;
-        m_second = std::make_unique<CSecondSource>(second.makeDevice, second.format, m_format.samplesPerSec);
+        // Apart, or into a mono recording, the second source's channels are averaged anyway.
+        const bool mono = second.apart || m_format.channels < 2;
+        m_second = std::make_unique<CSecondSource>(second.makeDevice, second.format, m_format.samplesPerSec, mono);
         m_mixer = std::make_unique<CSourceMixer>(*m_second, m_format, second.apart);
         // The kept seconds are laid out as the mix would lay them out (WriteKept).
         if (kept != nullptr && kept->ring)
