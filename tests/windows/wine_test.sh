@@ -7,10 +7,12 @@
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
 # kills the program mid-recording and appends to the file it left, refuses a lame_enc.dll from
 # the current folder and says so when there is no input device, ends the session mid-recording (the window closes as a user's close does),
-# and uninstalls.
-# Usage: wine_test.sh <installer.exe>
+# and uninstalls. Given the wave input's own test (tests/windows/WaveInDeviceTest.cpp), runs it
+# first on the same tone.
+# Usage: wine_test.sh <installer.exe> [wave-in-device-test.exe]
 set -euo pipefail
 installer=$(readlink -f "$1")
+device_test=${2:+$(readlink -f "$2")}
 work=$(mktemp -d)
 shots=${DR_TEST_ARTIFACTS:-$work}
 mkdir -p "$shots"
@@ -48,6 +50,13 @@ has_tone() {
 wineboot --init >/dev/null 2>&1
 wineserver -w
 step "fresh prefix"
+
+# The wave input on Wine's driver: stalls within and past its queue, a close with filled buffers.
+if [ -n "$device_test" ]; then
+  cp "$device_test" "$work/"
+  wine "$work/$(basename "$device_test")" | tr -d '\r' || fail "the wave input's own test failed"
+  step "wave input: stalls and close"
+fi
 
 # Install: files, shortcut, uninstall entry.
 wine "$installer" /S
