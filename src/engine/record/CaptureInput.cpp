@@ -38,7 +38,7 @@ CCaptureInput::~CCaptureInput()
     m_waveIn.Join();
 }
 
-CCaptureInput::Progress CCaptureInput::Begin(CWaveIn::Callback callback, std::function<void()> first)
+CCaptureInput::Progress CCaptureInput::Begin(CCaptureQueue::Callback callback, std::function<void()> first)
 {
     if (m_begun)
         return Progress::Failed;
@@ -97,13 +97,13 @@ CCaptureInput::Progress CCaptureInput::StartOpened()
     return Progress::Started;
 }
 
-void CCaptureInput::SetCallback(CWaveIn::Callback callback, std::function<void()> first)
+void CCaptureInput::SetCallback(CCaptureQueue::Callback callback, std::function<void()> first)
 {
     m_waveIn.SetCallback([this, callback = std::move(callback)](WaveHeader& h) { OnBuffer(callback, h); },
                          std::move(first));
 }
 
-void CCaptureInput::OnBuffer(const CWaveIn::Callback& callback, WaveHeader& header)
+void CCaptureInput::OnBuffer(const CCaptureQueue::Callback& callback, WaveHeader& header)
 {
     header.flags = 0;
     callback(header);

@@ -101,7 +101,7 @@ std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
 
 void CSecondSource::TakeArrivals()
 {
-    CWaveIn::Arrival arrival;
+    CCaptureQueue::Arrival arrival;
     while (m_input->TakeArrival(arrival))
         m_clock.Arrived(arrival.nanos, arrival.framesEnd);
 }
