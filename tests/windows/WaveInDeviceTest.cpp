@@ -3,6 +3,7 @@
 // in a stopped program, within the driver's queue and well past it, and the input is closed
 // while the driver holds filled buffers. Prints what it measured; exits 1 on a failed check.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -120,12 +121,16 @@ void StallPastTheQueue()
     for (const auto& drop : drops)
         std::printf(" %.2f s at %.2f s", Seconds(drop.frames), Seconds(drop.atFrame));
     std::printf("\n");
-    Check(drops.size() == 1, "a stall past the queue: one drop");
+    Check(!drops.empty(), "a stall past the queue: the input dropped is reported");
     if (drops.empty())
         return;
-    const double after = Seconds(drops[0].atFrame) - Seconds(sink.stalledAt.load());
+    // A loaded machine may starve the driver again for a moment while the queue refills: the
+    // longest drop is the stall's.
+    const auto stall = *std::max_element(drops.begin(), drops.end(),
+                                         [](const InputDrop& a, const InputDrop& b) { return a.frames < b.frames; });
+    const double after = Seconds(stall.atFrame) - Seconds(sink.stalledAt.load());
     Check(after > 1.5 && after < 2.6, "the drop lies where the driver ran out, a queue after the stall's start");
-    Check(Seconds(drops[0].frames) > 1.0 && Seconds(drops[0].frames) < 3.0, "the drop lasts the stall past the queue");
+    Check(Seconds(stall.frames) > 1.0 && Seconds(stall.frames) < 3.0, "the drop lasts the stall past the queue");
 }
 
 // Closed while the delivery is stalled: what the driver filled meanwhile is delivered first.

@@ -32,7 +32,9 @@ class WaveInDevice {
 public:
     using Sink = std::function<void(const std::uint8_t* data, std::size_t bytes)>;
     enum class OpenResult { Opened, NoDevice, FormatRefused };
-    static constexpr std::chrono::milliseconds kCloseLimit{1000};
+    // How long Close waits for the driver to hand its buffers back (it does so at once unless
+    // it is broken).
+    static constexpr std::chrono::milliseconds kCloseLimit{500};
 
     // A drop: frames delivered before it, and frames lost.
     struct Drop {
