@@ -29,18 +29,6 @@ void Check(bool ok, const char* what)
         ++g_failures;
 }
 
-WaveFormat Stereo()
-{
-    WaveFormat format;
-    format.formatTag = kWaveFormatPcm;
-    format.channels = 2;
-    format.samplesPerSec = kRate;
-    format.blockAlign = 4;
-    format.avgBytesPerSec = kRate * 4;
-    format.bitsPerSample = 16;
-    return format;
-}
-
 // Counts the frames delivered; the next delivery after Stall sleeps, as a stopped program's
 // delivery thread would.
 struct Sink {
@@ -63,7 +51,8 @@ double Seconds(std::uint64_t frames) { return static_cast<double>(frames) / kRat
 
 bool Open(CWaveInAudioInput& input, Sink& sink)
 {
-    if (!input.Open(Stereo(), kFramesPerBuffer, [&](const std::uint8_t* d, std::size_t n) { sink.Take(d, n); }) ||
+    const WaveFormat stereo{kWaveFormatPcm, 2, kRate, kRate * 4, 4, 16, 0};
+    if (!input.Open(stereo, kFramesPerBuffer, [&](const std::uint8_t* d, std::size_t n) { sink.Take(d, n); }) ||
         !input.Start()) {
         Check(false, "the wave input opens and starts");
         return false;

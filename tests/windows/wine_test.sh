@@ -6,7 +6,8 @@
 # monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
 # kills the program mid-recording and appends to the file it left, refuses a lame_enc.dll from
-# the current folder and says so when there is no input device, ends the session mid-recording (the window closes as a user's close does),
+# the current folder and says so when there is no input device, ends the session mid-recording
+# (the window closes as a user's close does, and the recording is as long as a closed one),
 # and uninstalls. Given the wave input's own test (tests/windows/WaveInDeviceTest.cpp), runs it
 # first on the same tone.
 # Usage: wine_test.sh <installer.exe> [wave-in-device-test.exe]
