@@ -109,8 +109,12 @@ void CRecorderApp::OnEndSession(wxCloseEvent&)
         return;
     m_shutdown->RequestClose();
 #ifdef __WXMSW__
-    // WM_ENDSESSION: when this returns Windows may end the process at any moment.
+    // WM_ENDSESSION: when this returns Windows may end the process at any moment. The window
+    // goes first (its recorder stops and hands what it captured to its writer); then the writer
+    // is given what a normal exit gives it, before the process may end.
     FinishCloseNow(10000);
+    if (!CPendingWrites::Get().WaitAll(std::chrono::seconds(2)))
+        std::fprintf(stderr, "dravellin-recorder: the last recording was still being synced to the disk at the end of the session\n");
 #endif
 }
 

@@ -42,7 +42,8 @@ private:
     void OnQueryEndSession(wxCloseEvent& event);
     void OnEndSession(wxCloseEvent& event);
     // Runs the event loop here until the main window is gone (at most limitMs): Windows ends the
-    // process as soon as WM_ENDSESSION is answered, so the recording must be closed before.
+    // process as soon as WM_ENDSESSION is answered, so the recording must be closed, and its
+    // writer waited for, before.
     void FinishCloseNow(int limitMs);
 
     std::unique_ptr<CShutdownWatch> m_shutdown;

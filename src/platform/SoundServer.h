@@ -1,9 +1,10 @@
 #pragma once
 // The desktop's sound server as the rest of the program sees it, without libpulse's headers:
 // whether the program's own client is used, the connection's state, the server's sources and
-// its default one. On Linux these pass to PulseServer (which documents them); where the
-// program has no client of its own (Windows) the server is never wanted, every answer is
-// "none" and SDL does the sound.
+// its default one. On Linux these pass to PulseServer (which documents them); when the server is
+// not wanted there, SDL does the sound. On Windows (windows/SoundServer.cpp) the program has no
+// client of a server: it is never wanted, every answer is "none", and the wave functions do the
+// sound.
 //
 // Thread: user-interface thread (List and Default: any thread).
 

@@ -20,7 +20,7 @@ CCaptureInput::CCaptureInput(MakeDevice makeDevice, const WaveFormat& format, st
       m_bufferFrames(std::max<std::uint32_t>(bufferFrames, 1)),
       m_headers(BufferCountFor(m_bufferFrames, format.samplesPerSec, queueMilliseconds)),
       m_blocks(m_headers.size()),
-      m_waveIn(m_headers.size())
+      m_queue(m_headers.size())
 {
     const std::size_t samples = static_cast<std::size_t>(m_bufferFrames) * std::max<std::uint16_t>(format.channels, 1);
     for (std::size_t i = 0; i < m_headers.size(); ++i) {
@@ -34,22 +34,22 @@ CCaptureInput::CCaptureInput(MakeDevice makeDevice, const WaveFormat& format, st
 CCaptureInput::~CCaptureInput()
 {
     StopCapturing();
-    m_waveIn.Finish();
-    m_waveIn.Join();
+    m_queue.Finish();
+    m_queue.Join();
 }
 
-CCaptureInput::Progress CCaptureInput::Begin(CWaveIn::Callback callback, std::function<void()> first)
+CCaptureInput::Progress CCaptureInput::Begin(CCaptureQueue::Callback callback, std::function<void()> first)
 {
     if (m_begun)
         return Progress::Failed;
     m_begun = true;
     m_failure = Failure::Device;
-    m_waveIn.StartDelivery([this, callback = std::move(callback)](WaveHeader& h) { OnBuffer(callback, h); },
+    m_queue.StartDelivery([this, callback = std::move(callback)](WaveHeader& h) { OnBuffer(callback, h); },
                            std::move(first));
     for (auto& header : m_headers)
-        m_waveIn.AddBuffer(header);
+        m_queue.AddBuffer(header);
     if (!OpenDevice()) {
-        if (m_waveIn.FormatRefused())
+        if (m_queue.FormatRefused())
             m_failure = Failure::Format;
         return Progress::Failed;
     }
@@ -63,20 +63,20 @@ bool CCaptureInput::OpenDevice()
         return false;
     if (m_serverOnly)
         device->RequireServer();
-    return m_waveIn.OpenDevice(std::move(device), m_format, m_bufferFrames);
+    return m_queue.OpenDevice(std::move(device), m_format, m_bufferFrames);
 }
 
 CCaptureInput::Progress CCaptureInput::Poll()
 {
     if (m_capturing.load())
         return Progress::Started;
-    if (!m_waveIn.HasDevice())
+    if (!m_queue.HasDevice())
         return Progress::Failed;
-    switch (m_waveIn.DeviceProgress()) {
+    switch (m_queue.DeviceProgress()) {
     case IAudioInputDevice::OpenProgress::Opening:
         return Progress::Pending;
     case IAudioInputDevice::OpenProgress::Failed:
-        if (m_waveIn.SourceMissing())
+        if (m_queue.SourceMissing())
             m_failure = Failure::SourceMissing;
         return Progress::Failed;
     case IAudioInputDevice::OpenProgress::Open:
@@ -89,7 +89,7 @@ CCaptureInput::Progress CCaptureInput::StartOpened()
 {
     // Set before the device starts, so the first buffers that come back are queued again.
     m_capturing = true;
-    if (!m_waveIn.StartDevice()) {
+    if (!m_queue.StartDevice()) {
         m_capturing = false;
         return Progress::Failed;
     }
@@ -97,18 +97,18 @@ CCaptureInput::Progress CCaptureInput::StartOpened()
     return Progress::Started;
 }
 
-void CCaptureInput::SetCallback(CWaveIn::Callback callback, std::function<void()> first)
+void CCaptureInput::SetCallback(CCaptureQueue::Callback callback, std::function<void()> first)
 {
-    m_waveIn.SetCallback([this, callback = std::move(callback)](WaveHeader& h) { OnBuffer(callback, h); },
+    m_queue.SetCallback([this, callback = std::move(callback)](WaveHeader& h) { OnBuffer(callback, h); },
                          std::move(first));
 }
 
-void CCaptureInput::OnBuffer(const CWaveIn::Callback& callback, WaveHeader& header)
+void CCaptureInput::OnBuffer(const CCaptureQueue::Callback& callback, WaveHeader& header)
 {
     header.flags = 0;
     callback(header);
     if (m_capturing.load(std::memory_order_acquire))
-        m_waveIn.AddBuffer(header);
+        m_queue.AddBuffer(header);
 }
 
 bool CCaptureInput::Follow()
@@ -123,7 +123,7 @@ bool CCaptureInput::Follow()
             m_resumed = false;
             m_outages.push_back({m_lostAtFrame, std::chrono::duration<double>(m_resumedAt - m_lostAt).count()});
         }
-        if (m_waveIn.DeviceLost())
+        if (m_queue.DeviceLost())
             Lose(now);
         break;
     case Wait::Closed:
@@ -148,9 +148,9 @@ void CCaptureInput::Lose(SteadyTime now)
 {
     // Only the server's own stream is opened again for an input that came through the server:
     // another device would be another input.
-    m_serverOnly = m_waveIn.ThroughServer();
+    m_serverOnly = m_queue.ThroughServer();
     // What it gave is still delivered; a buffer it part filled goes on filling from the next.
-    m_waveIn.CloseDevice();
+    m_queue.CloseDevice();
     // Lost again before it delivered anything (a source that opens but stays silent): still
     // the same outage.
     if (!m_resumed) {
@@ -164,7 +164,7 @@ void CCaptureInput::Lose(SteadyTime now)
 
 void CCaptureInput::RetryLater(SteadyTime now)
 {
-    m_waveIn.CloseDevice();  // never started: nothing was captured
+    m_queue.CloseDevice();  // never started: nothing was captured
     m_wait = Wait::Closed;
     m_nextTry = now + kRetryInterval;
 }
@@ -181,7 +181,7 @@ void CCaptureInput::Reopen(SteadyTime now)
 
 void CCaptureInput::PollReopen(SteadyTime now)
 {
-    switch (m_waveIn.DeviceProgress()) {
+    switch (m_queue.DeviceProgress()) {
     case IAudioInputDevice::OpenProgress::Opening:
         return;
     case IAudioInputDevice::OpenProgress::Failed:
@@ -190,7 +190,7 @@ void CCaptureInput::PollReopen(SteadyTime now)
     case IAudioInputDevice::OpenProgress::Open:
         break;
     }
-    if (!m_waveIn.StartDevice()) {
+    if (!m_queue.StartDevice()) {
         RetryLater(now);
         return;
     }
@@ -219,5 +219,5 @@ void CCaptureInput::Finish(std::function<void()> drained)
 {
     StopCapturing();
     m_wait = Wait::None;
-    m_waveIn.Finish(std::move(drained));
+    m_queue.Finish(std::move(drained));
 }

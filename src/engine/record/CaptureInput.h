@@ -1,7 +1,7 @@
 #pragma once
-// The sound input a recording (or the seconds kept before one) is taken from: a wave input
-// (CWaveIn) with its buffers, allocated once, the device it opens, and what happens when that
-// device is lost.
+// The sound input a recording (or the seconds kept before one) is taken from: a queue of
+// capture buffers (CCaptureQueue) with its buffers, allocated once, the device it opens, and
+// what happens when that device is lost.
 //
 // A lost device does not end anything. Follow, polled by the user-interface thread, closes it
 // (what it gave is still delivered) and waits: about once a second it opens a new one in its
@@ -27,7 +27,7 @@
 
 #include "engine/record/AudioInputDevice.h"
 #include "engine/record/WaveFormat.h"
-#include "engine/record/WaveIn.h"
+#include "engine/record/CaptureQueue.h"
 
 class CCaptureInput {
 public:
@@ -57,11 +57,11 @@ public:
     // Opens a device (or begins to), queues every buffer and starts delivering to callback
     // (first runs on the delivery thread before any buffer). Started once the device runs;
     // Pending while it opens (Poll later); Failed (LastFailure tells why) when it cannot.
-    Progress Begin(CWaveIn::Callback callback, std::function<void()> first = {});
+    Progress Begin(CCaptureQueue::Callback callback, std::function<void()> first = {});
     Progress Poll();
     Failure LastFailure() const { return m_failure; }
     // From the next buffer on, buffers go to callback; first runs on the delivery thread before.
-    void SetCallback(CWaveIn::Callback callback, std::function<void()> first);
+    void SetCallback(CCaptureQueue::Callback callback, std::function<void()> first);
 
     // Follows the device (see above); call it on every timer tick. True while the input is away.
     bool Follow();
@@ -75,26 +75,26 @@ public:
     // Ends: closes the device; every buffer goes back through the callback, then drained runs on
     // the delivery thread, which then ends. Never waits.
     void Finish(std::function<void()> drained);
-    bool Finished() const { return m_waveIn.Finished(); }
+    bool Finished() const { return m_queue.Finished(); }
     // Waits for the delivery thread to end, after Finish. Not from the callback.
-    void Join() { m_waveIn.Join(); }
+    void Join() { m_queue.Join(); }
 
     const WaveFormat& Format() const { return m_format; }
     std::uint32_t BufferFrames() const { return m_bufferFrames; }
     int BufferCount() const { return static_cast<int>(m_headers.size()); }
     // The position reached on the input's timeline (frames handed over by its devices).
-    std::uint64_t FramesIn() const { return m_waveIn.FramesIn(); }
-    std::uint64_t Overruns() const { return m_waveIn.Overruns(); }
-    std::vector<InputDrop> Drops() const { return m_waveIn.Drops(); }
-    std::vector<InputSwitch> Switches() const { return m_waveIn.Switches(); }
+    std::uint64_t FramesIn() const { return m_queue.FramesIn(); }
+    std::uint64_t Overruns() const { return m_queue.Overruns(); }
+    std::vector<InputDrop> Drops() const { return m_queue.Drops(); }
+    std::vector<InputSwitch> Switches() const { return m_queue.Switches(); }
     // Every outage so far, the one going on counted until now.
     std::vector<Outage> Outages() const;
     // The devices' deliveries, oldest first, for following the input's clock (one taker).
-    bool TakeArrival(CWaveIn::Arrival& arrival) { return m_waveIn.TakeArrival(arrival); }
+    bool TakeArrival(CCaptureQueue::Arrival& arrival) { return m_queue.TakeArrival(arrival); }
     // The name of the source being recorded; empty when not known (SDL).
-    std::string SourceName() const { return m_waveIn.SourceName(); }
+    std::string SourceName() const { return m_queue.SourceName(); }
     // Seconds between a frame's capture and its delivery, as the device tells (0: unknown).
-    double LatencySeconds() const { return m_waveIn.LatencySeconds(); }
+    double LatencySeconds() const { return m_queue.LatencySeconds(); }
 
 private:
     enum class Wait { None, Closed, Opening };
@@ -106,7 +106,7 @@ private:
     void Reopen(SteadyTime now);
     void PollReopen(SteadyTime now);
     void RetryLater(SteadyTime now);
-    void OnBuffer(const CWaveIn::Callback& callback, WaveHeader& header);  // delivery thread
+    void OnBuffer(const CCaptureQueue::Callback& callback, WaveHeader& header);  // delivery thread
 
     MakeDevice m_makeDevice;
     WaveFormat m_format;
@@ -114,7 +114,7 @@ private:
     // Allocated once; the wave input holds pointers to the headers.
     std::vector<WaveHeader> m_headers;
     std::vector<std::unique_ptr<std::int16_t[]>> m_blocks;
-    CWaveIn m_waveIn;
+    CCaptureQueue m_queue;
     std::atomic<bool> m_capturing{false};
     Failure m_failure = Failure::None;
     bool m_begun = false;

@@ -1,6 +1,6 @@
 #pragma once
 // Where the moments of a recording's input fall in its file. The input's timeline counts every
-// frame its inputs handed over, in order (see CWaveIn); the file holds only what was encoded:
+// frame its inputs handed over, in order (see CCaptureQueue); the file holds only what was encoded:
 // not what was dropped for want of a buffer, nor what voice activation left out, and it may
 // begin with sound kept from before Record. The delivery thread notes, after each encoder chunk,
 // how far the input has been taken and how many frames the file holds; the rest is drawn as

@@ -140,7 +140,7 @@ std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
 
 void CSecondSource::TakeArrivals()
 {
-    CWaveIn::Arrival arrival;
+    CCaptureQueue::Arrival arrival;
     while (m_input->TakeArrival(arrival)) {
         m_clock.Arrived(arrival.nanos, arrival.framesEnd);
         // Pieces of one delivery (closer than 5 ms) are one block.

@@ -39,7 +39,7 @@ public:
     // format: the recording's (1 or 2 channels); apart needs stereo and is ignored for mono.
     CSourceMixer(CSecondSource& second, const WaveFormat& format, bool apart);
 
-    // One of the first source's deliveries (see CWaveIn::Arrival), for its clock.
+    // One of the first source's deliveries (see CCaptureQueue::Arrival), for its clock.
     void Arrived(std::int64_t nanos, std::uint64_t framesEnd) { m_clock.Arrived(nanos, framesEnd); }
     // A buffer of the first source: frames frames from timeline position at on. Until the first
     // source's clock can be trusted, its sound waits (at most the waiting room's few seconds).

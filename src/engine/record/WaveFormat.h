@@ -28,6 +28,6 @@ struct WaveHeader {
     std::uint32_t bytesRecorded = 0;
     void* user = nullptr;
     std::uint32_t flags = 0;
-    // Where its first frame lies on the input's timeline (see CWaveIn).
+    // Where its first frame lies on the input's timeline (see CCaptureQueue).
     std::uint64_t timelineFrame = 0;
 };

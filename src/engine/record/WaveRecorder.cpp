@@ -335,7 +335,7 @@ void CWaveRecorder::OnBuffer(WaveHeader& header)
         m_timeline.Processed(at, m_framesWritten.load(std::memory_order_relaxed));
     }
     if (m_mixer) {
-        CWaveIn::Arrival arrival;
+        CCaptureQueue::Arrival arrival;
         while (m_input->TakeArrival(arrival))
             m_mixer->Arrived(arrival.nanos, arrival.framesEnd);
         m_mixer->Add(header.data, count / m_format.channels, header.timelineFrame, MixedOut());

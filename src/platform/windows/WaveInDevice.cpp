@@ -1,9 +1,9 @@
 #include "platform/windows/WaveInDevice.h"
 
-#include <chrono>
-
 #include <windows.h>
 #include <mmsystem.h>
+
+#include "platform/SteadyClock.h"
 
 namespace platform {
 
@@ -17,22 +17,21 @@ struct WaveInDevice::State {
     std::vector<WAVEHDR*> filled;
     std::atomic<std::size_t> filledIn{0};
     std::atomic<std::size_t> filledOut{0};
-    std::atomic<int> queued{0};               // headers the driver holds
-    std::atomic<std::int64_t> starvedAt{-1};  // steady ns when it held none, or -1
+    std::atomic<int> queued{0};  // headers the driver holds
+    // When the driver last held none: steady ns, or -1; and frames it had returned by then.
+    std::atomic<std::int64_t> starvedAt{-1};
+    std::atomic<std::uint64_t> starvedAtFrame{0};
+    std::uint64_t returnedFrames = 0;  // driver's callback: frames in the headers it returned
     std::atomic<bool> running{false};
+    // Set under requeue by Close: from then on no header is queued again, and the driver
+    // handing back its last one is no starvation.
+    std::atomic<bool> closing{false};
+    std::mutex requeue;
     std::uint32_t rate = 0;
     std::uint32_t frameBytes = 0;
-    std::uint64_t frames = 0;  // delivery thread: frames given to the sink
 };
 
 namespace {
-
-std::int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // The driver's thread. Only hands the buffer over: no wave function may be called here.
 void CALLBACK OnWaveIn(HWAVEIN, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR)
@@ -40,11 +39,16 @@ void CALLBACK OnWaveIn(HWAVEIN, UINT message, DWORD_PTR instance, DWORD_PTR para
     if (message != WIM_DATA)
         return;
     auto* state = reinterpret_cast<WaveInDevice::State*>(instance);
+    auto* header = reinterpret_cast<WAVEHDR*>(param1);
+    state->returnedFrames += header->dwBytesRecorded / state->frameBytes;
     const std::size_t in = state->filledIn.load(std::memory_order_relaxed);
-    state->filled[in % state->filled.size()] = reinterpret_cast<WAVEHDR*>(param1);
+    state->filled[in % state->filled.size()] = header;
     state->filledIn.store(in + 1, std::memory_order_release);
-    if (state->queued.fetch_sub(1, std::memory_order_acq_rel) == 1 && state->running.load(std::memory_order_relaxed))
-        state->starvedAt.store(Now(), std::memory_order_release);
+    if (state->queued.fetch_sub(1, std::memory_order_acq_rel) == 1 && state->running.load(std::memory_order_relaxed) &&
+        !state->closing.load(std::memory_order_acquire)) {
+        state->starvedAtFrame.store(state->returnedFrames, std::memory_order_relaxed);
+        state->starvedAt.store(SteadyClock::Now(), std::memory_order_release);
+    }
     ::SetEvent(state->wake);
 }
 
@@ -129,33 +133,53 @@ bool WaveInDevice::Start()
 void WaveInDevice::Deliver()
 {
     State* state = m_state.get();
-    while (state->running.load(std::memory_order_acquire)) {
-        ::WaitForSingleObject(state->wake, 200);
+    std::int64_t closingSince = -1;
+    for (;;) {
+        // Once closing, every header the driver had is on its way back: the ring is emptied
+        // after it held them all (or after kCloseLimit, for a driver that keeps some).
+        const bool allBack = state->queued.load(std::memory_order_acquire) == 0;
         std::size_t out = state->filledOut.load(std::memory_order_relaxed);
         while (out != state->filledIn.load(std::memory_order_acquire)) {
             WAVEHDR* header = state->filled[out % state->filled.size()];
             state->filledOut.store(++out, std::memory_order_release);
-            if (!state->running.load(std::memory_order_acquire))
-                break;
-            if (header->dwBytesRecorded > 0) {
+            if (header->dwBytesRecorded > 0)
                 m_sink(reinterpret_cast<const std::uint8_t*>(header->lpData), header->dwBytesRecorded);
-                state->frames += header->dwBytesRecorded / state->frameBytes;
-            }
-            const std::int64_t starved = state->starvedAt.exchange(-1, std::memory_order_acq_rel);
-            if (starved >= 0) {
-                const auto lost = static_cast<std::uint64_t>((Now() - starved) / 1000000) * state->rate / 1000;
-                if (lost > 0) {
-                    std::lock_guard<std::mutex> lock(m_dropsMutex);
-                    m_drops.push_back(Drop{state->frames, lost});
-                }
-            }
             header->dwBytesRecorded = 0;
-            state->queued.fetch_add(1, std::memory_order_acq_rel);
-            if (::waveInAddBuffer(state->device, header, sizeof *header) != MMSYSERR_NOERROR) {
-                state->queued.fetch_sub(1, std::memory_order_acq_rel);
-                m_failed.store(true, std::memory_order_release);
-            }
+            Requeue(static_cast<std::size_t>(header - state->headers.data()));
         }
+        if (state->closing.load(std::memory_order_acquire)) {
+            if (closingSince < 0)
+                closingSince = SteadyClock::Now();
+            if (allBack || SteadyClock::Now() - closingSince > SteadyClock::Nanos(kCloseLimit))
+                return;
+        }
+        ::WaitForSingleObject(state->wake, 200);
+    }
+}
+
+void WaveInDevice::Requeue(std::size_t index)
+{
+    State* state = m_state.get();
+    WAVEHDR* header = &state->headers[index];
+    std::lock_guard<std::mutex> lock(state->requeue);
+    if (state->closing.load(std::memory_order_relaxed))
+        return;
+    state->queued.fetch_add(1, std::memory_order_acq_rel);
+    if (::waveInAddBuffer(state->device, header, sizeof *header) != MMSYSERR_NOERROR) {
+        state->queued.fetch_sub(1, std::memory_order_acq_rel);
+        m_failed.store(true, std::memory_order_release);
+        return;
+    }
+    // The driver had no buffer from the moment it handed back its last one until now: what it
+    // recorded meanwhile is lost, after the frames it had returned by then.
+    const std::int64_t starved = state->starvedAt.exchange(-1, std::memory_order_acq_rel);
+    if (starved < 0)
+        return;
+    const std::int64_t nanos = SteadyClock::Now() - starved;
+    const auto lost = static_cast<std::uint64_t>(static_cast<double>(nanos) * state->rate / 1e9);
+    if (lost > 0) {
+        std::lock_guard<std::mutex> drops(m_dropsMutex);
+        m_drops.push_back(Drop{state->starvedAtFrame.load(std::memory_order_relaxed), lost});
     }
 }
 
@@ -164,12 +188,18 @@ void WaveInDevice::Close()
     State* state = m_state.get();
     if (state == nullptr)
         return;
-    state->running.store(false, std::memory_order_release);
-    ::waveInReset(state->device);  // hands every queued buffer back
+    {
+        std::lock_guard<std::mutex> lock(state->requeue);
+        state->closing.store(true, std::memory_order_release);
+    }
+    // Hands every queued buffer back, the one being filled with what it holds; the delivery
+    // thread delivers them all, then ends.
+    ::waveInReset(state->device);
     ::SetEvent(state->wake);
     if (m_thread.joinable())
         m_thread.join();
-    ::waveInReset(state->device);  // and any the delivery thread queued meanwhile
+    state->running.store(false, std::memory_order_release);
+    ::waveInReset(state->device);  // a driver that kept some past the limit
     for (WAVEHDR& header : state->headers)
         if (header.dwFlags & WHDR_PREPARED)
             ::waveInUnprepareHeader(state->device, &header, sizeof header);

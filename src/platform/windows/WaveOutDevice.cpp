@@ -1,10 +1,11 @@
 #include "platform/windows/WaveOutDevice.h"
 
-#include <chrono>
 #include <vector>
 
 #include <windows.h>
 #include <mmsystem.h>
+
+#include "platform/SteadyClock.h"
 
 namespace platform {
 
@@ -24,13 +25,6 @@ namespace {
 
 // Four buffers of 50 ms: the device runs 150 to 200 ms ahead of the listener at most.
 constexpr std::size_t kBuffers = 4;
-
-std::int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 }  // namespace
 
@@ -100,7 +94,7 @@ void WaveOutDevice::Feed()
         ::WaitForSingleObject(state->wake, 100);
         for (const WAVEHDR& header : state->headers)
             if (header.dwFlags & WHDR_DONE) {
-                state->lastReturn.store(Now(), std::memory_order_release);
+                state->lastReturn.store(SteadyClock::Now(), std::memory_order_release);
                 break;
             }
     }

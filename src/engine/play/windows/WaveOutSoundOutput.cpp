@@ -3,18 +3,11 @@
 #include <algorithm>
 
 #include "engine/play/PlaybackStream.h"
+#include "platform/SteadyClock.h"
 
 namespace play {
-namespace {
 
-std::int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
+using platform::SteadyClock;
 
 bool WaveOutSoundOutput::Play(PlaybackStream& stream)
 {
@@ -28,7 +21,7 @@ bool WaveOutSoundOutput::Play(PlaybackStream& stream)
                        }))
         return false;
     m_stream = &stream;
-    m_playedAt = Now();
+    m_playedAt = SteadyClock::Now();
     return true;
 }
 
@@ -50,7 +43,7 @@ bool WaveOutSoundOutput::Lost() const
     if (m_device.Failed())
         return true;
     const std::int64_t last = std::max(m_device.LastReturn(), m_playedAt);
-    return Now() - last > std::chrono::nanoseconds(kStallLimit).count();
+    return SteadyClock::Now() - last > std::chrono::nanoseconds(kStallLimit).count();
 }
 
 }  // namespace play

@@ -1,15 +1,8 @@
 #include "engine/record/windows/WaveInAudioInput.h"
 
-namespace {
+#include "platform/SteadyClock.h"
 
-std::int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
+using platform::SteadyClock;
 
 bool CWaveInAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink)
 {
@@ -25,7 +18,7 @@ bool CWaveInAudioInput::Open(const WaveFormat& format, std::uint32_t framesPerPe
     Sink* target = &m_sink;
     const auto result = m_device.Open(format.samplesPerSec, format.channels, framesPerPeriod,
                                       [clock, target](const std::uint8_t* data, std::size_t bytes) {
-                                          clock->Delivered(Now(), bytes);
+                                          clock->Delivered(SteadyClock::Now(), bytes);
                                           (*target)(data, bytes);
                                       });
     m_formatRefused = result == platform::WaveInDevice::OpenResult::FormatRefused;
@@ -37,7 +30,7 @@ bool CWaveInAudioInput::Start()
 {
     if (!m_open)
         return false;
-    m_clock->Start(Now());
+    m_clock->Start(SteadyClock::Now());
     m_started = m_device.Start();
     return m_started;
 }
@@ -51,7 +44,9 @@ void CWaveInAudioInput::Close()
 
 bool CWaveInAudioInput::Lost() const
 {
-    return m_started && (m_device.Failed() || m_clock->Behind(Now(), kStallLimit));
+    // Behind alone is not lost: a program that was stopped for a while is behind until the
+    // buffers filled meanwhile are handed over (see CInputClock::Stalled).
+    return m_started && (m_device.Failed() || m_clock->Stalled(SteadyClock::Now(), kStallLimit));
 }
 
 std::vector<InputDrop> CWaveInAudioInput::Drops() const

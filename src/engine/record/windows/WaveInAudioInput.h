@@ -1,8 +1,9 @@
 #pragma once
 // The sound input on Windows: the default wave input (platform::WaveInDevice), opened at once
 // (the wave functions answer without a server to wait for). A device that fails a call, or
-// delivers nothing for kStallLimit beyond what its sound's length explains, is lost: the
-// recorder then waits and opens it again, as it does on Linux.
+// delivers nothing for kStallLimit beyond what its sound's length explains and still nothing
+// CInputClock::kConfirm later, is lost: the recorder then waits and opens it again, as it does
+// with the other inputs.
 //
 // Thread: every method on the owner's thread; the sink on the device's delivery thread.
 

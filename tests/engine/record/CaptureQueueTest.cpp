@@ -1,4 +1,4 @@
-// The wave-input layer with a hand-driven device: order of delivery, the one delivery thread,
+// The capture queue with a hand-driven device: order of delivery, the one delivery thread,
 // overruns, what Finish hands back, and a device replaced mid-buffer.
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/record/FakeAudioInput.h"
-#include "engine/record/WaveIn.h"
+#include "engine/record/CaptureQueue.h"
 
 using record_test::FakeAudioInput;
 using record_test::FakeDeviceState;
@@ -47,14 +47,14 @@ WaveFormat MonoFormat()
 
 }  // namespace
 
-TEST(WaveIn, HandsFilledBuffersBackInOrderOnOneThreadAndTheRestAtClose)
+TEST(CaptureQueue, HandsFilledBuffersBackInOrderOnOneThreadAndTheRestAtClose)
 {
     auto state = std::make_shared<FakeDeviceState>();
     Delivered got;
     std::int16_t blocks[3][4] = {};
     WaveHeader headers[3];
     {
-        CWaveIn in;
+        CCaptureQueue in;
         in.StartDelivery([&](WaveHeader& h) {
             std::lock_guard<std::mutex> lock(got.mutex);
             got.headers.push_back(&h);
@@ -98,7 +98,7 @@ TEST(WaveIn, HandsFilledBuffersBackInOrderOnOneThreadAndTheRestAtClose)
     EXPECT_EQ(got.threads[1], got.threads[2]);
 }
 
-TEST(WaveIn, CountsInputThatFindsNoBuffer)
+TEST(CaptureQueue, CountsInputThatFindsNoBuffer)
 {
     auto state = std::make_shared<FakeDeviceState>();
     std::int16_t block[4] = {};
@@ -106,7 +106,7 @@ TEST(WaveIn, CountsInputThatFindsNoBuffer)
     header.data = block;
     header.bufferLength = sizeof block;
     std::atomic<int> calls{0};
-    CWaveIn in;
+    CCaptureQueue in;
     in.StartDelivery([&](WaveHeader& h) {
         ++calls;
         h.flags = 0;
@@ -131,11 +131,11 @@ TEST(WaveIn, CountsInputThatFindsNoBuffer)
     EXPECT_EQ(header.timelineFrame, 4u * 50);
 }
 
-TEST(WaveIn, DeviceThatCannotOpenLeavesNothingRunning)
+TEST(CaptureQueue, DeviceThatCannotOpenLeavesNothingRunning)
 {
     auto state = std::make_shared<FakeDeviceState>();
     state->failOpen = true;
-    CWaveIn in;
+    CCaptureQueue in;
     EXPECT_FALSE(in.OpenDevice(std::make_unique<FakeAudioInput>(state), MonoFormat(), 4));
     EXPECT_FALSE(in.HasDevice());
     EXPECT_FALSE(in.StartDevice());
@@ -144,7 +144,7 @@ TEST(WaveIn, DeviceThatCannotOpenLeavesNothingRunning)
 // A lost device is replaced by another: the buffer the first part filled goes on filling from
 // the second, so the owner sees one stream; the device's own drops and switches land on the
 // one timeline.
-TEST(WaveIn, ANewDeviceGoesOnFillingTheSameBuffers)
+TEST(CaptureQueue, ANewDeviceGoesOnFillingTheSameBuffers)
 {
     auto first = std::make_shared<FakeDeviceState>();
     auto second = std::make_shared<FakeDeviceState>();
@@ -155,7 +155,7 @@ TEST(WaveIn, ANewDeviceGoesOnFillingTheSameBuffers)
     WaveHeader header;
     header.data = block;
     header.bufferLength = sizeof block;
-    CWaveIn in;
+    CCaptureQueue in;
     in.StartDelivery([&](WaveHeader& h) {
         std::lock_guard<std::mutex> lock(got.mutex);
         got.headers.push_back(&h);

@@ -1,11 +1,11 @@
-#include "engine/record/WaveIn.h"
+#include "engine/record/CaptureQueue.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/SteadyClock.h"
 
-bool CWaveIn::Ring::Push(WaveHeader* h)
+bool CCaptureQueue::Ring::Push(WaveHeader* h)
 {
     if (items.empty() || count == items.size())
         return false;
@@ -14,7 +14,7 @@ bool CWaveIn::Ring::Push(WaveHeader* h)
     return true;
 }
 
-WaveHeader* CWaveIn::Ring::Pop()
+WaveHeader* CCaptureQueue::Ring::Pop()
 {
     if (count == 0)
         return nullptr;
@@ -24,14 +24,14 @@ WaveHeader* CWaveIn::Ring::Pop()
     return h;
 }
 
-CWaveIn::CWaveIn(std::size_t maxBuffers)
+CCaptureQueue::CCaptureQueue(std::size_t maxBuffers)
     : m_queued(std::max<std::size_t>(maxBuffers, 1)), m_filled(std::max<std::size_t>(maxBuffers, 1))
 {
     m_overrunRuns.reserve(kMaxOverrunRuns);
     m_arrivals.resize(kMaxArrivals);
 }
 
-bool CWaveIn::TakeArrival(Arrival& arrival)
+bool CCaptureQueue::TakeArrival(Arrival& arrival)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_arrivalCount == 0)
@@ -42,13 +42,13 @@ bool CWaveIn::TakeArrival(Arrival& arrival)
     return true;
 }
 
-CWaveIn::~CWaveIn()
+CCaptureQueue::~CCaptureQueue()
 {
     Finish();
     Join();
 }
 
-void CWaveIn::StartDelivery(Callback callback, std::function<void()> first)
+void CCaptureQueue::StartDelivery(Callback callback, std::function<void()> first)
 {
     if (m_delivery.joinable())
         return;
@@ -60,7 +60,7 @@ void CWaveIn::StartDelivery(Callback callback, std::function<void()> first)
     m_delivery = std::thread([this] { DeliveryLoop(); });
 }
 
-void CWaveIn::SetCallback(Callback callback, std::function<void()> first)
+void CCaptureQueue::SetCallback(Callback callback, std::function<void()> first)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -70,7 +70,7 @@ void CWaveIn::SetCallback(Callback callback, std::function<void()> first)
     m_wake.notify_all();
 }
 
-bool CWaveIn::OpenDevice(std::unique_ptr<IAudioInputDevice> device, const WaveFormat& format,
+bool CCaptureQueue::OpenDevice(std::unique_ptr<IAudioInputDevice> device, const WaveFormat& format,
                          std::uint32_t framesPerPeriod)
 {
     CloseDevice();
@@ -89,17 +89,17 @@ bool CWaveIn::OpenDevice(std::unique_ptr<IAudioInputDevice> device, const WaveFo
     return true;
 }
 
-IAudioInputDevice::OpenProgress CWaveIn::DeviceProgress()
+IAudioInputDevice::OpenProgress CCaptureQueue::DeviceProgress()
 {
     return m_deviceOpen ? m_device->Progress() : IAudioInputDevice::OpenProgress::Failed;
 }
 
-bool CWaveIn::StartDevice()
+bool CCaptureQueue::StartDevice()
 {
     return m_deviceOpen && m_device->Start();
 }
 
-void CWaveIn::CloseDevice()
+void CCaptureQueue::CloseDevice()
 {
     if (!m_deviceOpen)
         return;
@@ -111,7 +111,7 @@ void CWaveIn::CloseDevice()
     m_inGap = false;
 }
 
-void CWaveIn::AddDeviceCounts(std::vector<InputDrop>* drops, std::vector<InputSwitch>* switches) const
+void CCaptureQueue::AddDeviceCounts(std::vector<InputDrop>* drops, std::vector<InputSwitch>* switches) const
 {
     if (!m_device)
         return;
@@ -127,7 +127,7 @@ void CWaveIn::AddDeviceCounts(std::vector<InputDrop>* drops, std::vector<InputSw
         }
 }
 
-std::vector<InputDrop> CWaveIn::Drops() const
+std::vector<InputDrop> CCaptureQueue::Drops() const
 {
     std::vector<InputDrop> drops = m_pastDrops;
     if (m_deviceOpen)
@@ -141,7 +141,7 @@ std::vector<InputDrop> CWaveIn::Drops() const
     return drops;
 }
 
-std::vector<InputSwitch> CWaveIn::Switches() const
+std::vector<InputSwitch> CCaptureQueue::Switches() const
 {
     std::vector<InputSwitch> switches = m_pastSwitches;
     if (m_deviceOpen)
@@ -149,7 +149,7 @@ std::vector<InputSwitch> CWaveIn::Switches() const
     return switches;
 }
 
-bool CWaveIn::AddBuffer(WaveHeader& header)
+bool CCaptureQueue::AddBuffer(WaveHeader& header)
 {
     if (header.data == nullptr || header.bufferLength == 0)
         return false;
@@ -165,7 +165,7 @@ bool CWaveIn::AddBuffer(WaveHeader& header)
     return true;
 }
 
-void CWaveIn::Finish(std::function<void()> drained)
+void CCaptureQueue::Finish(std::function<void()> drained)
 {
     CloseDevice();
     {
@@ -189,13 +189,13 @@ void CWaveIn::Finish(std::function<void()> drained)
     }
 }
 
-void CWaveIn::Join()
+void CCaptureQueue::Join()
 {
     if (m_delivery.joinable())
         m_delivery.join();
 }
 
-void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
+void CCaptureQueue::OnData(const std::uint8_t* data, std::size_t bytes)
 {
     const std::int64_t now = platform::SteadyClock::Now();
     bool filledOne = false;
@@ -247,7 +247,7 @@ void CWaveIn::OnData(const std::uint8_t* data, std::size_t bytes)
         m_wake.notify_one();
 }
 
-void CWaveIn::DeliveryLoop()
+void CCaptureQueue::DeliveryLoop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {

@@ -1,7 +1,9 @@
 #pragma once
-// Wave input in callback mode: the owner queues buffers, a sound input (IAudioInputDevice) copies
-// what it records into the queued buffers on its own thread, and one delivery thread of this
-// class hands every filled buffer, in order, to the owner's callback.
+// The queue of capture buffers between a sound input and its owner, in the manner of the wave
+// input's callback mode: the owner queues buffers, a sound input (IAudioInputDevice) copies what
+// it records into the queued buffers on its own thread, and one delivery thread of this class
+// hands every filled buffer, in order, to the owner's callback. Portable: the Windows wave-input
+// device itself is platform::WaveInDevice, one of the inputs behind IAudioInputDevice.
 //
 // The queue and the delivery thread outlive the device: a device that is lost can be closed and
 // another opened in its place, and what it records goes on into the same queue (a buffer only
@@ -33,18 +35,18 @@
 #include "engine/record/AudioInputDevice.h"
 #include "engine/record/WaveFormat.h"
 
-class CWaveIn {
+class CCaptureQueue {
 public:
     using Callback = std::function<void(WaveHeader& header)>;
     static constexpr std::size_t kDefaultMaxBuffers = 64;
 
     // maxBuffers: how many buffers may be queued at once; the queues are allocated here, so
     // the device thread never allocates.
-    explicit CWaveIn(std::size_t maxBuffers = kDefaultMaxBuffers);
+    explicit CCaptureQueue(std::size_t maxBuffers = kDefaultMaxBuffers);
     // Finishes if nobody did, and waits for the delivery thread to end.
-    ~CWaveIn();
-    CWaveIn(const CWaveIn&) = delete;
-    CWaveIn& operator=(const CWaveIn&) = delete;
+    ~CCaptureQueue();
+    CCaptureQueue(const CCaptureQueue&) = delete;
+    CCaptureQueue& operator=(const CCaptureQueue&) = delete;
 
     // Starts the delivery thread with its callback; first, when given, runs on it before any
     // buffer. Once.
