@@ -9,7 +9,7 @@
 
 using namespace settings;
 
-CPageAuto::CPageAuto() : CSettingsPage(res::IDD_PAGE_AUTO, "Автозапись", wxSize(221, 180))
+CPageAuto::CPageAuto() : CSettingsPage(res::IDD_PAGE_AUTO, "Автозапись", wxSize(221, 185))
 {
     PersistKeepAwake(true);
     m_handsFree.Load();

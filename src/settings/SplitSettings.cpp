@@ -40,19 +40,19 @@ void CSplitSettings::Load()
 void CSplitSettings::CreateControls(wxWindow* page, int top, const PlaceFn& place)
 {
     auto text = [](const char* utf8) { return wxString::FromUTF8(utf8); };
-    place(new wxStaticBox(page, wxID_ANY, text("Делить запись на файлы")), 5, top, 211, 56);
+    place(new wxStaticBox(page, wxID_ANY, text("Делить запись на файлы")), 5, top, 211, 60);
     auto spin = [&](int id, int high) {
         return new wxSpinCtrl(page, id, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS, 1, high, 1);
     };
     auto* minutes = new wxCheckBox(page, IDC_SPLIT_BY_MINUTES, text("каждые"));
     place(minutes, 11, top + 12, 50, 10);
     place(spin(IDC_SPLIT_MINUTES, kMinutesMax), 74, top + 10, 56, 12);
-    place(new wxStaticText(page, wxID_ANY, text("мин")), 136, top + 12, 40, 8);
+    place(new wxStaticText(page, wxID_ANY, text("мин")), 140, top + 12, 40, 8);
     auto* megabytes = new wxCheckBox(page, IDC_SPLIT_BY_MEGABYTES, text("каждые"));
-    place(megabytes, 11, top + 27, 50, 10);
-    place(spin(IDC_SPLIT_MEGABYTES, kMegabytesMax), 74, top + 25, 56, 12);
-    place(new wxStaticText(page, wxID_ANY, text("МБ")), 136, top + 27, 40, 8);
-    place(new wxCheckBox(page, IDC_SPLIT_ON_HOUR, text("в начале каждого часа")), 11, top + 42, 190, 10);
+    place(megabytes, 11, top + 29, 50, 10);
+    place(spin(IDC_SPLIT_MEGABYTES, kMegabytesMax), 74, top + 27, 56, 12);
+    place(new wxStaticText(page, wxID_ANY, text("МБ")), 140, top + 29, 40, 8);
+    place(new wxCheckBox(page, IDC_SPLIT_ON_HOUR, text("в начале каждого часа")), 11, top + 46, 190, 10);
     for (wxCheckBox* box : {minutes, megabytes})
         box->Bind(wxEVT_CHECKBOX, [this, page](wxCommandEvent&) { EnableFields(page); });
 }

@@ -26,7 +26,7 @@ public:
     bool Any() const { return m_minutes > 0 || m_megabytes > 0 || m_onHour != 0; }
 
     using PlaceFn = std::function<void(wxWindow* control, int x, int y, int width, int height)>;
-    // Places the group on page from its dialog-unit row top down (56 units high).
+    // Places the group on page from its dialog-unit row top down (60 units high).
     void CreateControls(wxWindow* page, int top, const PlaceFn& place);
     void Exchange(bool save, wxWindow* page);
     void Save();
