@@ -12,11 +12,14 @@
 
 #include <sys/mount.h>
 
+#include <wx/app.h>
+
 #include "controls/StatusLamp.h"
 #include "engine/record/Mp3TestFiles.h"
 #include "engine/record/WaveRecorder.h"
 #include "panel/PanelFixture.h"
 #include "platform/ProfileKeys.h"
+#include "res/ResourceIds.h"
 #include "support/GuiWait.h"
 
 using testing_support::ScopedEnv;
@@ -48,6 +51,19 @@ std::vector<std::size_t> FindClicks(const std::vector<std::int16_t>& samples, st
     return clicks;
 }
 
+// A wall clock the test sets.
+class FakeClock : public CClock {
+public:
+    std::tm LocalNow() const override
+    {
+        std::tm local{};
+        localtime_r(&wall, &local);
+        return local;
+    }
+    std::time_t Now() const override { return wall; }
+    std::time_t wall = 0;
+};
+
 class SplitTest : public PanelFixture {
 protected:
     // Settings as the settings file holds them, a new file at start-up in folder, the clicks
@@ -60,7 +76,16 @@ protected:
         m_audioIn.reset();  // puts the variable back first
         m_audioIn = std::make_unique<ScopedEnv>("SDL_DISKAUDIOFILEIN", File("clicks.raw"));
         m_delay = std::make_unique<ScopedEnv>("SDL_DISKAUDIODELAY", std::to_string(delayMs));
-        OpenFrame();
+        if (m_clock) {
+            m_frame = new CMainFrame;
+            m_frame->Panel()->SetClock(m_clock);
+            wxTheApp->SetTopWindow(m_frame);
+            ASSERT_TRUE(m_frame->LoadFrame(res::IDR_MAINFRAME));
+            m_panel = m_frame->Panel();
+            WaitFor([this] { return m_frame->IsShownOnScreen(); });
+        } else {
+            OpenFrame();
+        }
         ExpectState(State::Stopped);
     }
 
@@ -123,6 +148,7 @@ protected:
     }
 
     std::unique_ptr<ScopedEnv> m_delay;
+    std::shared_ptr<FakeClock> m_clock;
 };
 
 std::vector<std::string> Mp3FilesIn(const std::string& folder)
@@ -179,6 +205,43 @@ TEST_F(SplitTest, ByMinutesEveryFileHoldsAMinute)
         EXPECT_LE(seconds, 63.0) << paths[i];
     }
     ExpectEveryClickOnce(paths, 11025, 2756);
+}
+
+// At the start of each clock hour; the clock set back an hour (the end of summer time) splits
+// nothing until it passes the hour of the last split again.
+TEST_F(SplitTest, OnTheHourAndNotAgainWhenTheClockGoesBack)
+{
+    m_clock = std::make_shared<FakeClock>();
+    std::tm start{};
+    start.tm_year = 2026 - 1900;
+    start.tm_mon = 9;
+    start.tm_mday = 25;
+    start.tm_hour = 2;
+    start.tm_min = 58;
+    start.tm_isdst = -1;
+    m_clock->wall = std::mktime(&start);
+    platform::WriteSetting(platform::kSplitOnHour, 1);
+    Open(11025, 2756, 150, m_dir.Path(), 20);
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Recorder() != nullptr && m_panel->Recorder()->IsCapturing(); }, 20000));
+    auto files = [&] { return m_panel->Recorder() ? m_panel->Recorder()->Pieces().size() : 0u; };
+    Pump(1000);
+    EXPECT_EQ(files(), 1u);
+    m_clock->wall += 180;  // 03:01
+    EXPECT_TRUE(WaitFor([&] { return files() == 2u; }, 5000));
+    m_clock->wall -= 3600;  // 02:01 again
+    Pump(1000);
+    m_clock->wall += 1800;  // 02:31
+    Pump(1000);
+    EXPECT_EQ(files(), 2u);
+    m_clock->wall += 1800;  // 03:01 again
+    Pump(1000);
+    EXPECT_EQ(files(), 2u);
+    m_clock->wall += 3600;  // 04:01
+    EXPECT_TRUE(WaitFor([&] { return files() == 3u; }, 5000));
+    PressKey(WXK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return m_panel->Player() != nullptr; }, 20000));
+    EXPECT_EQ(Mp3FilesIn(m_dir.Path()).size(), 3u);
 }
 
 // The disk fills up in the second file: the recording ends with the failed-write message naming
