@@ -1,4 +1,4 @@
-// The encoder library's entry points (the six and beFlushNoGap), called directly: record checks, chunk and buffer
+// The encoder library's six entry points, called directly: record checks, chunk and buffer
 // sizes, the frames produced and the result codes.
 
 #include <gtest/gtest.h>
@@ -19,7 +19,6 @@ BLADE_EXPORT BE_ERR beDeinitStream(HBE_STREAM, std::uint8_t*, std::uint32_t*);
 BLADE_EXPORT BE_ERR beCloseStream(HBE_STREAM);
 BLADE_EXPORT void beVersion(BE_VERSION*);
 BLADE_EXPORT BE_ERR beWriteVBRHeader(const char*);
-BLADE_EXPORT BE_ERR beFlushNoGap(HBE_STREAM, std::uint8_t*, std::uint32_t*);
 
 namespace {
 
@@ -169,42 +168,6 @@ TEST(LameEnc, FlushAddsTheHeldBackSamples)
     // Without a flush the stream is exactly the frames produced so far.
     EXPECT_EQ(flushed.bytes.compare(0, plain.bytes.size(), plain.bytes), 0);
     EXPECT_TRUE(record_test::WalkFrames(flushed.bytes).wholeFrames);
-}
-
-// A stream ended piece by piece: every piece is whole frames, and together they hold exactly
-// the frames of the same sound encoded in one go (nothing added, nothing held back twice).
-TEST(LameEnc, FlushNoGapEndsAPieceAndTheStreamGoesOn)
-{
-    const BE_CONFIG config = MakeConfig(44100, 128, true);
-    const Encoded whole = Encode(config, 40, false);
-    BE_CONFIG c = config;
-    std::uint32_t samples = 0, size = 0;
-    HBE_STREAM stream = 0;
-    ASSERT_EQ(beInitStream(&c, &samples, &size, &stream), BE_ERR_SUCCESSFUL);
-    const auto pcm = record_test::MakeTone(44100, 2, 40u * samples / 2);
-    std::vector<std::uint8_t> out(size);
-    std::string pieces[3];
-    for (int i = 0; i < 40; ++i) {
-        std::uint32_t n = 0;
-        ASSERT_EQ(beEncodeChunk(stream, samples, pcm.data() + static_cast<std::size_t>(i) * samples, out.data(), &n),
-                  BE_ERR_SUCCESSFUL);
-        pieces[i / 15].append(reinterpret_cast<const char*>(out.data()), n);
-        if (i == 14 || i == 29) {
-            ASSERT_EQ(beFlushNoGap(stream, out.data(), &n), BE_ERR_SUCCESSFUL);
-            EXPECT_LE(n, size);
-            pieces[i / 15].append(reinterpret_cast<const char*>(out.data()), n);
-        }
-    }
-    std::uint32_t n = 0;
-    EXPECT_EQ(beFlushNoGap(987654, out.data(), &n), BE_ERR_INVALID_HANDLE);
-    EXPECT_EQ(beCloseStream(stream), BE_ERR_SUCCESSFUL);
-    int frames = 0;
-    for (const std::string& piece : pieces) {
-        const auto walk = record_test::WalkFrames(piece);
-        EXPECT_TRUE(walk.wholeFrames);
-        frames += walk.frames;
-    }
-    EXPECT_EQ(frames, record_test::WalkFrames(whole.bytes).frames);
 }
 
 TEST(LameEnc, StreamsAreIndependent)
