@@ -56,7 +56,8 @@ public:
     // Never the current folder.
     static std::vector<std::string> DefaultLibraryDirs();
 
-    // Loads the library and resolves the six entry points; shows a message on failure.
+    // Loads the library and resolves the six entry points (and beFlushNoGap, which a library
+    // may lack: then CanSplit is false); shows a message on failure.
     bool LoadEncoder();
     // Fills the configuration record (bitrate in kbps, rate in Hz, stereo 0 or non-zero).
     void Configure(std::int32_t bitrateKbps, std::int32_t sampleRate, std::int32_t bitsPerSample,
