@@ -64,6 +64,17 @@ public:
     std::time_t wall = 0;
 };
 
+// The lines of a report that name files in folder, in order.
+std::vector<std::string> ReportedFiles(const std::string& text, const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::istringstream report(text);
+    for (std::string line; std::getline(report, line);)
+        if (line.rfind(folder, 0) == 0)
+            files.push_back(line);
+    return files;
+}
+
 class SplitTest : public PanelFixture {
 protected:
     // Settings as the settings file holds them, a new file at start-up in folder, the clicks
@@ -108,14 +119,8 @@ protected:
         Pump(1500);
         PressKey(WXK_RETURN);
         EXPECT_TRUE(WaitFor([&] { return m_panel->Player() != nullptr; }, 20000));
-        std::vector<std::string> paths;
-        if (m_messages->Messages().empty())
-            return paths;
-        std::istringstream report(m_messages->Messages().back().text);
-        for (std::string line; std::getline(report, line);)
-            if (line.rfind(m_dir.Path(), 0) == 0)
-                paths.push_back(line);
-        return paths;
+        return m_messages->Messages().empty() ? std::vector<std::string>()
+                                              : ReportedFiles(m_messages->Messages().back().text, m_dir.Path());
     }
 
     // Each file is whole frames that decode on their own; the files joined decode to every
@@ -269,11 +274,7 @@ TEST_F(SplitTest, AFullDiskAfterASplitEndsTheRecordingAndKeepsTheFirstFileWhole)
     ASSERT_TRUE(WaitFor([&] { return m_panel->Player() != nullptr; }, 20000));
     ExpectState(State::Stopped, "after the full disk");
     // The report before it names both files, in their order.
-    std::vector<std::string> files;
-    std::istringstream report(m_messages->Messages()[0].text);
-    for (std::string line; std::getline(report, line);)
-        if (line.rfind(small, 0) == 0)
-            files.push_back(line);
+    const std::vector<std::string> files = ReportedFiles(m_messages->Messages()[0].text, small);
     ASSERT_EQ(files.size(), 2u) << m_messages->Messages()[0].text;
     std::vector<std::string> sorted = files;
     std::sort(sorted.begin(), sorted.end());
