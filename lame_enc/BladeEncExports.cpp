@@ -1,4 +1,5 @@
-// The six C entry points of the BladeEnc-compatible encoder library. Streams are kept in a
+// The C entry points of the BladeEnc-compatible encoder library: the six of the interface and
+// beFlushNoGap, which ends one file of a recording split into several (see README.md). Streams are kept in a
 // table keyed by 32-bit handles (the interface's handle is 32 bits wide, so it cannot carry a
 // pointer on 64-bit systems).
 //
@@ -82,6 +83,21 @@ BLADE_EXPORT BE_ERR beDeinitStream(HBE_STREAM handle, std::uint8_t* output,
     if (outputBytes == nullptr || output == nullptr)
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     return stream->Flush(output, outputBytes);
+}
+
+// Ends the piece of the stream written so far: completes its last frame (LAME's gapless flush),
+// so what was returned since beInitStream or the last beFlushNoGap is a whole file. The samples
+// the encoder holds back stay in the stream and begin the next piece: the stream goes on with
+// beEncodeChunk, and the pieces decoded one after the other are the input without a gap or a
+// repeat. output must hold the size beInitStream gave.
+BLADE_EXPORT BE_ERR beFlushNoGap(HBE_STREAM handle, std::uint8_t* output, std::uint32_t* outputBytes)
+{
+    CLameStream* stream = Find(handle);
+    if (stream == nullptr)
+        return BE_ERR_INVALID_HANDLE;
+    if (outputBytes == nullptr || output == nullptr)
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return stream->FlushNoGap(output, outputBytes);
 }
 
 BLADE_EXPORT BE_ERR beCloseStream(HBE_STREAM handle)

@@ -141,3 +141,13 @@ BE_ERR CLameStream::Flush(std::uint8_t* output, std::uint32_t* outputBytes)
     *outputBytes = static_cast<std::uint32_t>(n);
     return BE_ERR_SUCCESSFUL;
 }
+
+BE_ERR CLameStream::FlushNoGap(std::uint8_t* output, std::uint32_t* outputBytes)
+{
+    *outputBytes = 0;
+    const int n = lame_encode_flush_nogap(m_lame.get(), output, static_cast<int>(m_outputBufferSize));
+    if (n < 0)
+        return BE_ERR_BUFFER_TOO_SMALL;
+    *outputBytes = static_cast<std::uint32_t>(n);
+    return BE_ERR_SUCCESSFUL;
+}

@@ -26,6 +26,9 @@ public:
                          std::uint32_t* outputBytes);
     // Encodes what LAME still holds back and ends the stream's audio.
     blade::BE_ERR Flush(std::uint8_t* output, std::uint32_t* outputBytes);
+    // Completes the frames encoded so far (LAME's gapless flush) without touching the samples
+    // it holds back: they begin the next frame, which may go to another file.
+    blade::BE_ERR FlushNoGap(std::uint8_t* output, std::uint32_t* outputBytes);
 
 private:
     struct LameDeleter {

@@ -143,6 +143,14 @@ bool CRecordFile::CreateEmpty()
     return true;
 }
 
+bool CRecordFile::CreateNextPiece(std::string& path) const
+{
+    const std::size_t sep = m_path.find_last_of(platform::PathSeparator());
+    const std::string folder = FullFolder(sep == std::string::npos ? std::string() : m_path.substr(0, sep + 1));
+    path = folder + FreeNameIn(folder, MakeDefaultName());
+    return platform::OpenRegularFile(path, O_WRONLY | O_CREAT | O_EXCL, 0666).Valid();
+}
+
 bool CRecordFile::OpenExisting(bool lastFile)
 {
     if (lastFile) {

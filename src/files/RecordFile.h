@@ -57,6 +57,13 @@ public:
     // for an empty path.
     bool OpenChosen(const std::string& path);
 
+    // For a recording that goes on into a new file: names a file with the standard name of this
+    // moment in the folder of the current file (a name that is taken gets "-2", "-3", …) and
+    // creates it empty, never replacing a file. The current file stays as it is (OpenChosen
+    // makes the new one current once the recording writes to it). False, without a message,
+    // when it cannot be created; path then names the file that was tried.
+    bool CreateNextPiece(std::string& path) const;
+
     const std::string& GetName() const { return m_name; }
     const std::string& GetPath() const { return m_path; }
 

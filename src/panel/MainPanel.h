@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/timer.h>
 #include <wx/window.h>
@@ -29,6 +30,7 @@ class CWaveRecorder;
 class CKeepBeforeInput;
 struct SecondSourceOptions;
 struct KeptInput;
+struct RecordingPiece;
 namespace platform {
 class FileSync;
 }
@@ -220,6 +222,14 @@ private:
     void PutBackStoppedControls();
     // The recording could not start: drop the recorder, say why, reload the file.
     void FailStart();
+    // A recording in pieces (MainPanelSplit): the start's clock hour; then, on every tick,
+    // follows a switch to the next file (title, "LastFile", time and size) and, when a split is
+    // due, hands the recorder its next file. False when that failed and the recording ended.
+    void StartSplitting();
+    bool FollowSplit();
+    // Makes the latest file of the recording the current one, when the window has not yet.
+    void FollowPieces(const std::vector<RecordingPiece>& pieces);
+    bool SplitDue();
     // The second source chosen on the Sources page, for the next recording; none when there is
     // none.
     std::optional<SecondSourceOptions> SecondSourceOptionsFor() const;
@@ -270,6 +280,10 @@ private:
     std::unique_ptr<CRecordTimer> m_schedule;
     // What ShowTimerInTitle last put after the title.
     std::string m_titleSuffix;
+    // The files of the recording under way that the window follows, and the clock hour of its
+    // last split (or its start).
+    std::size_t m_piecesFollowed = 1;
+    long long m_splitHour = 0;
     // The recording under way has voice activation.
     bool m_voiceActivated = false;
     // The input kept open before Record, and the source it was opened on.

@@ -214,6 +214,7 @@ void CMainPanel::ShowRecordingControls()
 
 void CMainPanel::ShowRecordingStarted()
 {
+    StartSplitting();
     ShowRecordingLamp();
     m_timePanel->Reset();
     m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
@@ -246,6 +247,7 @@ void CMainPanel::EndRecording(bool failureTold)
     // on the disk on threads of its own, which the window does not wait for. What was dropped is
     // counted up to the stop.
     CWaveRecorder::DroppedInput dropped;
+    std::vector<CWaveRecorder::Piece> pieces;
     std::string voiceReport;
     // A stop also cancels an armed recording timer.
     m_schedule->Cancel();
@@ -253,6 +255,8 @@ void CMainPanel::EndRecording(bool failureTold)
     if (m_recorder) {
         m_recorder->Stop();
         dropped = m_recorder->Dropped();
+        pieces = m_recorder->Pieces();
+        FollowPieces(pieces);
         voiceReport = VoiceReport();
         if (platform::UiTrace::Enabled())
             platform::UiTrace::Report("record-overruns", static_cast<double>(m_recorder->Overruns()));
@@ -263,6 +267,12 @@ void CMainPanel::EndRecording(bool failureTold)
     PutBackStoppedControls();
     if (!voiceReport.empty())
         platform::ShowMessage(platform::FormatFileMessage(path, voiceReport), platform::MessageIcon::Information);
+    if (pieces.size() > 1) {
+        // A recording in pieces: every file it wrote, each with what it lacks.
+        report::LogPieces(pieces, dropped);
+        platform::ShowMessage(report::AfterSplitRecording(pieces, dropped), platform::MessageIcon::Information);
+        return;
+    }
     const std::string text = report::AfterRecording(dropped);
     report::Log(path, dropped);
     if (!text.empty())
@@ -327,7 +337,7 @@ void CMainPanel::OnSaveTick()
 
 bool CMainPanel::FollowRecording()
 {
-    if (!m_recorder)
+    if (!m_recorder || !FollowSplit())
         return false;
     if (m_recorder->WriteFailed()) {
         StopRecordingWithMessage(report::kWriteFailed, true);
@@ -373,7 +383,9 @@ bool CMainPanel::FollowRecorderInput()
 
 void CMainPanel::StopRecordingWithMessage(const char* sentence, bool failureTold)
 {
-    const std::string path = m_trackInfo.path;
+    // A failed write names its file (of a recording in pieces, maybe an earlier one).
+    const std::string failed = m_recorder ? m_recorder->FailedPath() : std::string();
+    const std::string path = failed.empty() ? m_trackInfo.path : failed;
     EndRecording(failureTold);
     platform::ShowMessage(platform::FormatFileMessage(path, sentence), platform::MessageIcon::Stop);
     LoadWhenWritten();

@@ -29,9 +29,9 @@ void CMainPanel::ShowRecordingLamp()
 void CMainPanel::ShowRecordedTime()
 {
     // With voice activation the display shows what was written, not how long the input has
-    // been listened to.
+    // been listened to (in the file being written).
     if (m_recorder && m_voiceActivated)
-        m_timePanel->SetSeconds(static_cast<int>(m_recorder->SecondsWritten()));
+        m_timePanel->SetSeconds(static_cast<int>(m_recorder->PieceSecondsWritten()));
     else
         m_timePanel->Tick();
 }

@@ -75,4 +75,48 @@ void Log(const std::string& path, const CWaveRecorder::DroppedInput& dropped)
                      path.c_str(), outage.atSeconds, outage.wallSeconds);
 }
 
+CWaveRecorder::DroppedInput DroppedInPiece(const std::vector<RecordingPiece>& pieces, std::size_t index,
+                                           const CWaveRecorder::DroppedInput& dropped)
+{
+    const double from = index == 0 ? -1e300 : pieces[index].startSeconds;
+    const double to = index + 1 < pieces.size() ? pieces[index + 1].startSeconds : 1e300;
+    const double origin = pieces[index].startSeconds;
+    auto inside = [&](double at) { return at >= from && at < to; };
+    CWaveRecorder::DroppedInput part;
+    for (const CWaveRecorder::InputOutage& gap : dropped.gapList)
+        if (inside(gap.atSeconds)) {
+            ++part.gaps;
+            part.seconds += gap.wallSeconds;
+            part.gapList.push_back({gap.atSeconds - origin, gap.wallSeconds});
+        }
+    for (const CWaveRecorder::InputOutage& outage : dropped.outages)
+        if (inside(outage.atSeconds))
+            part.outages.push_back({outage.atSeconds - origin, outage.wallSeconds});
+    for (const CWaveRecorder::InputOutage& outage : dropped.secondOutages)
+        if (inside(outage.atSeconds))
+            part.secondOutages.push_back({outage.atSeconds - origin, outage.wallSeconds});
+    for (const CWaveRecorder::RecordedSwitch& change : dropped.switches)
+        if (inside(change.seconds))
+            part.switches.push_back({change.source, change.seconds - origin});
+    part.keptLeftOut = index == 0 && dropped.keptLeftOut;
+    return part;
+}
+
+std::string AfterSplitRecording(const std::vector<RecordingPiece>& pieces, const CWaveRecorder::DroppedInput& dropped)
+{
+    // "Запись разделена на файлы: 3.\n\n/…/09dec_0300.mp3\n…"
+    std::string text = "Запись разделена на файлы: " + std::to_string(pieces.size()) + ".\n";
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        text += "\n" + pieces[i].path + "\n" + AfterRecording(DroppedInPiece(pieces, i, dropped));
+    return text;
+}
+
+void LogPieces(const std::vector<RecordingPiece>& pieces, const CWaveRecorder::DroppedInput& dropped)
+{
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        std::fprintf(stderr, "dravellin-recorder: recorded %s\n", pieces[i].path.c_str());
+        Log(pieces[i].path, DroppedInPiece(pieces, i, dropped));
+    }
+}
+
 }  // namespace report

@@ -29,5 +29,12 @@ std::string SameSources(const std::string& label);
 std::string AfterRecording(const CWaveRecorder::DroppedInput& dropped);
 // The same on the program's standard error, for logs and terminals.
 void Log(const std::string& path, const CWaveRecorder::DroppedInput& dropped);
+// What of dropped falls into the file pieces[index] of a recording in pieces, with times counted
+// from that file's start.
+CWaveRecorder::DroppedInput DroppedInPiece(const std::vector<RecordingPiece>& pieces, std::size_t index,
+                                           const CWaveRecorder::DroppedInput& dropped);
+// After a recording in pieces: every file it wrote, in order, each with what it lacks.
+std::string AfterSplitRecording(const std::vector<RecordingPiece>& pieces, const CWaveRecorder::DroppedInput& dropped);
+void LogPieces(const std::vector<RecordingPiece>& pieces, const CWaveRecorder::DroppedInput& dropped);
 
 }  // namespace report

@@ -75,6 +75,13 @@ inline constexpr IntSetting kKeepBefore{kSectionRecord, "KeepBefore", 0};
 // The files whose last writes failed where no message could say so (the program was closing
 // for the system, or its window had gone), one a line: shown once at the next start.
 inline constexpr StringSetting kSyncFailedFiles{kSectionRecord, "SyncFailedFiles", ""};
+// A recording goes on into a new file (the standard name, in the same folder) every N minutes
+// of recording (1..1440), every N megabytes (MiB, 1..4000) or at the start of each clock hour
+// (1); whichever comes first. 0 (the default): off. Negative values and text count as off,
+// values above the range as its top.
+inline constexpr IntSetting kSplitMinutes{kSectionRecord, "SplitMinutes", 0};
+inline constexpr IntSetting kSplitMegabytes{kSectionRecord, "SplitMegabytes", 0};
+inline constexpr IntSetting kSplitOnHour{kSectionRecord, "SplitOnHour", 0};
 // The armed recording timer: its start as local "YYYY-MM-DD HH:MM:SS" (empty: none armed), its
 // duration in seconds (0: until stopped by hand) and 1 for a new file with the standard name
 // (0 appends to the current file).

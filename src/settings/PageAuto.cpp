@@ -9,10 +9,11 @@
 
 using namespace settings;
 
-CPageAuto::CPageAuto() : CSettingsPage(res::IDD_PAGE_AUTO, "Автозапись", wxSize(221, 121))
+CPageAuto::CPageAuto() : CSettingsPage(res::IDD_PAGE_AUTO, "Автозапись", wxSize(221, 185))
 {
     PersistKeepAwake(true);
     m_handsFree.Load();
+    m_split.Load();
 }
 
 void CPageAuto::PersistKeepAwake(bool load)
@@ -34,6 +35,7 @@ void CPageAuto::OnOK()
     if (m_keepAwake != m_readKeepAwake)
         PersistKeepAwake(false);
     m_handsFree.Save();
+    m_split.Save();
 }
 
 void CPageAuto::CreateControls()
@@ -43,10 +45,12 @@ void CPageAuto::CreateControls()
     m_handsFree.CreateControls(page, 5, [this](wxWindow* c, int x, int y, int w, int h) { Place(c, x, y, w, h); });
     Place(new wxCheckBox(page, IDC_KEEP_AWAKE, wxString::FromUTF8("Не давать компьютеру засыпать во время записи")),
           5, 106, 211, 10);
+    m_split.CreateControls(page, 121, [this](wxWindow* c, int x, int y, int w, int h) { Place(c, x, y, w, h); });
 }
 
 void CPageAuto::DoDataExchange(bool save)
 {
     ExchangeCheck(save, IDC_KEEP_AWAKE, m_keepAwake);
     m_handsFree.Exchange(save, m_window);
+    m_split.Exchange(save, m_window);
 }

@@ -39,6 +39,12 @@ inline constexpr int IDC_VOICE_PRE_ROLL = 1043;    // pre-roll, seconds
 inline constexpr int IDC_KEEP_BEFORE = 1044;       // "Держать микрофон открытым: начинать запись с последних секунд"
 inline constexpr int IDC_KEEP_BEFORE_SECONDS = 1045;  // how many seconds
 inline constexpr int IDC_KEEP_AWAKE = 1030;        // "Не давать компьютеру засыпать во время записи"
+// The group "Делить запись на файлы" on the same page.
+inline constexpr int IDC_SPLIT_BY_MINUTES = 1046;  // "каждые ... мин"
+inline constexpr int IDC_SPLIT_MINUTES = 1047;
+inline constexpr int IDC_SPLIT_BY_MEGABYTES = 1048;  // "каждые ... МБ"
+inline constexpr int IDC_SPLIT_MEGABYTES = 1049;
+inline constexpr int IDC_SPLIT_ON_HOUR = 1050;  // "в начале каждого часа"
 
 // The automatic-start check box names what starts the program: Windows' Run key starts it when
 // Windows starts, an XDG autostart entry when the user logs in.

@@ -83,6 +83,33 @@ TEST_F(AddedPagesTest, HandsFreeAndKeepAwakeHaveTheirOwnPage)
     EXPECT_FALSE(Sheet(0).AutoPage().GetKeepAwake());
 }
 
+// Splitting into files: stored values out of range (below or above it) read as off or the top of the range, never
+// as a split on every frame; looking and OK writes nothing, a box ticked writes its number.
+TEST_F(AddedPagesTest, SplitSettingsAreReadWithinTheirRangesAndWrittenWhenChanged)
+{
+    m_store->Put(platform::kSplitMinutes, -5);
+    m_store->Put(platform::kSplitMegabytes, 99999);
+    m_store->Put(platform::kSplitOnHour, 7);
+    EXPECT_EQ(Sheet(CMySheet::kAutoPage).AutoPage().Split().Minutes(), 0);
+    EXPECT_EQ(Sheet(0).AutoPage().Split().Megabytes(), 4000);
+    EXPECT_TRUE(Sheet(0).AutoPage().Split().OnHour());
+    RunSheet(Sheet(CMySheet::kAutoPage), [](CMySheetDialog&) { return wxID_OK; });
+    EXPECT_TRUE(m_store->Writes().empty());
+    RunSheet(Sheet(CMySheet::kAutoPage), [](CMySheetDialog& dlg) {
+        EXPECT_FALSE(IsChecked(dlg, IDC_SPLIT_BY_MINUTES));
+        EXPECT_FALSE(IsEnabled(dlg, IDC_SPLIT_MINUTES));
+        EXPECT_TRUE(IsChecked(dlg, IDC_SPLIT_BY_MEGABYTES));
+        Click(Find<wxCheckBox>(dlg, IDC_SPLIT_BY_MINUTES), true);
+        EXPECT_TRUE(IsEnabled(dlg, IDC_SPLIT_MINUTES));
+        Click(Find<wxCheckBox>(dlg, IDC_SPLIT_ON_HOUR), false);
+        return wxID_OK;
+    });
+    EXPECT_EQ(m_store->Get(platform::kSplitMinutes), 60);
+    EXPECT_EQ(m_store->Get(platform::kSplitOnHour), 0);
+    EXPECT_EQ(m_store->Get(platform::kSplitMegabytes), 99999);
+    EXPECT_EQ(Sheet(0).AutoPage().Split().Minutes(), 60);
+}
+
 // Every page on screen, with a stored source whose name is longer than a line and has no space.
 TEST_F(AddedPagesTest, LayoutEveryPageFitsTheSheetAndNoTextIsCut)
 {

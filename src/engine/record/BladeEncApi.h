@@ -1,6 +1,6 @@
 #pragma once
 // The BladeEnc-compatible encoder interface: the configuration record in its LAME header
-// version 1 layout, the version record, the result codes and the six entry points that the
+// version 1 layout, the version record, the result codes and the six entry points (and beFlushNoGap) that the
 // encoder library (liblame_enc.so / lame_enc.dll) exports with C linkage.
 //
 // Every field is a fixed-width 32-bit (or narrower) integer and the records are byte-packed, so
@@ -136,6 +136,9 @@ using BEDEINITSTREAM = BE_ERR (*)(HBE_STREAM stream, std::uint8_t* output,
 using BECLOSESTREAM = BE_ERR (*)(HBE_STREAM stream);
 using BEVERSION = void (*)(BE_VERSION* version);
 using BEWRITEVBRHEADER = BE_ERR (*)(const char* fileName);
+// Beside the six: ends one piece of a stream that goes on into another file (LAME's gapless
+// flush). Optional: a library without it records, but never splits a recording.
+using BEFLUSHNOGAP = BE_ERR (*)(HBE_STREAM stream, std::uint8_t* output, std::uint32_t* outputBytes);
 
 }  // namespace blade
 

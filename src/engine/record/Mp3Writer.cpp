@@ -1,6 +1,7 @@
 #include "engine/record/Mp3Writer.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -87,6 +88,8 @@ bool CMp3Writer::LoadEncoder()
     m_beCloseStream = Resolve<BECLOSESTREAM>(m_library, "beCloseStream");
     m_beVersion = Resolve<BEVERSION>(m_library, "beVersion");
     m_beWriteVBRHeader = Resolve<BEWRITEVBRHEADER>(m_library, "beWriteVBRHeader");
+    // Beside the six, and not required: without it a recording is never split.
+    m_beFlushNoGap = Resolve<BEFLUSHNOGAP>(m_library, "beFlushNoGap");
     if (m_beInitStream && m_beEncodeChunk && m_beDeinitStream && m_beCloseStream && m_beVersion &&
         m_beWriteVBRHeader) {
         m_loaded = true;
@@ -160,9 +163,102 @@ bool CMp3Writer::EncodeAndWrite(const std::int16_t* samples, std::uint32_t /*byt
         produced = m_outBufferSize;
     if (!WriteAll(m_outBuffer.get(), produced))
         return false;
+    if (produced > 0) {
+        m_pieceBytes.fetch_add(produced, std::memory_order_acq_rel);
+        m_syncer->Written();
+    }
+    return true;
+}
+
+bool CMp3Writer::WriteFailed() const
+{
+    if (m_writeFailed.load(std::memory_order_acquire))
+        return true;
+    std::lock_guard<std::mutex> lock(m_syncersMutex);
+    if (m_syncer && m_syncer->Failed())
+        return true;
+    if (!m_closedFailedPath.empty())
+        return true;
+    for (const ClosedFile& closed : m_closed)
+        if (closed.syncer->Failed())
+            return true;
+    return false;
+}
+
+std::string CMp3Writer::FailedPath() const
+{
+    std::lock_guard<std::mutex> lock(m_syncersMutex);
+    // An earlier file's last sync failed first: it is the one whose sound may be lost.
+    if (!m_closedFailedPath.empty())
+        return m_closedFailedPath;
+    for (const ClosedFile& closed : m_closed)
+        if (closed.syncer->Failed())
+            return closed.path;
+    if (m_writeFailed.load(std::memory_order_acquire) || (m_syncer && m_syncer->Failed()))
+        return m_path;
+    return std::string();
+}
+
+bool CMp3Writer::OpenNextFile(const std::string& path)
+{
+    if (!CanSplit() || !m_streamOpen || !m_fileOpen || NextFilePending())
+        return false;
+    platform::UniqueFd fd = platform::OpenRegularFile(path, O_WRONLY | O_APPEND);
+    if (!fd.Valid() || platform::TryLockExclusive(fd.Get(), path) == platform::LockResult::HeldElsewhere)
+        return false;
+    struct stat st {};
+    m_nextIsNew = ::fstat(fd.Get(), &st) == 0 && st.st_size == 0;
+    m_nextFile = std::move(fd);
+    m_nextPath = path;
+    m_nextReady.store(true, std::memory_order_release);
+    return true;
+}
+
+bool CMp3Writer::SwitchToNextFile()
+{
+    if (!m_nextReady.load(std::memory_order_acquire) || !m_fileOpen || WriteFailed())
+        return false;
+    // The current file ends on the frames encoded so far; the samples the encoder holds back
+    // begin the next file's first frame.
+    std::uint32_t produced = 0;
+    if (m_beFlushNoGap(m_stream, m_outBuffer.get(), &produced) != BE_ERR_SUCCESSFUL)
+        produced = 0;
+    if (produced > m_outBufferSize)
+        produced = m_outBufferSize;
+    if (!WriteAll(m_outBuffer.get(), produced))
+        return false;  // the recording ends in this file, cut back to its last whole frame
     if (produced > 0)
         m_syncer->Written();
+    // The old file is synced for the last time and closed on its own syncer's thread.
+    auto old = std::make_shared<platform::UniqueFd>(std::move(m_file));
+    m_syncer->Finish([old] { old->Reset(); });
+    auto syncer = std::make_unique<CFileSyncer>(m_sync);
+    syncer->Start(m_nextFile.Get(), m_nextIsNew ? m_nextPath : std::string());
+    {
+        std::lock_guard<std::mutex> lock(m_syncersMutex);
+        ReapClosed();
+        m_closed.push_back({m_path, std::move(m_syncer)});
+        m_syncer = std::move(syncer);
+        m_path = m_nextPath;
+    }
+    m_file = std::move(m_nextFile);
+    m_pieceBytes.store(0, std::memory_order_release);
+    m_nextReady.store(false, std::memory_order_release);
     return true;
+}
+
+void CMp3Writer::ReapClosed()
+{
+    for (auto it = m_closed.begin(); it != m_closed.end();) {
+        if (!it->syncer->Finished()) {
+            ++it;
+            continue;
+        }
+        it->syncer->Join();
+        if (it->syncer->Failed() && m_closedFailedPath.empty())
+            m_closedFailedPath = it->path;
+        it = m_closed.erase(it);
+    }
 }
 
 void CMp3Writer::FinishWriting()
@@ -173,6 +269,10 @@ void CMp3Writer::FinishWriting()
 
 bool CMp3Writer::WritingFinished() const
 {
+    std::lock_guard<std::mutex> lock(m_syncersMutex);
+    for (const ClosedFile& closed : m_closed)
+        if (!closed.syncer->Finished())
+            return false;
     return !m_syncer || m_syncer->Finished();
 }
 
@@ -236,8 +336,11 @@ bool CMp3Writer::OpenFile(const std::string& path)
     m_file = std::move(fd);
     m_fileOpen = true;
     m_writeFailed.store(false, std::memory_order_release);
-    m_syncer = std::make_unique<CFileSyncer>(m_sync);
-    m_syncer->Start(m_file.Get(), newFile ? path : std::string());
+    m_pieceBytes.store(0, std::memory_order_release);
+    auto syncer = std::make_unique<CFileSyncer>(m_sync);
+    syncer->Start(m_file.Get(), newFile ? path : std::string());
+    std::lock_guard<std::mutex> lock(m_syncersMutex);
+    m_syncer = std::move(syncer);
     return true;
 }
 
@@ -254,8 +357,21 @@ void CMp3Writer::CloseFile()
     if (m_syncer) {
         FinishWriting();
         m_syncer->Join();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_syncersMutex);
+        for (ClosedFile& closed : m_closed)
+            closed.syncer->Join();
+        ReapClosed();
         m_syncer.reset();  // keeps nothing of this file; a later OpenFile starts afresh
     }
     m_file.Reset();
+    // A next file never taken was made for this recording and holds nothing: it goes.
+    if (m_nextReady.load(std::memory_order_acquire) && m_nextIsNew) {
+        m_nextFile.Reset();
+        std::remove(m_nextPath.c_str());
+    }
+    m_nextFile.Reset();
+    m_nextReady.store(false, std::memory_order_release);
     m_fileOpen = false;
 }

@@ -16,13 +16,21 @@
 // the data it was to put on the disk may be lost. FinishWriting, after the last write, has what
 // is left synced and the file closed on the syncer's thread, so nobody waits for the disk.
 //
-// Threads: EncodeAndWrite and FinishWriting run on the capture's delivery thread, one call at a
-// time; everything else runs on the user-interface thread while neither can run. WriteFailed
-// and WritingFinished may be read from any thread.
+// A recording split into files goes on into a next file without a sample lost or doubled: the
+// user-interface thread opens the next file (OpenNextFile), and the delivery thread, between two
+// chunks, ends the current file with the encoder's gapless flush, has its syncer sync and close it
+// as at the end, and writes every later frame to the next file (SwitchToNextFile). One encoder
+// stream runs throughout, so the next file begins with the very next samples.
+//
+// Threads: EncodeAndWrite, SwitchToNextFile and FinishWriting run on the capture's delivery
+// thread, one call at a time; OpenNextFile on the user-interface thread while recording;
+// everything else on the user-interface thread while none of them can run. WriteFailed,
+// FailedPath, PieceBytes, NextFilePending and WritingFinished may be read from any thread.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -48,7 +56,8 @@ public:
     // Never the current folder.
     static std::vector<std::string> DefaultLibraryDirs();
 
-    // Loads the library and resolves the six entry points; shows a message on failure.
+    // Loads the library and resolves the six entry points (and beFlushNoGap, which a library
+    // may lack: then CanSplit is false); shows a message on failure.
     bool LoadEncoder();
     // Fills the configuration record (bitrate in kbps, rate in Hz, stereo 0 or non-zero).
     void Configure(std::int32_t bitrateKbps, std::int32_t sampleRate, std::int32_t bitsPerSample,
@@ -77,10 +86,27 @@ public:
 
     // True once a write or a sync failed; after a failed write the file was cut back to its
     // last whole frame, after a failed sync it keeps what was written.
-    bool WriteFailed() const
-    {
-        return m_writeFailed.load(std::memory_order_acquire) || (m_syncer && m_syncer->Failed());
-    }
+    bool WriteFailed() const;
+    // The file a failed write or sync was for (a split recording's earlier file, or the current
+    // one); empty while none failed.
+    std::string FailedPath() const;
+
+    // The library can end a file and go on into the next one (it has beFlushNoGap).
+    bool CanSplit() const { return m_loaded && m_beFlushNoGap != nullptr; }
+    // Opens the next file of a split recording (an existing, empty one), for SwitchToNextFile to
+    // take. False, without a message, when it cannot be opened, or a next file is pending already.
+    // User-interface thread, while recording.
+    bool OpenNextFile(const std::string& path);
+    // A next file is open and not yet taken.
+    bool NextFilePending() const { return m_nextReady.load(std::memory_order_acquire); }
+    // Between two chunks: when a next file is pending, ends the current one with the gapless
+    // flush (its syncer syncs and closes it) and goes on in the next. True when it switched.
+    // Delivery thread.
+    bool SwitchToNextFile();
+    // The file written now (the next file after a switch). Delivery thread, or with it ended.
+    const std::string& CurrentPath() const { return m_path; }
+    // MP3 bytes written to the current file by this writer (since OpenFile or the last switch).
+    std::uint64_t PieceBytes() const { return m_pieceBytes.load(std::memory_order_acquire); }
 
     bool IsLoaded() const { return m_loaded; }
     bool IsStreamOpen() const { return m_streamOpen; }
@@ -90,6 +116,9 @@ public:
 
 private:
     bool WriteAll(const std::uint8_t* data, std::size_t size);
+    // Joins the syncers of earlier files that have finished, noting a failure. Delivery thread
+    // (or with it ended), under m_syncersMutex.
+    void ReapClosed();
 
     std::vector<std::string> m_libraryDirs;
     blade::BE_CONFIG m_config{};
@@ -102,8 +131,22 @@ private:
     platform::UniqueFd m_file;
     std::string m_path;
     std::shared_ptr<platform::FileSync> m_sync = std::make_shared<platform::FileSync>();
-    // Made by OpenFile; closes the file after its last sync.
+    // Made by OpenFile (and at each switch); closes the file after its last sync. Replaced on
+    // the delivery thread, read elsewhere: under m_syncersMutex, as are the earlier files'.
     std::unique_ptr<CFileSyncer> m_syncer;
+    struct ClosedFile {
+        std::string path;
+        std::unique_ptr<CFileSyncer> syncer;
+    };
+    std::vector<ClosedFile> m_closed;
+    std::string m_closedFailedPath;
+    mutable std::mutex m_syncersMutex;
+    // The next file, opened on the user-interface thread and handed over through m_nextReady.
+    platform::UniqueFd m_nextFile;
+    std::string m_nextPath;
+    bool m_nextIsNew = false;
+    std::atomic<bool> m_nextReady{false};
+    std::atomic<std::uint64_t> m_pieceBytes{0};
     bool m_loaded = false;
     bool m_streamOpen = false;
     bool m_fileOpen = false;
@@ -115,4 +158,5 @@ private:
     blade::BECLOSESTREAM m_beCloseStream = nullptr;
     blade::BEVERSION m_beVersion = nullptr;
     blade::BEWRITEVBRHEADER m_beWriteVBRHeader = nullptr;
+    blade::BEFLUSHNOGAP m_beFlushNoGap = nullptr;
 };

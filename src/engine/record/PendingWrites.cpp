@@ -32,8 +32,11 @@ void CPendingWrites::Reap()
     const auto finished = std::stable_partition(m_recorders.begin(), m_recorders.end(),
                                                 [](const Kept& kept) { return !kept.recorder->Finished(); });
     for (auto it = finished; it != m_recorders.end(); ++it)
-        if (!it->failureTold && it->recorder->WriteFailed())
-            m_failures.push_back(it->recorder->Path());
+        if (!it->failureTold && it->recorder->WriteFailed()) {
+            // Of a recording in pieces, the file whose write failed may be an earlier one.
+            const std::string failed = it->recorder->FailedPath();
+            m_failures.push_back(failed.empty() ? it->recorder->Path() : failed);
+        }
     m_recorders.erase(finished, m_recorders.end());
 }
 

@@ -52,6 +52,10 @@ CWaveRecorder::~CWaveRecorder()
 bool CWaveRecorder::Prepare(const TrackInfo& track)
 {
     m_path = track.path;
+    {
+        std::lock_guard<std::mutex> lock(m_piecesMutex);
+        m_pieces.assign(1, Piece{m_path, 0.0});
+    }
     if (!OpenFile(track.path))
         return false;
     if (!SeekToEnd())
@@ -200,6 +204,7 @@ CWaveRecorder::DroppedInput CWaveRecorder::Dropped() const
             continue;
         ++dropped.gaps;
         dropped.seconds += Seconds(drop.frames);
+        dropped.gapList.push_back({Seconds(m_timeline.FileFrame(drop.atFrame)), Seconds(drop.frames)});
     }
     for (const InputSwitch& change : m_input->Switches())
         if (change.atFrame >= from)
@@ -252,6 +257,11 @@ bool CWaveRecorder::Stop()
     if (m_stopped)
         return false;
     m_stopped = true;
+    {
+        // The recording ends in the file it writes now.
+        std::lock_guard<std::mutex> lock(m_piecesMutex);
+        m_noMoreSplits = true;
+    }
     if (!m_input) {
         // Never had an input: only the file is left to close.
         m_writer->FinishWriting();
@@ -367,8 +377,48 @@ void CWaveRecorder::TakeSamples(const std::int16_t* samples, std::size_t count, 
     }
 }
 
+bool CWaveRecorder::SplitInto(const std::string& path)
+{
+    if (m_stopped)
+        return false;
+    return m_writer->OpenNextFile(path);
+}
+
+std::vector<CWaveRecorder::Piece> CWaveRecorder::Pieces() const
+{
+    std::lock_guard<std::mutex> lock(m_piecesMutex);
+    return m_pieces;
+}
+
+void CWaveRecorder::SwitchIfDue()
+{
+    if (!m_writer->NextFilePending())
+        return;
+    // With voice activation a burst is not cut: the switch waits for its quiet, a minute of
+    // input at most.
+    const std::uint64_t minute = m_chunkFrames > 0 ? 60ull * m_format.samplesPerSec / m_chunkFrames : 0;
+    if (m_gate && m_gate->IsOpen() && m_splitWaitChunks++ < minute)
+        return;
+    m_splitWaitChunks = 0;
+    std::lock_guard<std::mutex> lock(m_piecesMutex);
+    if (m_noMoreSplits || !m_writer->SwitchToNextFile())
+        return;
+    const std::uint64_t written = m_framesWritten.load(std::memory_order_acquire);
+    m_pieceWrittenFrom.store(written, std::memory_order_release);
+    m_pieceFrames.store(0, std::memory_order_release);
+    m_pieces.push_back(Piece{m_writer->CurrentPath(), Seconds(written)});
+}
+
+std::string CWaveRecorder::Path() const
+{
+    std::lock_guard<std::mutex> lock(m_piecesMutex);
+    return m_pieces.empty() ? m_path : m_pieces.back().path;
+}
+
 void CWaveRecorder::OnChunk(const std::int16_t* chunk, std::uint64_t end)
 {
+    SwitchIfDue();
+    m_pieceFrames.fetch_add(static_cast<std::uint64_t>(m_chunkFrames), std::memory_order_acq_rel);
     {
         std::lock_guard<std::mutex> lock(m_latestMutex);
         std::memcpy(m_latest.data(), chunk, m_latest.size() * sizeof(std::int16_t));

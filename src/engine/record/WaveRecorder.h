@@ -66,6 +66,13 @@ struct SecondSourceOptions {
     bool apart = false;
 };
 
+// A recording split into files (see CMp3Writer): one file of it, and where it begins in
+// recording time (the times of CWaveRecorder::Dropped).
+struct RecordingPiece {
+    std::string path;
+    double startSeconds = 0;
+};
+
 // What a recorder is built from; the defaults are the program's own (tests replace them).
 struct WaveRecorderOptions {
     // Makes the sound input; by default the program's own (MakeDefaultAudioInput) on `source`.
@@ -117,6 +124,8 @@ public:
     struct DroppedInput {
         std::uint64_t gaps = 0;
         double seconds = 0;
+        // Each gap: where it lies (recording time) and how long it was (seconds of input).
+        std::vector<InputOutage> gapList;
         std::vector<RecordedSwitch> switches;
         std::vector<InputOutage> outages;
         // The seconds kept before Record could not be joined to the recording as it ran.
@@ -166,7 +175,8 @@ public:
     bool Written() const { return m_written.load(std::memory_order_acquire); }
     // Written, synced for the last time and closed.
     bool Finished() const { return Written() && m_writer->WritingFinished(); }
-    const std::string& Path() const { return m_path; }
+    // The file being written: the first one, or after a split the latest.
+    std::string Path() const;
 
     // The most recent encoder chunk, copied for the caller: nullptr until the first came. The
     // data stays valid and unchanged until the next LastBuffer call or destruction.
@@ -185,6 +195,29 @@ public:
     bool IsCapturing() const { return m_started.load(std::memory_order_acquire) && m_input && m_input->IsCapturing(); }
     // What was dropped: so far while capturing, or up to the start of Stop afterwards.
     DroppedInput Dropped() const;
+
+    using Piece = RecordingPiece;
+    // The recording can go on into a next file (the encoder library can end a file gaplessly).
+    bool CanSplit() const { return m_writer->CanSplit(); }
+    // Goes on into path (an existing empty file) from the next encoder chunk on; with voice
+    // activation, from the quiet after the burst being written, or a minute of input later at
+    // the latest. False, without a message, when path cannot be opened for writing.
+    // User-interface thread, while recording.
+    bool SplitInto(const std::string& path);
+    // A next file was given and is not yet taken.
+    bool SplitPending() const { return m_writer->NextFilePending(); }
+    // The files written so far, the first one first (the current one last).
+    std::vector<Piece> Pieces() const;
+    // MP3 bytes in the current file from this recording, seconds of input taken since it began
+    // (with voice activation, also what was only listened to), and seconds written into it.
+    std::uint64_t PieceBytes() const { return m_writer->PieceBytes(); }
+    double PieceSeconds() const { return Seconds(m_pieceFrames.load(std::memory_order_acquire)); }
+    double PieceSecondsWritten() const
+    {
+        return Seconds(m_framesWritten.load(std::memory_order_acquire) - m_pieceWrittenFrom.load(std::memory_order_acquire));
+    }
+    // The file a failed write or sync was for; empty while none failed.
+    std::string FailedPath() const { return m_writer->FailedPath(); }
     // Follows the input while capturing; call it on every timer tick. True while the recording
     // waits for its lost input. User-interface thread.
     bool FollowInput();
@@ -207,6 +240,7 @@ private:
     void TakeSamples(const std::int16_t* samples, std::size_t count, std::uint64_t at);  // delivery thread
     void OnChunk(const std::int16_t* chunk, std::uint64_t end);  // delivery thread
     void Encode(const std::int16_t* chunk);           // delivery thread
+    void SwitchIfDue();                               // delivery thread
     void WriteKept();                                 // delivery thread
     double Seconds(std::uint64_t frames) const;
 
@@ -242,6 +276,16 @@ private:
     std::vector<std::int16_t> m_keptLaidOut;
     std::atomic<std::uint64_t> m_chunksEncoded{0};
     std::atomic<std::uint64_t> m_framesWritten{0};
+    // The current file of a split recording: input frames taken since it began, where it
+    // begins in m_framesWritten; how many chunks a pending next file has waited for a quiet.
+    std::atomic<std::uint64_t> m_pieceFrames{0};
+    std::atomic<std::uint64_t> m_pieceWrittenFrom{0};
+    std::uint64_t m_splitWaitChunks = 0;
+    // Guards the list, and the switch against Stop: once stopping, no file is switched to, so
+    // the list is final when Stop returns.
+    mutable std::mutex m_piecesMutex;
+    std::vector<Piece> m_pieces;
+    bool m_noMoreSplits = false;
     CInputTimeline m_timeline;
     // Voice activation's gate (made by SetFormat).
     std::unique_ptr<CVoiceGate> m_gate;
