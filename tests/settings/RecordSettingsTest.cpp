@@ -229,7 +229,7 @@ TEST(GeneralPageValues, ReadsLoaderAutorunMinimizedInOrder)
     EXPECT_FALSE(page.Autorun());
     EXPECT_TRUE(page.Minimized());
     EXPECT_EQ(store->Log(), (std::vector<std::string>{"read Common/Loader", "read Common/Autorun",
-                                                      "read Common/Minimized"}));
+                                                      "read Common/Minimized", "read Common/TrayIcon"}));
 }
 
 TEST(GeneralPageValues, UnknownStartupActionIsKeptSoThePanelTakesNoAction)
