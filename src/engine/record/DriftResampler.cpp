@@ -17,7 +17,7 @@ void CDriftResampler::StateDeleter::operator()(SRC_STATE_tag* state) const
 }
 
 CDriftResampler::CDriftResampler(int channels, double nominalRatio)
-    : m_channels(std::clamp(channels, 1, 2)), m_lastRatio(nominalRatio), m_in(kPiece * 2)
+    : m_channels(std::clamp(channels, 1, 2)), m_in(kPiece * 2)
 {
     int error = 0;
     m_state.reset(src_new(SRC_SINC_FASTEST, m_channels, &error));
@@ -59,6 +59,14 @@ std::size_t CDriftResampler::Convert(const std::int16_t* in, std::size_t inFrame
 {
     if (!m_state || frames == 0)
         return 0;
+    // The ratio is set for the whole call, not glided into from the last one: libsamplerate
+    // glides across the output a call asks for, and a call that runs out of input stops partway
+    // through its glide, so where it stands would depend on how much input there was. Set, every
+    // output frame steps 1 / ratio input frames on, and the count below is the converter's own.
+    // The loop changes the ratio by a few parts in a million a block: a step of that size is not
+    // heard.
+    if (src_set_ratio(m_state.get(), ratio) != 0)
+        return 0;
     std::size_t made = 0;
     std::size_t used = 0;
     const std::size_t channels = static_cast<std::size_t>(m_channels);
@@ -79,9 +87,7 @@ std::size_t CDriftResampler::Convert(const std::int16_t* in, std::size_t inFrame
         if (data.input_frames_used == 0 && data.output_frames_gen == 0)
             break;  // out of input
     }
-    // The ratio glides from the last to this one across the block.
-    m_position += static_cast<double>(made) * 2.0 / (m_lastRatio + ratio);
-    m_lastRatio = ratio;
+    m_position += static_cast<double>(made) / ratio;
     if (taken != nullptr)
         *taken += used;
     return made;

@@ -1,8 +1,9 @@
 #pragma once
 // Converts a stream of 16-bit frames from one rate to another with a ratio that may change a
 // little from one block to the next, as following a device's drifting clock needs: libsamplerate's
-// band-limited sinc converter, whose ratio glides linearly across each block when it changes,
-// so a correction is never heard as a step in pitch.
+// band-limited sinc converter. The ratio holds for a whole call; the caller keeps its changes
+// small (parts in a million a block), so a change is never heard as a step in pitch, and where
+// the converter stands on the input is known exactly, however much input a call had.
 //
 // The caller asks for a number of output frames and says how far through the input they should
 // reach; the converter is fed a few input frames at a time, so it never holds more than a
@@ -49,6 +50,5 @@ private:
     int m_channels;
     double m_delay = 0;
     double m_position = 0;
-    double m_lastRatio;
     std::vector<float> m_in;     // one small piece of input, as floats
 };

@@ -5,7 +5,7 @@
 
 void CDriftResampler::StateDeleter::operator()(SRC_STATE_tag*) const {}
 
-CDriftResampler::CDriftResampler(int channels, double nominalRatio) : m_channels(channels), m_lastRatio(nominalRatio) {}
+CDriftResampler::CDriftResampler(int channels, double) : m_channels(channels) {}
 
 CDriftResampler::~CDriftResampler() = default;
 
