@@ -88,7 +88,9 @@ void CPageCom::CreateControls()
 
     // The group boxes come first so that the controls inside them stay above them.
     Place(new wxStaticBox(page, wxID_ANY, text("Действия при запуске")), 5, 5, 211, 51);
-    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, 58);
+    // With the global key's row the box reaches the page's bottom edge.
+    const bool hotkeys = platform::GlobalHotkey::Supported();
+    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, hotkeys ? 62 : 58);
 
     Place(new wxRadioButton(page, IDC_LOADER_NOTHING, text("Ничего не делать"), wxDefaultPosition,
                             wxDefaultSize, wxRB_GROUP),
@@ -107,12 +109,12 @@ void CPageCom::CreateControls()
         Place(new wxStaticText(page, IDC_TRAY_NOTE, text("(на этом рабочем столе нет области уведомлений)")),
               22, 105, 190, 8);
     }
-    if (platform::GlobalHotkey::Supported()) {
-        Place(new wxCheckBox(page, IDC_HOTKEY, text("Запись/стоп из любой программы:")), 11, 106, 120, 8);
+    if (hotkeys) {
+        Place(new wxCheckBox(page, IDC_HOTKEY, text("Запись/стоп клавишами:")), 11, 107, 100, 8);
         auto* keys = new wxChoice(page, IDC_HOTKEY_KEYS);
         for (const std::string& name : platform::GlobalHotkey::Combinations())
             keys->Append(wxString::FromUTF8(name));
-        Place(keys, 134, 103, 76, 12);
+        Place(keys, 120, 105, 90, 12);
     }
 }
 

@@ -202,11 +202,10 @@ for _ in $(seq 1 10); do
   sleep 0.3
 done
 [ -n "$taken" ] || fail "Ctrl+Alt+R was not taken by the program"
-press() { xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true; xdotool keydown ctrl alt r; sleep 0.2; xdotool keyup r alt ctrl; }
-press
+key ctrl+alt+r
 grows 5 || fail "Ctrl+Alt+R did not start recording"
 sleep 1
-press
+key ctrl+alt+r
 sleep 1.5
 grows 2 && fail "Ctrl+Alt+R again did not stop the recording"
 wine "$work/hold_hotkey.exe" 6 R >"$work/hold.out" 2>/dev/null &
@@ -227,6 +226,8 @@ sleep 0.5
 wine taskkill /F /IM hold_hotkey.exe >/dev/null 2>&1 || true
 regq "$settings\\Common" /v Hotkey | grep -q 'Ctrl+Shift+R' ||
   fail "the refused Hotkey was not kept: $(regq "$settings\\Common" /v Hotkey)"
+sheet shift+Tab shift+Tab space
+regq "$settings\\Common" /v Hotkey | grep -q Ctrl && fail "the key's switch off left Hotkey set"
 step "hotkey: taken and toggles, refused with a message when held"
 
 # Killed mid-recording: the file decodes, and the next recording appends to it.
