@@ -89,6 +89,8 @@ start() {
     sleep 0.1
   done
   [ -n "$win" ] || fail "no window titled 'запись 1.mp3 - Dravellin Recorder'"
+  # The window shows before the program has finished starting (the icon, the commands' window).
+  sleep 1
 }
 key() {
   xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
