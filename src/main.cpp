@@ -9,12 +9,15 @@
 #include "app/RecorderApp.h"
 #include "platform/CommandBus.h"
 #include "platform/DisplayBackend.h"
+#include "platform/ParentConsole.h"
 
 wxIMPLEMENT_WX_THEME_SUPPORT;
 wxIMPLEMENT_APP_NO_MAIN(CRecorderApp);
 
 int main(int argc, char** argv)
 {
+    // What the command line prints reaches the caller's console even from a window program.
+    platform::UseParentConsole();
     const CCommandLine commandLine = CCommandLine::FromMain(argc, argv);
     switch (commandLine.GetAction()) {
     case CCommandLine::Action::Help:
@@ -36,6 +39,7 @@ int main(int argc, char** argv)
     CInstanceHandoff handoff(platform::CommandBus::Connect());
     if (const std::optional<int> status = handoff.Decide(commandLine))
         return *status;
+    platform::LeaveParentConsole();
     CRecorderApp::SetCommandBus(handoff.TakeBus());
     CRecorderApp::SetRecordAtStart(commandLine.GetAction() == CCommandLine::Action::Record ||
                                    commandLine.GetAction() == CCommandLine::Action::Toggle);

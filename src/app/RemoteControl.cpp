@@ -12,6 +12,7 @@
 #include "controls/TimePanel.h"
 #include "engine/play/Mp3Player.h"
 #include "panel/MainPanel.h"
+#include "platform/ProfileKeys.h"
 
 namespace {
 
@@ -64,12 +65,21 @@ std::string OneLine(std::string text)
 }  // namespace
 
 CRemoteControl::CRemoteControl(CMainFrame* frame, std::unique_ptr<platform::CommandBus> bus)
-    : m_frame(frame), m_bus(std::move(bus)), m_watchTimer(this), m_startTimer(this)
+    : m_frame(frame),
+      m_bus(std::move(bus)),
+      m_hotkey([this] { Post(RemoteCommand::Toggle); }),
+      m_watchTimer(this),
+      m_startTimer(this)
 {
     if (g_modals == nullptr)
         g_modals = new ModalCount;
-    // The settings' "TrayIcon" may have changed: looked at once the dialog has gone.
-    g_modals->onClose = [this] { CallAfter([this] { UpdateTrayIcon(); }); };
+    // The settings' "TrayIcon" and "Hotkey" may have changed: looked at once the dialog has gone.
+    g_modals->onClose = [this] {
+        CallAfter([this] {
+            UpdateTrayIcon();
+            UpdateHotkey(true);
+        });
+    };
     Bind(wxEVT_TIMER, &CRemoteControl::OnWatchTick, this, m_watchTimer.GetId());
     Bind(wxEVT_TIMER, &CRemoteControl::OnStartTick, this, m_startTimer.GetId());
     m_frame->Bind(wxEVT_CLOSE_WINDOW, &CRemoteControl::OnFrameClose, this);
@@ -101,6 +111,7 @@ void CRemoteControl::Start(bool recordFirst)
         },
                      [this] { return State(); });
     UpdateTrayIcon();
+    UpdateHotkey(false);
     // Nothing to follow the state for without a bus or an icon: the loop is not woken for it.
     if (m_bus && !m_watchTimer.IsRunning())
         m_watchTimer.Start(kWatchMs);
@@ -354,4 +365,20 @@ void CRemoteControl::UpdateTrayIcon()
     m_tray->ShowState(State());
     if (!m_watchTimer.IsRunning())
         m_watchTimer.Start(kWatchMs);
+}
+
+void CRemoteControl::UpdateHotkey(bool tell)
+{
+    if (!platform::GlobalHotkey::Supported())
+        return;
+    const std::string wanted = platform::ReadSetting(platform::kHotkey);
+    if (wanted == m_hotkeyTried)
+        return;  // unchanged (any dialog's close comes here, the message's own among them)
+    m_hotkeyTried = wanted;
+    if (m_hotkey.Set(wanted) || !tell)
+        return;
+    platform::ShowMessage("Сочетание клавиш " + wanted +
+                              " занято другой программой: запись им не включается. Настройка сохранена; "
+                              "выберите другое сочетание или закройте ту программу.",
+                          platform::MessageIcon::Exclamation);
 }

@@ -21,6 +21,7 @@
 #include <wx/timer.h>
 
 #include "platform/CommandBus.h"
+#include "platform/GlobalHotkey.h"
 #include "platform/MessageBox.h"
 
 class CMainFrame;
@@ -47,6 +48,11 @@ public:
     // the settings were saved); hides it otherwise.
     void UpdateTrayIcon();
     CTrayIcon* TrayIcon() const { return m_tray.get(); }
+
+    // Takes the key combination of "[Common] Hotkey" (where the platform has global keys), whose
+    // press toggles recording as --toggle does. With tell, a combination another program holds
+    // is said in a message (the settings were just saved); the setting is kept either way.
+    void UpdateHotkey(bool tell);
 
     // Shows and raises the window; or hides it (the notification area's icon, which alone calls
     // ToggleWindow, brings it back).
@@ -81,6 +87,8 @@ private:
     CMainFrame* m_frame;
     std::unique_ptr<platform::CommandBus> m_bus;
     std::unique_ptr<CTrayIcon> m_tray;
+    platform::GlobalHotkey m_hotkey;
+    std::string m_hotkeyTried;  // the setting last taken or tried: a refusal is told once
     std::deque<Pending> m_queue;
     bool m_running = false;  // a command at the front is being carried out
     // Messages shown while a command is carried out, shown again once it is answered.

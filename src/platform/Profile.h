@@ -12,6 +12,17 @@
 
 #include "platform/ProfileStore.h"
 
+#ifdef _WIN32
+// <windows.h> names its own profile functions as macros (GetProfileInt becomes GetProfileIntW);
+// wherever a toolkit header brought it in, ours would be renamed and never found. Included here
+// first (through the toolkit, which takes away the macros that clash with its own names), its
+// profile macros are taken away for good.
+#include <wx/msw/wrapwin.h>
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
+#endif
+
 namespace platform {
 
 void SetRegistryKey(const std::string& company);

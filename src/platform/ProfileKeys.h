@@ -44,6 +44,9 @@ inline constexpr IntSetting kTrayIcon{kSectionCommon, "TrayIcon", 1};
 #else
 inline constexpr IntSetting kTrayIcon{kSectionCommon, "TrayIcon", 0};
 #endif
+// The key combination that toggles recording from any program (a name GlobalHotkey offers,
+// "Ctrl+Alt+R"); empty (the default): none. Used only where GlobalHotkey::Supported().
+inline constexpr StringSetting kHotkey{kSectionCommon, "Hotkey", ""};
 // Full path of the file most recently created or chosen.
 inline constexpr StringSetting kLastFile{kSectionCommon, "LastFile", ""};
 // Bitrate step 0..10 (8 .. 256 kbps); 3 = 32 kbps.

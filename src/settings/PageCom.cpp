@@ -1,12 +1,14 @@
 #include "settings/PageCom.h"
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/taskbar.h>
 
 #include "platform/Autostart.h"
+#include "platform/GlobalHotkey.h"
 #include "platform/ProfileKeys.h"
 #include "res/ResourceIds.h"
 #include "settings/PageControlIds.h"
@@ -20,6 +22,17 @@ CPageCom::CPageCom() : CSettingsPage(res::IDD_PAGE_COMMON, "Общие", wxSize(
     PersistAutorun(true);
     PersistMinimized(true);
     PersistTrayIcon(true);
+    PersistHotkey(true);
+}
+
+void CPageCom::PersistHotkey(bool load)
+{
+    if (!platform::GlobalHotkey::Supported())
+        return;
+    if (load)
+        m_sHotkey = platform::ReadSetting(platform::kHotkey);
+    else
+        platform::WriteSetting(platform::kHotkey, m_sHotkey);
 }
 
 void CPageCom::PersistTrayIcon(bool load)
@@ -65,6 +78,7 @@ void CPageCom::OnOK()
     PersistAutorun(false);
     PersistMinimized(false);
     PersistTrayIcon(false);
+    PersistHotkey(false);
 }
 
 void CPageCom::CreateControls()
@@ -74,7 +88,9 @@ void CPageCom::CreateControls()
 
     // The group boxes come first so that the controls inside them stay above them.
     Place(new wxStaticBox(page, wxID_ANY, text("Действия при запуске")), 5, 5, 211, 51);
-    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, 58);
+    // With the global key's row the box reaches the page's bottom edge.
+    const bool hotkeys = platform::GlobalHotkey::Supported();
+    Place(new wxStaticBox(page, wxID_ANY, text("Другое")), 5, 58, 211, hotkeys ? 62 : 58);
 
     Place(new wxRadioButton(page, IDC_LOADER_NOTHING, text("Ничего не делать"), wxDefaultPosition,
                             wxDefaultSize, wxRB_GROUP),
@@ -93,6 +109,13 @@ void CPageCom::CreateControls()
         Place(new wxStaticText(page, IDC_TRAY_NOTE, text("(на этом рабочем столе нет области уведомлений)")),
               22, 105, 190, 8);
     }
+    if (hotkeys) {
+        Place(new wxCheckBox(page, IDC_HOTKEY, text("Запись/стоп клавишами:")), 11, 107, 100, 8);
+        auto* keys = new wxChoice(page, IDC_HOTKEY_KEYS);
+        for (const std::string& name : platform::GlobalHotkey::Combinations())
+            keys->Append(wxString::FromUTF8(name));
+        Place(keys, 120, 105, 90, 12);
+    }
 }
 
 void CPageCom::DoDataExchange(bool save)
@@ -101,4 +124,19 @@ void CPageCom::DoDataExchange(bool save)
     ExchangeCheck(save, IDC_AUTORUN, m_bAutorun);
     ExchangeCheck(save, IDC_MINIMIZED, m_bMinimized);
     ExchangeCheck(save, IDC_TRAY_ICON, m_bTrayIcon);
+    auto* hotkey = Control<wxCheckBox>(IDC_HOTKEY);
+    auto* keys = Control<wxChoice>(IDC_HOTKEY_KEYS);
+    if (hotkey == nullptr || keys == nullptr)
+        return;
+    if (save) {
+        m_sHotkey = hotkey->IsChecked() && keys->GetSelection() != wxNOT_FOUND
+                        ? keys->GetString(keys->GetSelection()).ToStdString(wxConvUTF8)
+                        : std::string();
+        return;
+    }
+    // Off shows the first combination, ready to be switched on; a stored name not offered here
+    // is shown as off.
+    const int index = m_sHotkey.empty() ? wxNOT_FOUND : keys->FindString(wxString::FromUTF8(m_sHotkey), true);
+    hotkey->SetValue(index != wxNOT_FOUND);
+    keys->SetSelection(index != wxNOT_FOUND ? index : 0);
 }

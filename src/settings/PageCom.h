@@ -4,7 +4,11 @@
 // minimised, and whether an icon in the notification area shows the state ("TrayIcon"; greyed
 // with a note where the desktop has no notification area). The object is constructed with the
 // settings sheet at program start and reads "Loader", "Autorun", "Minimized" and "TrayIcon" then; the main panel reads the start-up action from it.
+// Where the platform has global keys (Windows), it also offers the key combination that
+// toggles recording from any program ("Hotkey", empty: off); the remote control takes it.
 // User-interface thread only.
+
+#include <string>
 
 #include "settings/SettingsPage.h"
 
@@ -28,6 +32,7 @@ public:
     void PersistLoader(bool load);
     void PersistMinimized(bool load);
     void PersistTrayIcon(bool load);
+    void PersistHotkey(bool load);
     // load false registers or removes the automatic start first and writes "Autorun" only when
     // that succeeded; otherwise neither changes, and the member keeps the new value in memory.
     void PersistAutorun(bool load);
@@ -41,6 +46,7 @@ public:
     int m_bAutorun = 0;
     int m_bMinimized = 0;
     int m_bTrayIcon = 0;
+    std::string m_sHotkey;  // the combination's name; empty: off
 
 protected:
     void CreateControls() override;

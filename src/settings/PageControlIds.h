@@ -12,6 +12,8 @@ inline constexpr int IDC_AUTORUN = 1008;           // kAutorunLabel
 inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
 inline constexpr int IDC_TRAY_ICON = 1010;         // "Значок в области уведомлений"
 inline constexpr int IDC_TRAY_NOTE = 1011;         // why the icon cannot be shown here
+inline constexpr int IDC_HOTKEY = 1012;            // "Запись/стоп клавишами:" (Windows)
+inline constexpr int IDC_HOTKEY_KEYS = 1013;       // its key combination
 
 // Record page ("Запись").
 inline constexpr int IDC_BITRATE_SLIDER = 1016;

@@ -5,11 +5,12 @@
 # through the wave-input functions (Wine's PulseAudio driver; the tone comes from a null sink's
 # monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
-# kills the program mid-recording and appends to the file it left, refuses a lame_enc.dll from
-# the current folder and says so when there is no input device, ends the session mid-recording
-# (the window closes as a user's close does, and the file holds every second recorded),
-# and uninstalls. Given the wave input's own test (tests/windows/WaveInDeviceTest.cpp), runs it
-# first on the same tone.
+# drives the running program with --status, --record and --stop and its global key (and a key
+# another program holds is refused with a message), kills the program mid-recording and appends
+# to the file it left, refuses a lame_enc.dll from the current folder and says so when there is
+# no input device, ends the session mid-recording (the window closes as a user's close does, and
+# the file holds every second recorded), and uninstalls. Given the wave input's own test
+# (tests/windows/WaveInDeviceTest.cpp), runs it first on the same tone.
 # Usage: wine_test.sh <installer.exe> [wave-in-device-test.exe]
 set -euo pipefail
 installer=$(readlink -f "$1")
@@ -98,6 +99,8 @@ start() {
     sleep 0.1
   done
   [ -n "$win" ] || fail "no window titled 'запись 1.mp3 - Dravellin Recorder'"
+  # The window shows before the program has finished starting (the icon, the commands' window).
+  sleep 1
 }
 key() {
   xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
@@ -154,7 +157,8 @@ toggle_autostart() {
   [ -n "$sheet" ] || fail "Ctrl+P did not open the settings sheet"
   xdotool windowactivate --sync "$sheet" >/dev/null 2>&1 || true
   sleep 0.5
-  xdotool key shift+Tab shift+Tab space Return
+  # Back from OK past the hotkey's choice and switch, the icon's switch and "minimised".
+  xdotool key shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab space Return
   sleep 1
 }
 toggle_autostart
@@ -165,6 +169,78 @@ toggle_autostart
 regq "$settings\\Common" /v Autorun | grep -q 'Autorun    REG_DWORD    0x0' || fail "Autorun is not DWORD 0"
 regq "$run_key" /v Palimbor | grep -q Palimbor && fail "Palimbor is still in the Run key"
 step "settings in the registry"
+
+# Commands from another process to the running program (WM_COPYDATA): --status tells the truth,
+# --record records (the file grows), --stop stops it (the file stays as it is).
+send() { wine "$exe" "$@" 2>"$work/command.err" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# grows SECONDS: the file grows within SECONDS.
+grows() {
+  local size; size=$(stat -c %s "$mp3")
+  for _ in $(seq 1 $(($1 * 10))); do sleep 0.1; [ "$(stat -c %s "$mp3")" -gt "$size" ] && return 0; done
+  return 1
+}
+status=$(send --status) || fail "--status exited $?: $(cat "$work/command.err")"
+[ "$status" = stopped ] || fail "--status said '$status' while stopped"
+send --record >/dev/null || fail "--record exited $?: $(cat "$work/command.err")"
+grows 5 || fail "--record did not record"
+status=$(send --status)
+[[ "$status" == "recording 0:00:0"?" C:\\users\\"*"\\запись 1.mp3" ]] || fail "--status said '$status' while recording"
+send --stop >/dev/null || fail "--stop exited $?: $(cat "$work/command.err")"
+sleep 0.5
+grows 2 && fail "the file grows after --stop"
+[ "$(send --status)" = stopped ] || fail "--status does not say stopped after --stop"
+step "commands: --status, --record, --stop"
+
+# The global key, set on the General page: its switch on with the first combination (Ctrl+Alt+R)
+# is taken once the settings are saved, and it toggles recording. Ctrl+Shift+R (the next one)
+# held by another program: saving says so in a message, and the setting is kept.
+# sheet KEYS...: the settings sheet, KEYS from its OK button, OK.
+sheet() {
+  key ctrl+p
+  for _ in $(seq 1 50); do xdotool search --onlyvisible --name '^Свойства$' >/dev/null 2>&1 && break; sleep 0.1; done
+  sleep 0.5
+  xdotool key "$@" Return
+  sleep 1
+}
+sheet shift+Tab shift+Tab space
+import -window root "$shots/wine-hotkey-set.png"
+regq "$settings\\Common" /v Hotkey | grep -q 'Hotkey    REG_SZ    Ctrl+Alt+R' ||
+  fail "Hotkey is not Ctrl+Alt+R: $(regq "$settings\\Common" /v Hotkey)"
+x86_64-w64-mingw32-gcc-posix -o "$work/hold_hotkey.exe" "$(dirname "$0")/hold_hotkey.c"
+# Taken once the saved settings are looked at (from the main loop, just after the sheet closes).
+taken=
+for _ in $(seq 1 10); do
+  wine "$work/hold_hotkey.exe" 3 R once >/dev/null 2>&1 || { taken=1; break; }
+  sleep 0.3
+done
+[ -n "$taken" ] || fail "Ctrl+Alt+R was not taken by the program"
+key ctrl+alt+r
+grows 5 || fail "Ctrl+Alt+R did not start recording"
+sleep 1
+key ctrl+alt+r
+sleep 1.5
+grows 2 && fail "Ctrl+Alt+R again did not stop the recording"
+wine "$work/hold_hotkey.exe" 6 R >"$work/hold.out" 2>/dev/null &
+for _ in $(seq 1 100); do grep -q held "$work/hold.out" && break; sleep 0.1; done
+grep -q held "$work/hold.out" || fail "the helper could not take Ctrl+Shift+R"
+sheet shift+Tab Down
+message=
+for _ in $(seq 1 50); do
+  message=$(xdotool search --onlyvisible --name '^dravellin-recorder$' 2>/dev/null | head -n 1 || true)
+  [ -n "$message" ] && break
+  sleep 0.1
+done
+[ -n "$message" ] || fail "no message that another program holds Ctrl+Shift+R"
+import -window root "$shots/wine-hotkey-held.png"
+xdotool windowactivate --sync "$message" >/dev/null 2>&1 || true
+xdotool key Return
+sleep 0.5
+wine taskkill /F /IM hold_hotkey.exe >/dev/null 2>&1 || true
+regq "$settings\\Common" /v Hotkey | grep -q 'Ctrl+Shift+R' ||
+  fail "the refused Hotkey was not kept: $(regq "$settings\\Common" /v Hotkey)"
+sheet shift+Tab shift+Tab space
+regq "$settings\\Common" /v Hotkey | grep -q Ctrl && fail "the key's switch off left Hotkey set"
+step "hotkey: taken and toggles, refused with a message when held"
 
 # Killed mid-recording: the file decodes, and the next recording appends to it.
 before=$(seconds_of "$work/recorded.wav")
@@ -253,6 +329,15 @@ awk -v e="$ended" -v l="$least" -v m="$most" 'BEGIN { exit !(e >= l && e <= m) }
   fail "the session's end left ${ended} s of a recording of ${least} to ${most} s"
 step "session ended mid-recording: closed, ${ended} s kept of ${least} to ${most} s"
 
+# No program running: --status and --stop start nothing and exit 3 with "not running".
+for option in --status --stop; do
+  code=0; send "$option" >/dev/null || code=$?
+  [ "$code" = 3 ] && grep -q 'not running' "$work/command.err" ||
+    fail "$option with none running exited $code: $(cat "$work/command.err")"
+done
+pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "--status or --stop started the program"
+step "commands with none running: exit 3"
+
 # Uninstall: the program, shortcut, uninstall entry and Run value go; settings and recordings stay.
 wine reg add "$run_key" /v Palimbor /t REG_SZ /d "\"$(winepath -w "$exe")\"" /f >/dev/null 2>&1
 wine "$dir/uninstall.exe" /S
@@ -266,4 +351,4 @@ regq "$run_key" /v Palimbor | grep -q Palimbor && fail "the uninstaller left Pal
 regq "$settings\\Common" /v Loader | grep -q REG_DWORD || fail "the uninstaller removed the settings"
 [ -s "$mp3" ] || fail "the uninstaller removed the recording"
 step "uninstalled"
-echo "wine_test: installed, recorded, played, settings, kill and append, library, session end, uninstalled"
+echo "wine_test: installed, recorded, played, settings, commands, hotkey, kill and append, library, session end, uninstalled"

@@ -1,0 +1,46 @@
+// Windows twin of platform/ParentConsole.cpp: AttachConsole(ATTACH_PARENT_PROCESS), and the C
+// library's stdout and stderr opened again on the console where their handles led nowhere.
+#include "platform/ParentConsole.h"
+
+#include <cstdio>
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+bool g_attached = false;
+
+// The handle leads to a pipe, a file or a console the caller gave.
+bool Connected(DWORD which)
+{
+    const HANDLE handle = ::GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+}  // namespace
+
+void UseParentConsole()
+{
+    const bool out = Connected(STD_OUTPUT_HANDLE);
+    const bool err = Connected(STD_ERROR_HANDLE);
+    if ((out && err) || !::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    g_attached = true;
+    if (!out)
+        std::freopen("CONOUT$", "w", stdout);
+    if (!err)
+        std::freopen("CONOUT$", "w", stderr);
+}
+
+void LeaveParentConsole()
+{
+    if (!g_attached)
+        return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::FreeConsole();
+    g_attached = false;
+}
+
+}  // namespace platform
