@@ -146,6 +146,7 @@ program_loopback() {
   sleep 1
   w10 wine taskkill /IM dravellin-recorder.exe >/dev/null 2>&1 || true
   w10 wineserver -w
+  [ -s "$mp3" ] || fail "the program recorded nothing by loopback"
   mpg123 -q -w "$work/program.wav" "$mp3" 2>/dev/null || fail "mpg123 cannot decode the program's loopback recording"
   check_tone_pause_tone "$work/program.wav" "the program's loopback recording" || fail "the program's loopback recording: see above"
   step "the program recorded the output by loopback"
