@@ -110,7 +110,10 @@ void CRemoteControl::Start(bool recordFirst)
             Enqueue({command, argument, std::move(call), true});
         },
                      [this] { return State(); });
-    UpdateTrayIcon();
+    // The notification area's icon comes once the main loop runs: creating it asks the shell's
+    // tray host (on Windows Shell_NotifyIcon, under Wine a round trip to its desktop process),
+    // which would hold up the window's first showing by tens of milliseconds.
+    CallAfter([this] { UpdateTrayIcon(); });
     UpdateHotkey(false);
     // Nothing to follow the state for without a bus or an icon: the loop is not woken for it.
     if (m_bus && !m_watchTimer.IsRunning())

@@ -34,7 +34,8 @@ public:
     ~CRemoteControl() override;
 
     // Starts taking commands; with recordFirst, records before any other command (the start-up
-    // action has been carried out by then).
+    // action has been carried out by then). The notification area's icon, when wanted, is
+    // added from the main loop just after.
     void Start(bool recordFirst);
 
     // A command from inside the program (the notification area's menu): carried out in turn,
