@@ -4,6 +4,9 @@
 # first start of a prefix is not counted), the median of 7 starts each; and the sizes of the
 # installer, the program and lame_enc.dll. Aim: at most 1.3 times the bare frame, an installer
 # under 8 MB. Needs `make windows` first (build-win/, dist/); skipped otherwise.
+# On a machine that other work loads, the starts' times spread by hundreds of milliseconds; as
+# root, `chrt -r 1 bench/windows_startup.sh` runs it (display, Wine and all) ahead of that work
+# and gives figures within about 10 ms of each other.
 #   bench/windows_startup.sh [ignored Linux build folder]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
