@@ -360,15 +360,16 @@ done
 pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "--status or --stop started the program"
 step "commands with none running: exit 3"
 
-# The Sources page: the long-named output's loopback (the list's last entry) is stored as its
-# endpoint ID, with the name shown kept whole beside it.
+# The Sources page: the long-named output's loopback (the list's last entry: the outputs go by
+# name, and Cyrillic after Latin) is stored as its endpoint ID, with the name shown kept whole
+# beside it.
 start
 key ctrl+p
 for _ in $(seq 1 50); do xdotool search --onlyvisible --name '^Свойства$' >/dev/null 2>&1 && break; sleep 0.1; done
 sleep 0.5
 xdotool key ctrl+Tab ctrl+Tab
 sleep 1.5
-xdotool key End
+xdotool key Tab End
 sleep 0.5
 import -window root "$shots/wine-sources.png"
 xdotool key Return

@@ -1,5 +1,6 @@
 #include "platform/windows/AudioEndpoints.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -98,6 +99,7 @@ bool AppendEndpoints(IMMDeviceEnumerator* enumerator, EDataFlow flow, std::vecto
     if (FAILED(enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, &endpoints)) ||
         FAILED(endpoints->GetCount(&count)))
         return false;
+    const std::size_t first = sources.size();
     for (UINT i = 0; i < count; ++i) {
         ComPtr<IMMDevice> device;
         SoundSource source;
@@ -109,6 +111,12 @@ bool AppendEndpoints(IMMDeviceEnumerator* enumerator, EDataFlow flow, std::vecto
         }
         sources.push_back(std::move(source));
     }
+    // Windows gives no order of its own that lasts: by name (then ID), so the lists keep their
+    // order from one listing to the next.
+    std::sort(sources.begin() + static_cast<std::ptrdiff_t>(first), sources.end(),
+              [](const SoundSource& a, const SoundSource& b) {
+                  return a.description != b.description ? a.description < b.description : a.name < b.name;
+              });
     return true;
 }
 
