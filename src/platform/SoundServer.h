@@ -6,7 +6,7 @@
 // Windows audio engine, whose endpoints AudioEndpoints lists: capture endpoints as inputs,
 // render endpoints' loopback as monitors, each named by its endpoint ID; it is always wanted.
 //
-// Thread: user-interface thread (List and Default: any thread).
+// Thread: user-interface thread (List, Default, Listed and Name: any thread).
 
 #include <cstdint>
 #include <string>
