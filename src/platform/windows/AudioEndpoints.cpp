@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include <windows.h>
@@ -143,19 +144,10 @@ bool Same(const std::vector<SoundSource>& a, const std::vector<SoundSource>& b)
 
 AudioEndpoints& AudioEndpoints::Get()
 {
-    static AudioEndpoints instance;
-    return instance;
-}
-
-AudioEndpoints::~AudioEndpoints()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
+    // Never destroyed: its thread ends with the process. Waiting for the thread at exit could
+    // wait on an audio service that does not answer, and the process's end releases all it holds.
+    static AudioEndpoints* const instance = new AudioEndpoints;
+    return *instance;
 }
 
 AudioEndpoints::State AudioEndpoints::Connect()
@@ -164,7 +156,7 @@ AudioEndpoints::State AudioEndpoints::Connect()
     if (!m_started) {
         m_started = true;
         m_state.store(State::Connecting, std::memory_order_release);
-        m_thread = std::thread(&AudioEndpoints::Run, this);
+        std::thread(&AudioEndpoints::Run, this).detach();
     } else if (m_state.load(std::memory_order_acquire) == State::Failed) {
         m_state.store(State::Connecting, std::memory_order_release);
         m_retry = true;
@@ -191,13 +183,12 @@ std::string AudioEndpoints::DefaultSource() const
     return m_default;
 }
 
-bool AudioEndpoints::WaitForWork(bool retryOnly)
+void AudioEndpoints::WaitForWork(bool retryOnly)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_wake.wait(lock, [&] { return m_stop || m_retry || (!retryOnly && m_news); });
+    m_wake.wait(lock, [&] { return m_retry || (!retryOnly && m_news); });
     m_news = false;
     m_retry = false;
-    return m_stop;
 }
 
 void AudioEndpoints::Publish(std::vector<SoundSource> sources, std::string defaultSource)
@@ -235,14 +226,12 @@ void AudioEndpoints::Run()
                     break;
                 Publish(std::move(sources), DefaultCapture(enumerator.Get()));
                 m_state.store(State::Ready, std::memory_order_release);
-                if (WaitForWork(false))
-                    return;
+                WaitForWork(false);
             }
         }
         // No audio service: the list stays as it was; the next Connect tries again.
         m_state.store(State::Failed, std::memory_order_release);
-        if (WaitForWork(true))
-            return;
+        WaitForWork(true);
     }
 }
 

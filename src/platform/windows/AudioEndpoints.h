@@ -16,14 +16,13 @@
 // one, Failed when the audio service cannot be reached (no enumerator, or listing failed); the
 // next Connect after Failed tries again.
 //
-// Thread: any thread (the one instance's thread is joined at exit).
+// Thread: any thread. The one instance and its thread last until the process ends.
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/SoundServer.h"
@@ -52,15 +51,13 @@ public:
 
 private:
     AudioEndpoints() = default;
-    // Stops the thread and waits for it (it unregisters from Windows on the way out).
-    ~AudioEndpoints();
+    ~AudioEndpoints() = delete;
 
     void Run();  // the thread
-    // Waits until there is news, a retry is asked for or the thread is to stop; true for stop.
-    bool WaitForWork(bool retryOnly);
+    // Waits until there is news of the endpoints (unless retryOnly) or a retry is asked for.
+    void WaitForWork(bool retryOnly);
     void Publish(std::vector<SoundSource> sources, std::string defaultSource);
 
-    std::thread m_thread;
     std::atomic<State> m_state{State::Idle};
     std::atomic<bool> m_listed{false};
     std::atomic<std::uint64_t> m_version{0};
@@ -68,7 +65,6 @@ private:
     mutable std::mutex m_mutex;  // guards what follows
     std::condition_variable m_wake;
     bool m_started = false;
-    bool m_stop = false;
     bool m_news = false;
     bool m_retry = false;
     std::vector<SoundSource> m_sources;
