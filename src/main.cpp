@@ -1,4 +1,4 @@
-// The program's entry point: answers --help, --version and wrong options without a display,
+// The program's entry point: answers --help, --version, --list-sources and wrong options without a display,
 // hands the command line to the program already running for this user when there is one,
 // chooses the display backend, then the framework starts CRecorderApp.
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "app/InstanceHandoff.h"
 #include "app/RecorderApp.h"
+#include "app/SourceListing.h"
 #include "platform/CommandBus.h"
 #include "platform/DisplayBackend.h"
 #include "platform/ParentConsole.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv)
     case CCommandLine::Action::Error:
         std::fputs(commandLine.ErrorText().c_str(), stderr);
         return CCommandLine::kUsageError;
+    case CCommandLine::Action::ListSources:
+        return CSourceListing::Run();
     case CCommandLine::Action::Run:
     case CCommandLine::Action::Record:
     case CCommandLine::Action::Stop:

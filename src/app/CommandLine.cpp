@@ -24,6 +24,8 @@ CCommandLine::Action CommandOf(const std::string& arg)
         return CCommandLine::Action::Toggle;
     if (arg == "--status")
         return CCommandLine::Action::Status;
+    if (arg == "--list-sources")
+        return CCommandLine::Action::ListSources;
     return CCommandLine::Action::Run;
 }
 
@@ -108,6 +110,7 @@ std::string CCommandLine::UsageText() const
 {
     return "Usage: " + m_program + " [FILE]\n"
            "       " + m_program + " --record | --stop | --toggle | --status\n"
+           "       " + m_program + " --list-sources\n"
            "       " + m_program + " --help | --version\n";
 }
 
@@ -130,6 +133,13 @@ std::string CCommandLine::HelpText() const
            "                  FILE' or 'waiting FILE'\n"
            "  Exit status: 0 done, 1 the program could not (the reason on standard error),\n"
            "  2 no answer within 5 seconds, 3 not running (--stop, --status), 64 usage.\n"
+           "\n"
+           "      --list-sources\n"
+           "                  print the sound sources the settings offer, one a line: the\n"
+           "                  value stored as [Record] Source= or SecondSource=, a tab and\n"
+           "                  the name shown; the first line, with an empty value, is the\n"
+           "                  default input. Exit status 1 when no sound server answers or\n"
+           "                  it has no sources (the reason on standard error).\n"
            "\n"
            "      --help      show this help and exit\n"
            "      --version   show the version and exit\n"

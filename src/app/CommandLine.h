@@ -1,6 +1,6 @@
 #pragma once
 // The program's command line: `dravellin-recorder [--help | --version | --record | --stop |
-// --toggle | --status] [FILE]`.
+// --toggle | --status | --list-sources] [FILE]`.
 //
 // Parsed in main before the toolkit starts, so --help, --version, a wrong option and the commands
 // for a running program are answered without a display. Pure logic over argv; no output of its
@@ -21,6 +21,8 @@ public:
         Stop,
         Toggle,
         Status,
+        // Print the sources the settings offer (CSourceListing) and exit; no window.
+        ListSources,
     };
 
     // Exit status for a command line the program does not understand (EX_USAGE).

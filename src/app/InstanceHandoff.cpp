@@ -5,6 +5,7 @@
 
 #include "controls/FormatTime.h"
 #include "platform/CommandBus.h"
+#include "platform/ParentConsole.h"
 
 namespace {
 
@@ -15,10 +16,10 @@ int Report(const CommandOutcome& outcome)
     switch (outcome.kind) {
     case CommandOutcome::Kind::Done: return CInstanceHandoff::kDone;
     case CommandOutcome::Kind::Refused:
-        std::fprintf(stderr, "dravellin-recorder: %s\n", outcome.text.c_str());
+        platform::PrintText(stderr, "dravellin-recorder: " + outcome.text + "\n");
         return CInstanceHandoff::kRefused;
     case CommandOutcome::Kind::NoAnswer:
-        std::fprintf(stderr, "dravellin-recorder: %s\n", outcome.text.c_str());
+        platform::PrintText(stderr, "dravellin-recorder: " + outcome.text + "\n");
         return CInstanceHandoff::kNoAnswer;
     case CommandOutcome::Kind::NotRunning: break;
     }
@@ -70,7 +71,7 @@ std::optional<int> CInstanceHandoff::Decide(const CCommandLine& line)
                        ? Report(m_bus->Send(platform::RemoteCommand::Stop, {}, kAnswerMs))
                        : Report(outcome);
         if (outcome.kind == CommandOutcome::Kind::Done)
-            std::printf("%s\n", StatusLine(outcome.state).c_str());
+            platform::PrintText(stdout, StatusLine(outcome.state) + "\n");  // a file's name in any script
         return Report(outcome);
     }
     if (!m_bus)

@@ -7,4 +7,6 @@ void UseParentConsole() {}
 
 void LeaveParentConsole() {}
 
+void PrintText(std::FILE* stream, const std::string& utf8) { std::fputs(utf8.c_str(), stream); }
+
 }  // namespace platform

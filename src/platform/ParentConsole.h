@@ -7,6 +7,9 @@
 //
 // main's thread, before the toolkit starts.
 
+#include <cstdio>
+#include <string>
+
 namespace platform {
 
 // Joins the starting program's console for standard output and error that lead nowhere (a pipe
@@ -16,5 +19,10 @@ void UseParentConsole();
 // Leaves that console again (the program goes on as a window, which the console's closing must
 // not end).
 void LeaveParentConsole();
+
+// Writes UTF-8 text to stream (stdout or stderr). A Windows console is given it as UTF-16, so
+// every script shows whatever the console's code page; elsewhere (a pipe, a file, any stream on
+// Linux) the bytes go as they are.
+void PrintText(std::FILE* stream, const std::string& utf8);
 
 }  // namespace platform

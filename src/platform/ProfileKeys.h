@@ -57,10 +57,16 @@ inline constexpr IntSetting kStereoMode{kSectionRecord, "Stereo mode", 0};
 inline constexpr IntSetting kSampleFreq{kSectionRecord, "SampleFreq", 1};
 // 1: the sampling rate follows the bitrate.
 inline constexpr IntSetting kAutoFreq{kSectionRecord, "Auto freq", 1};
-// The sound server's source to record, by its name; empty: the desktop's default input.
+// The sound server's source to record, by its name (Windows: the audio endpoint's ID); empty:
+// the desktop's default input.
 inline constexpr StringSetting kSource{kSectionRecord, "Source", ""};
+// How the Sources page showed that source when it was chosen ("Звук компьютера: ..." for an
+// output): kept so the page and a message can name it while it is unplugged.
+inline constexpr StringSetting kSourceLabel{kSectionRecord, "SourceLabel", ""};
 // A second source recorded together with the first, by its name; empty: none.
 inline constexpr StringSetting kSecondSource{kSectionRecord, "SecondSource", ""};
+// How the page showed the second source, as SourceLabel for the first.
+inline constexpr StringSetting kSecondSourceLabel{kSectionRecord, "SecondSourceLabel", ""};
 // 1: with two sources and stereo, the first goes to the left channel and the second to the
 // right; 0: both are mixed into every channel. Counts as 0 for mono.
 inline constexpr IntSetting kSourcesApart{kSectionRecord, "SourcesApart", 0};

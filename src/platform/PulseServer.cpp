@@ -145,6 +145,7 @@ std::uint64_t PulseServer::WatchSources()
         // never finishes it): each listing on this connection starts afresh.
         m_buildingSources.clear();
         m_buildingOutputs.clear();
+        m_listed.store(false, std::memory_order_release);
         m_api.pa_context_set_subscribe_callback(m_context.get(), &PulseServer::OnSubscription, this);
         const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK |
                                                               PA_SUBSCRIPTION_MASK_SERVER);
@@ -235,6 +236,8 @@ void PulseServer::OnServerInfo(pa_context* /*context*/, const pa_server_info* in
         self->m_defaultSource = info->default_source_name ? info->default_source_name : "";
     }
     self->m_sourcesVersion.fetch_add(1, std::memory_order_acq_rel);
+    // Asked for after the outputs and the sources, so answered after them too.
+    self->m_listed.store(true, std::memory_order_release);
 }
 
 std::vector<PulseServer::Source> PulseServer::Sources() const

@@ -65,6 +65,9 @@ public:
     // Any thread; never contacts the server.
     std::vector<Source> Sources() const;
     std::string DefaultSource() const;
+    // True once the outputs, the sources and the default have all been fetched on the present
+    // connection (the answer to the server's information comes last). Any thread.
+    bool Listed() const { return m_listed.load(std::memory_order_acquire); }
 
     // The function table; valid once Wanted() returned true. Any thread.
     const PulseApi& Api() const { return m_api; }
@@ -129,6 +132,7 @@ private:
     std::map<std::uint32_t, std::string> m_outputs;  // output index -> description
     std::string m_defaultSource;
     std::atomic<std::uint64_t> m_sourcesVersion{0};
+    std::atomic<bool> m_listed{false};
 };
 
 }  // namespace platform

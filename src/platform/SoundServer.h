@@ -2,11 +2,11 @@
 // The desktop's sound server as the rest of the program sees it, without libpulse's headers:
 // whether the program's own client is used, the connection's state, the server's sources and
 // its default one. On Linux these pass to PulseServer (which documents them); when the server is
-// not wanted there, SDL does the sound. On Windows (windows/SoundServer.cpp) the program has no
-// client of a server: it is never wanted, every answer is "none", and the wave functions do the
-// sound.
+// not wanted there, SDL does the sound. On Windows (windows/SoundServer.cpp) the "server" is the
+// Windows audio engine, whose endpoints AudioEndpoints lists: capture endpoints as inputs,
+// render endpoints' loopback as monitors, each named by its endpoint ID; it is always wanted.
 //
-// Thread: user-interface thread (List and Default: any thread).
+// Thread: user-interface thread (List, Default, Listed and Name: any thread).
 
 #include <cstdint>
 #include <string>
@@ -16,7 +16,8 @@ namespace platform {
 
 // A source of the server: an input, or an output's monitor ("what the computer plays").
 struct SoundSource {
-    std::string name;         // stable across restarts: what a choice is stored by
+    std::string name;         // stable across restarts: what a choice is stored by (Linux: the
+                              // server's source name; Windows: the endpoint's ID)
     std::string description;  // the server's text for people
     bool monitor = false;
     std::string output;       // a monitor's output, by its description
@@ -45,6 +46,11 @@ public:
     // The last list the server gave, and its default source's name; never contacts it.
     static std::vector<SoundSource> List();
     static std::string Default();
+    // True once the server has given a whole list since the connection was made (the list may
+    // be empty). Never contacts it.
+    static bool Listed();
+    // The server for people, in a message: "the sound server", "the Windows audio service".
+    static const char* Name();
 };
 
 }  // namespace platform

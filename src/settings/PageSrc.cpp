@@ -1,6 +1,7 @@
 #include "settings/PageSrc.h"
 
 #include <algorithm>
+#include <map>
 
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -28,6 +29,35 @@ constexpr int kLineHeight = 40;
 std::string LabelOf(const platform::SoundSource& source)
 {
     return source.monitor ? "Звук компьютера: " + source.output : source.description;
+}
+
+// The labels of the sources seen in the server's list during this run, or stored with a choice,
+// by name: a source that is gone is still named as it was shown. User-interface thread.
+std::map<std::string, std::string>& KeptLabels()
+{
+    static std::map<std::string, std::string> labels;
+    return labels;
+}
+
+void KeepLabel(const std::string& name, const std::string& label)
+{
+    if (!name.empty() && !label.empty())
+        KeptLabels()[name] = label;
+}
+
+// The label of a source by name from the list, else as kept; empty when it is unknown.
+std::string KnownLabel(const std::string& name)
+{
+    if (name.empty())
+        return {};
+    for (const auto& source : platform::SoundServer::List())
+        if (source.name == name) {
+            const std::string label = LabelOf(source);
+            KeepLabel(name, label);
+            return label;
+        }
+    const auto kept = KeptLabels().find(name);
+    return kept != KeptLabels().end() ? kept->second : std::string();
 }
 
 // The text broken into lines no wider than width on the control's font: at spaces, and inside a
@@ -91,18 +121,29 @@ bool CPageSrc::GetSourcesApart() const
 
 void CPageSrc::PersistSource(bool load)
 {
-    if (load)
+    if (load) {
         m_source = platform::ReadSetting(platform::kSource);
-    else
+        m_sourceLabel = platform::ReadSetting(platform::kSourceLabel);
+        // A label seen in this run's list is newer than the stored one.
+        if (!m_source.empty() && !m_sourceLabel.empty())
+            KeptLabels().emplace(m_source, m_sourceLabel);
+    } else {
         platform::WriteSetting(platform::kSource, m_source);
+        platform::WriteSetting(platform::kSourceLabel, m_sourceLabel);
+    }
 }
 
 void CPageSrc::PersistSecondSource(bool load)
 {
-    if (load)
+    if (load) {
         m_secondSource = platform::ReadSetting(platform::kSecondSource);
-    else
+        m_secondSourceLabel = platform::ReadSetting(platform::kSecondSourceLabel);
+        if (!m_secondSource.empty() && !m_secondSourceLabel.empty())
+            KeptLabels().emplace(m_secondSource, m_secondSourceLabel);
+    } else {
         platform::WriteSetting(platform::kSecondSource, m_secondSource);
+        platform::WriteSetting(platform::kSecondSourceLabel, m_secondSourceLabel);
+    }
 }
 
 void CPageSrc::PersistSourcesApart(bool load)
@@ -117,13 +158,25 @@ void CPageSrc::OnOK()
 {
     if (m_window == nullptr)
         return;
+    // A source's label goes with it; one that is listed under another label now (renamed, or
+    // stored without one) has its label brought up to date.
+    const std::string firstLabel = KnownLabel(m_firstChoice);
     if (m_firstChoice != m_source) {
         m_source = m_firstChoice;
+        m_sourceLabel = firstLabel;
         PersistSource(false);
+    } else if (!firstLabel.empty() && firstLabel != m_sourceLabel) {
+        m_sourceLabel = firstLabel;
+        platform::WriteSetting(platform::kSourceLabel, m_sourceLabel);
     }
+    const std::string secondLabel = KnownLabel(m_secondChoice);
     if (m_secondChoice != m_secondSource) {
         m_secondSource = m_secondChoice;
+        m_secondSourceLabel = secondLabel;
         PersistSecondSource(false);
+    } else if (!secondLabel.empty() && secondLabel != m_secondSourceLabel) {
+        m_secondSourceLabel = secondLabel;
+        platform::WriteSetting(platform::kSecondSourceLabel, m_secondSourceLabel);
     }
     // The box keeps its state while greyed, so a stored 1 with mono is written back only when
     // the user changed it.
@@ -138,10 +191,21 @@ std::string CPageSrc::SourceLabel(const std::string& name)
 {
     if (name.empty())
         return "По умолчанию";
-    for (const auto& source : platform::SoundServer::List())
-        if (source.name == name)
-            return LabelOf(source);
-    return name;
+    const std::string label = KnownLabel(name);
+    return label.empty() ? name : label;
+}
+
+CPageSrc::Entries CPageSrc::ListedSources()
+{
+    const auto sources = platform::SoundServer::List();
+    Entries all;
+    for (const bool monitors : {false, true})
+        for (const auto& source : sources)
+            if (source.monitor == monitors) {
+                all.emplace_back(source.name, LabelOf(source));
+                KeepLabel(source.name, all.back().second);
+            }
+    return all;
 }
 
 std::string CPageSrc::RecordedSourceLabel(const std::string& name)
@@ -230,12 +294,7 @@ bool CPageSrc::ApartChecked() const
 
 void CPageSrc::FillSources()
 {
-    const auto sources = platform::SoundServer::List();
-    Entries all;
-    for (const bool monitors : {false, true})
-        for (const auto& source : sources)
-            if (source.monitor == monitors)
-                all.emplace_back(source.name, LabelOf(source));
+    const Entries all = ListedSources();
 
     // Each list leaves out what the other records; its own choice always stays (a stored
     // setting naming the same source twice is shown as it is, for the user to put right).
@@ -264,9 +323,10 @@ void CPageSrc::FillList(int id, const Entries& entries, const std::string& chose
     if (choice == nullptr)
         return;
     Entries shown = entries;
-    // A chosen source that is not there now stays in the list (it may come back).
+    // A chosen source that is not there now stays in the list (it may come back), named as it
+    // was last shown.
     if (std::none_of(shown.begin(), shown.end(), [&](const auto& e) { return e.first == chosen; }))
-        shown.emplace_back(chosen, chosen);
+        shown.emplace_back(chosen, SourceLabel(chosen));
     std::vector<std::string> newNames;
     wxArrayString labels;
     int selection = 0;

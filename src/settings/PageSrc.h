@@ -9,8 +9,13 @@
 // waiting while the page is open; without a server, or while SDL does the sound, the second list
 // offers only "Нет" and the stored second source is left as it is.
 //
+// A source is stored by its name (Linux: the server's source name; Windows: the audio endpoint's
+// ID), and the way the page showed it beside it ("SourceLabel", "SecondSourceLabel"), so a source
+// that is unplugged is still named on the page, the lamp and in a message.
+//
 // The object is constructed with the settings sheet at program start after the Record page, whose
-// channel mode it consults, and reads "Source", "SecondSource" and "SourcesApart" then. Unlike on
+// channel mode it consults, and reads "Source", "SecondSource", their labels and "SourcesApart"
+// then. Unlike on
 // the other pages, a choice made here takes effect with OK only: leaving the page keeps it in the
 // page's controls, and Cancel leaves the sources as they were. OK writes only what changed, so a
 // stored value (a source that is unplugged now, "SourcesApart" = 1 with mono) stays in the file.
@@ -43,8 +48,9 @@ public:
     bool GetSourcesApart() const;
 
     // How the source of this name is shown: "По умолчанию" for the empty name, an input by its
-    // description, a monitor as "Звук компьютера: <output>", an unknown name as itself. Uses
-    // the last list the server gave; never contacts it.
+    // description, a monitor as "Звук компьютера: <output>"; a source not in the list by the
+    // label it had when it was last seen in this run or when it was stored, else as its name.
+    // Uses the last list the server gave; never contacts it. User-interface thread.
     static std::string SourceLabel(const std::string& name);
     // The source a recording with this choice uses, for people: the label of the chosen one, or
     // for the default entry "По умолчанию" with the default source's label once it is known.
@@ -55,8 +61,14 @@ public:
     // The same for the stored choices as a recording uses them.
     std::string RecordedSourcesLabel() const;
 
+    using Entries = std::vector<std::pair<std::string, std::string>>;  // name, label
+    // Every source the server lists now, as the lists offer them: inputs first, then outputs'
+    // monitors, each with its label. The lists add their first entry ("По умолчанию", "Нет").
+    static Entries ListedSources();
+
     // load true: read the key from section "Record" into the member, kept as stored whatever it
     // holds (a source may come back; "SourcesApart" is on for any non-zero value); false: write it.
+    // A source's label is read and written with it.
     void PersistSource(bool load);
     void PersistSecondSource(bool load);
     void PersistSourcesApart(bool load);
@@ -72,8 +84,6 @@ protected:
     bool OnInitDialog() override;
 
 private:
-    using Entries = std::vector<std::pair<std::string, std::string>>;  // name, label
-
     // Both lists from what the server has told so far, each keeping its choice.
     void FillSources();
     void FillList(int id, const Entries& entries, const std::string& chosen, std::vector<std::string>& names);
@@ -89,7 +99,9 @@ private:
 
     const CPageRec& m_format;
     std::string m_source;
+    std::string m_sourceLabel;
     std::string m_secondSource;
+    std::string m_secondSourceLabel;
     int m_bSourcesApart = 0;
 
     // During an opening: the choices (by name) and the names of the lists' entries, in order.

@@ -67,6 +67,8 @@ TEST(CommandLine, WrongUseIsOneLineNamingTheCulprit)
         {{"--toggle", "--toggle"}, "'--toggle' and '--toggle'"},
         {{"--record", "--stop"}, "'--record' and '--stop'"},
         {{"--status", "a.mp3"}, "'--status' takes no file"},
+        {{"--list-sources", "a.mp3"}, "'--list-sources' takes no file"},
+        {{"--list-sources", "--record"}, "'--list-sources' and '--record'"},
     };
     for (const auto& c : cases) {
         const CCommandLine line = Parse(c.args);
@@ -81,5 +83,6 @@ TEST(CommandLine, WrongUseIsOneLineNamingTheCulprit)
     }
     EXPECT_EQ(CCommandLine::kUsageError, 64);
     EXPECT_EQ(Parse({"--toggle"}).GetAction(), Action::Toggle);
+    EXPECT_EQ(Parse({"--list-sources"}).GetAction(), Action::ListSources);
     EXPECT_EQ(Parse({"--", "--stop"}).GetAction(), Action::Run);
 }

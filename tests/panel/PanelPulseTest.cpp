@@ -426,18 +426,23 @@ TEST_F(PulsePanel, AMonitorRecordsWhatPlays)
 TEST_F(PulsePanel, AMissingChosenSourceIsNamedAndNothingRecords)
 {
     const std::string odd = "odd \t\"name\"\x01 " + std::string(5000, 'x');
-    for (const std::string& source : {std::string("usb-headset-gone"), odd}) {
+    // A source stored with the name it was shown by is named so while it is gone.
+    const std::pair<std::string, std::string> cases[] = {
+        {"usb-headset-gone", ""}, {odd, ""}, {"usb-headset-labelled", "Гарнитура 😀 USB"}};
+    for (const auto& [source, label] : cases) {
         SCOPED_TRACE(source.substr(0, 20));
         platform::WriteSetting(platform::kSource, source);
+        platform::WriteSetting(platform::kSourceLabel, label);
         const std::string stored = platform::ReadSetting(platform::kSource);
         ASSERT_FALSE(stored.empty());
+        const std::string shown = label.empty() ? stored : label;
         const std::string path = File("missing.mp3");
         testing_support::WriteWholeFile(path, "");
         OpenWithFile(path);
         m_messages->Clear();
         PressKey(WXK_RETURN);
         ASSERT_TRUE(WaitFor([&] { return !m_messages->Messages().empty(); }, 8000));
-        const std::string named = stored.size() > 120 ? stored.substr(0, 120) + "…" : stored;
+        const std::string named = shown.size() > 120 ? shown.substr(0, 120) + "…" : shown;
         EXPECT_NE(m_messages->Messages()[0].text.find("«" + named + "»"), std::string::npos)
             << m_messages->Messages()[0].text.substr(0, 200);
         EXPECT_EQ(m_panel->Recorder(), nullptr);
@@ -500,6 +505,7 @@ TEST_F(PulsePanel, TheSourcesPageListsTheSourcesAndTheLampNamesTheChoice)
     EXPECT_EQ(after, before) << "a removed source stayed";
     ASSERT_TRUE(chosen) << "no output's monitor in the list";
     EXPECT_EQ(platform::ReadSetting(platform::kSource), PulseServer::Monitor());
+    EXPECT_EQ(platform::ReadSetting(platform::kSourceLabel).rfind("Звук компьютера: ", 0), 0u);
     EXPECT_NE(m_panel->Lamp()->Description().find("Звук компьютера: "), std::string::npos)
         << m_panel->Lamp()->Description();
 }

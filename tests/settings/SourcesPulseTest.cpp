@@ -96,7 +96,11 @@ TEST(SourcesPulseTest, TheListsLeaveOutEachOthersSourceAndTheChoiceIsStored)
         }, wxID_CANCEL), wxID_OK);
     }
     const std::string file = testing_support::ReadWholeFile(platform::ProfileFilePath());
-    EXPECT_NE(file.find("\nSource=" + monitor + "\nSecondSource=" + mic + "\n"), std::string::npos) << file;
+    // Each source with the name the page showed for it.
+    EXPECT_NE(file.find("\nSource=" + monitor + "\nSourceLabel=" + monitorLabel + "\nSecondSource=" + mic +
+                        "\nSecondSourceLabel=" + micLabel + "\n"),
+              std::string::npos)
+        << file;
     EXPECT_EQ(file.find("SourcesApart"), std::string::npos) << file;
 
     // Read back at the next start; apart counts only in stereo.

@@ -9,7 +9,9 @@
 # another program holds is refused with a message), kills the program mid-recording and appends
 # to the file it left, refuses a lame_enc.dll from the current folder and says so when there is
 # no input device, ends the session mid-recording (the window closes as a user's close does, and
-# the file holds every second recorded), and uninstalls. Given the wave input's own test
+# the file holds every second recorded), lists the sources with --list-sources (and refuses with
+# no sound driver), stores a source chosen on the Sources page by its endpoint ID with its name
+# kept whole, and uninstalls. Given the wave input's own test
 # (tests/windows/WaveInDeviceTest.cpp), runs it first on the same tone.
 # Usage: wine_test.sh <installer.exe> [wave-in-device-test.exe]
 set -euo pipefail
@@ -83,6 +85,26 @@ wineserver -w
 [ "$(regq 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' | grep -c DravellinRecorder)" = 1 ] ||
   fail "installing again made a second uninstall entry"
 step "installed, and again over itself"
+
+# --list-sources from a prompt: the audio engine's endpoints by their IDs, the test microphone
+# (with-pulse's FIFO source) by name, the speaker's loopback as "Звук компьютера: …", and a
+# device named in Cyrillic and emoji, 200 characters long, whole.
+long="Колонки-😀-$(printf 'x%.0s' $(seq 1 190))"
+pactl load-module module-null-sink sink_name=dr_long "sink_properties=device.description=$long" >/dev/null
+list=$(wine "$exe" --list-sources 2>"$work/list.err" | tr -d '\r') || fail "--list-sources exited $?: $(cat "$work/list.err")"
+id='\{0\.0\.[01]\.[0-9]+\}\.\{[0-9A-F-]{36}\}'
+head -n 1 <<<"$list" | grep -qE $'^\tПо умолчанию \\(.+\\)$' || fail "--list-sources begins with no default entry: $list"
+tail -n +2 <<<"$list" | grep -vqE "^$id"$'\t' && fail "--list-sources has a value that is no endpoint ID: $list"
+grep -qE "^\{0\.0\.1\.[0-9]+\}\.\{[0-9A-F-]{36}\}"$'\tUnix FIFO source ' <<<"$list" || fail "no test microphone listed: $list"
+grep -qE "^\{0\.0\.0\.[0-9]+\}\.\{[0-9A-F-]{36}\}"$'\tЗвук компьютера: Null Output$' <<<"$list" || fail "no test speaker listed: $list"
+grep -qF $'\tЗвук компьютера: '"$long" <<<"$list" || fail "the long Cyrillic name is not whole: $list"
+# No sound driver (no audio service to ask): exit 1 with the reason, nothing listed.
+code=0
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winepulse.drv=d;winealsa.drv=d;wineoss.drv=d" \
+  wine "$exe" --list-sources >"$work/list.out" 2>"$work/list.err" || code=$?
+[ "$code" = 1 ] && [ ! -s "$work/list.out" ] && grep -q 'cannot list the sound sources: ' "$work/list.err" ||
+  fail "--list-sources with no sound driver exited $code: $(cat "$work/list.out" "$work/list.err")"
+step "--list-sources: $(($(wc -l <<<"$list") - 1)) endpoints"
 
 # A recording file in a Cyrillic folder with spaces, named on the command line.
 folder="$users/$(id -un)/Мои записи"
@@ -338,6 +360,28 @@ done
 pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "--status or --stop started the program"
 step "commands with none running: exit 3"
 
+# The Sources page: the long-named output's loopback (the list's last entry: the outputs go by
+# name, and Cyrillic after Latin) is stored as its endpoint ID, with the name shown kept whole
+# beside it.
+start
+key ctrl+p
+for _ in $(seq 1 50); do xdotool search --onlyvisible --name '^Свойства$' >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 0.5
+xdotool key ctrl+Tab ctrl+Tab
+sleep 1.5
+xdotool key Tab End
+sleep 0.5
+import -window root "$shots/wine-sources.png"
+xdotool key Return
+sleep 1
+key alt+F4
+wineserver -w
+record_key=$(regexport "$settings\\Record")
+long_id=$(grep -F $'\tЗвук компьютера: '"$long" <<<"$list" | cut -f 1)
+grep -qxF "\"Source\"=\"$long_id\"" <<<"$record_key" || fail "Source is not the output's endpoint ID $long_id: $record_key"
+grep -qxF "\"SourceLabel\"=\"Звук компьютера: $long\"" <<<"$record_key" || fail "SourceLabel is not the whole name: $record_key"
+step "Sources page: an endpoint ID stored, its name kept whole"
+
 # Uninstall: the program, shortcut, uninstall entry and Run value go; settings and recordings stay.
 wine reg add "$run_key" /v Palimbor /t REG_SZ /d "\"$(winepath -w "$exe")\"" /f >/dev/null 2>&1
 wine "$dir/uninstall.exe" /S
@@ -351,4 +395,4 @@ regq "$run_key" /v Palimbor | grep -q Palimbor && fail "the uninstaller left Pal
 regq "$settings\\Common" /v Loader | grep -q REG_DWORD || fail "the uninstaller removed the settings"
 [ -s "$mp3" ] || fail "the uninstaller removed the recording"
 step "uninstalled"
-echo "wine_test: installed, recorded, played, settings, commands, hotkey, kill and append, library, session end, uninstalled"
+echo "wine_test: installed, listed sources, recorded, played, settings, commands, hotkey, kill and append, library, session end, sources page, uninstalled"

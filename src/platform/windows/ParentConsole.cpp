@@ -4,7 +4,10 @@
 
 #include <cstdio>
 
+#include <io.h>
 #include <windows.h>
+
+#include "platform/windows/WideText.h"
 
 namespace platform {
 namespace {
@@ -41,6 +44,27 @@ void LeaveParentConsole()
     std::fflush(stderr);
     ::FreeConsole();
     g_attached = false;
+}
+
+void PrintText(std::FILE* stream, const std::string& utf8)
+{
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) {
+        std::fputs(utf8.c_str(), stream);
+        return;
+    }
+    std::fflush(stream);
+    // Line breaks as the console wants them; the text in UTF-16, whatever the code page.
+    std::string text;
+    for (const char c : utf8) {
+        if (c == '\n')
+            text += '\r';
+        text += c;
+    }
+    const std::wstring wide = Wide(text);
+    DWORD written = 0;
+    ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }
 
 }  // namespace platform

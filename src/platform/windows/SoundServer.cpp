@@ -1,15 +1,18 @@
 #include "platform/SoundServer.h"
 
-// Windows records and plays through the wave functions (WaveInDevice, WaveOutDevice), which
-// need no client of a sound server: the server is never wanted and every answer is "none".
+#include "platform/windows/AudioEndpoints.h"
+
+// Windows' audio engine stands for the sound server: its endpoints are the sources.
 
 namespace platform {
 
-bool SoundServer::Wanted() { return false; }
-SoundServer::State SoundServer::Connect() { return State::Failed; }
-SoundServer::State SoundServer::Poll() { return State::Failed; }
-std::uint64_t SoundServer::Watch() { return 0; }
-std::vector<SoundSource> SoundServer::List() { return {}; }
-std::string SoundServer::Default() { return {}; }
+bool SoundServer::Wanted() { return true; }
+SoundServer::State SoundServer::Connect() { return AudioEndpoints::Get().Connect(); }
+SoundServer::State SoundServer::Poll() { return AudioEndpoints::Get().Poll(); }
+std::uint64_t SoundServer::Watch() { return AudioEndpoints::Get().Watch(); }
+std::vector<SoundSource> SoundServer::List() { return AudioEndpoints::Get().Sources(); }
+std::string SoundServer::Default() { return AudioEndpoints::Get().DefaultSource(); }
+bool SoundServer::Listed() { return AudioEndpoints::Get().Listed(); }
+const char* SoundServer::Name() { return "the Windows audio service"; }
 
 }  // namespace platform
