@@ -2,9 +2,9 @@
 
 #include "platform/ProgramPaths.h"
 #ifdef _WIN32
-#include "platform/RegistryProfileStore.h"
+#include "platform/windows/RegistryProfileStore.h"
 #else
-#include "platform/IniProfileStore.h"
+#include "platform/linux/IniProfileStore.h"
 #endif
 
 namespace platform {

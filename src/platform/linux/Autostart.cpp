@@ -2,27 +2,16 @@
 
 #include "platform/ProgramPaths.h"
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include "platform/windows/WideText.h"
-#else
 #include <cerrno>
 
 #include <unistd.h>
 
-#include "platform/FileLock.h"
-#endif
+#include "platform/linux/FileLock.h"
 
 namespace platform {
 namespace {
 
-#ifdef _WIN32
-constexpr const wchar_t* kRunKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kRunKeyText = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-#else
 std::string AutostartDir() { return UserConfigDir() + "/autostart"; }
-#endif
 
 }  // namespace
 
@@ -71,40 +60,6 @@ std::string AutostartDesktopEntry(const std::string& name, const std::string& ex
            "X-GNOME-Autostart-enabled=true\n";
 }
 
-#ifdef _WIN32
-
-std::string AutostartLocation(const std::string& name)
-{
-    return std::string("HKEY_CURRENT_USER\\") + kRunKeyText + "\\" + name;
-}
-
-bool SetAutostart(const std::string& name, bool on)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    struct KeyCloser {
-        HKEY key;
-        ~KeyCloser() { RegCloseKey(key); }
-    } closer{key};
-
-    if (!on) {
-        const LONG rc = RegDeleteValueW(key, Wide(name).c_str());
-        return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
-    }
-    const std::string path = ExecutablePath();
-    if (path.empty())
-        return false;
-    // Quoted: an unquoted path with spaces lets the system start a program planted earlier in it.
-    const std::wstring command = L"\"" + Wide(path) + L"\"";
-    return RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(command.c_str()),
-                          static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-#else
-
 std::string AutostartLocation(const std::string& name)
 {
     return AutostartDir() + "/" + name + ".desktop";
@@ -122,7 +77,5 @@ bool SetAutostart(const std::string& name, bool on)
         return false;
     return ReplaceFileAtomically(entry, AutostartDesktopEntry(name, executable));
 }
-
-#endif
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 #ifdef __WXGTK__
 
-#include "platform/GtkStyle.h"
+#include "platform/linux/GtkStyle.h"
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>

@@ -1,4 +1,4 @@
-#include "platform/IniProfileStore.h"
+#include "platform/linux/IniProfileStore.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/FileLock.h"
+#include "platform/linux/FileLock.h"
 
 namespace platform {
 namespace {

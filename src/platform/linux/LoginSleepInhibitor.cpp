@@ -3,35 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
 
 #include "platform/UniqueFd.h"
-#endif
 
 namespace platform {
-
-#ifdef _WIN32
-
-struct LoginSleepInhibitor::Request {};
-
-LoginSleepInhibitor::LoginSleepInhibitor() = default;
-LoginSleepInhibitor::~LoginSleepInhibitor() { Release(); }
-
-void LoginSleepInhibitor::Hold()
-{
-    ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-}
-
-void LoginSleepInhibitor::Release()
-{
-    ::SetThreadExecutionState(ES_CONTINUOUS);
-}
-
-#else
 
 namespace {
 
@@ -131,7 +108,5 @@ void LoginSleepInhibitor::Release()
     m_request->lock.Reset();
     m_request.reset();
 }
-
-#endif
 
 }  // namespace platform

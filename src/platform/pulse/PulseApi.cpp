@@ -1,7 +1,4 @@
-// The sound-server client is built where libpulse is (not on Windows).
-#ifndef _WIN32
-
-#include "platform/PulseApi.h"
+#include "platform/pulse/PulseApi.h"
 
 namespace platform {
 
@@ -29,5 +26,3 @@ bool PulseApi::Load()
 }
 
 }  // namespace platform
-
-#endif  // _WIN32

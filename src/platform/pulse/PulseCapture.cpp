@@ -1,7 +1,4 @@
-#include "platform/PulseCapture.h"
-
-// The sound-server client is built where libpulse is (not on Windows).
-#ifndef _WIN32
+#include "platform/pulse/PulseCapture.h"
 
 #include <sys/time.h>
 
@@ -9,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/PulseApi.h"
-#include "platform/PulseServer.h"
+#include "platform/pulse/PulseApi.h"
+#include "platform/pulse/PulseServer.h"
 #include "platform/SteadyClock.h"
 
 namespace platform {
@@ -256,20 +253,3 @@ void PulseCapture::OnMoved(pa_stream* stream, void* userdata)
 }
 
 }  // namespace platform
-
-#else
-
-namespace platform {
-
-PulseCapture::PulseCapture() = default;
-PulseCapture::~PulseCapture() = default;
-bool PulseCapture::Begin(std::uint32_t, int, const std::string&, Sink) { return false; }
-bool PulseCapture::Start() { return false; }
-void PulseCapture::Close() {}
-bool PulseCapture::Latency(std::chrono::microseconds&) const { return false; }
-std::string PulseCapture::OpenedOn() const { return {}; }
-std::vector<PulseCapture::Switch> PulseCapture::Switches() const { return {}; }
-
-}  // namespace platform
-
-#endif  // _WIN32

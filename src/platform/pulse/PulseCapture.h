@@ -30,8 +30,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/PulseDropMeter.h"
-#include "platform/PulseStream.h"
+#include "platform/pulse/PulseDropMeter.h"
+#include "platform/pulse/PulseStream.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/PulseDropMeter.h"
+#include "platform/pulse/PulseDropMeter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,13 +1,10 @@
-#include "platform/PulsePlayback.h"
-
-// The sound-server client is built where libpulse is (not on Windows).
-#ifndef _WIN32
+#include "platform/pulse/PulsePlayback.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/PulseApi.h"
-#include "platform/PulseServer.h"
+#include "platform/pulse/PulseApi.h"
+#include "platform/pulse/PulseServer.h"
 #include "platform/SteadyClock.h"
 
 namespace platform {
@@ -132,17 +129,3 @@ void PulsePlayback::OnWrite(pa_stream* stream, std::size_t bytes, void* userdata
 }
 
 }  // namespace platform
-
-#else
-
-namespace platform {
-
-PulsePlayback::PulsePlayback() = default;
-PulsePlayback::~PulsePlayback() = default;
-bool PulsePlayback::Begin(std::uint32_t, int, Fill) { return false; }
-bool PulsePlayback::Lost() const { return false; }
-std::int64_t PulsePlayback::Heard() const { return 0; }
-
-}  // namespace platform
-
-#endif  // _WIN32

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/PulseStream.h"
+#include "platform/pulse/PulseStream.h"
 
 namespace platform {
 

@@ -1,7 +1,4 @@
-// The sound-server client is built where libpulse is (not on Windows).
-#ifndef _WIN32
-
-#include "platform/PulseServer.h"
+#include "platform/pulse/PulseServer.h"
 
 #include <cstdlib>
 
@@ -275,5 +272,3 @@ void PulseServer::OnContextState(pa_context* context, void* userdata)
 }
 
 }  // namespace platform
-
-#endif  // _WIN32

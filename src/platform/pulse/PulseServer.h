@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/PulseApi.h"
+#include "platform/pulse/PulseApi.h"
 #include "platform/SoundServer.h"
 
 namespace platform {

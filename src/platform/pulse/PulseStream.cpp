@@ -1,10 +1,7 @@
-#include "platform/PulseStream.h"
+#include "platform/pulse/PulseStream.h"
 
-// The sound-server client is built where libpulse is (not on Windows).
-#ifndef _WIN32
-
-#include "platform/PulseApi.h"
-#include "platform/PulseServer.h"
+#include "platform/pulse/PulseApi.h"
+#include "platform/pulse/PulseServer.h"
 
 namespace platform {
 
@@ -133,24 +130,3 @@ void PulseStream::Reap(pa_stream* stream, void* userdata)
 }
 
 }  // namespace platform
-
-#else
-
-namespace platform {
-
-void PulseStream::Closer::operator()(pa_stream*) const {}
-PulseStream::PulseStream() : m_api(nullptr), m_stream(nullptr, Closer{nullptr}) {}
-PulseStream::~PulseStream() = default;
-bool PulseStream::Open(const char*, const char*, const pa_sample_spec&, bool, ReadyHook, const Connect&)
-{
-    return false;
-}
-PulseStream::Progress PulseStream::Poll() const { return Progress::Failed; }
-bool PulseStream::Lost() const { return false; }
-void PulseStream::Close() {}
-void PulseStream::OnState(pa_stream*, void*) {}
-void PulseStream::Reap(pa_stream*, void*) {}
-
-}  // namespace platform
-
-#endif  // _WIN32

@@ -1,6 +1,6 @@
-#include "platform/ServerStreamOpening.h"
+#include "platform/pulse/ServerStreamOpening.h"
 
-#include "platform/PulseStream.h"
+#include "platform/pulse/PulseStream.h"
 #include "platform/SoundServer.h"
 #include "platform/SteadyClock.h"
 

@@ -1,6 +1,6 @@
 #include "platform/SoundServer.h"
 
-#include "platform/PulseServer.h"
+#include "platform/pulse/PulseServer.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 
 #include <SDL.h>
 
@@ -8,11 +8,7 @@ namespace platform {
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kLibraryName = "SDL2.dll";
-#else
 constexpr const char* kLibraryName = "libSDL2-2.0.so.0";
-#endif
 
 template <typename F>
 bool Resolve(const CSharedLibrary& library, const char* name, F& out)

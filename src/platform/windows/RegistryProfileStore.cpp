@@ -1,6 +1,4 @@
-#ifdef _WIN32
-
-#include "platform/RegistryProfileStore.h"
+#include "platform/windows/RegistryProfileStore.h"
 
 #include <cwchar>
 #include <memory>
@@ -90,5 +88,3 @@ bool RegistryProfileStore::WriteString(const std::string& section, const std::st
 }
 
 }  // namespace platform
-
-#endif

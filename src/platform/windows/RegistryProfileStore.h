@@ -5,9 +5,7 @@
 //
 // No lock between running copies is needed, unlike the INI store's: each value is written by
 // one call the registry makes atomic, and no write reads and rewrites other values, so two
-// copies can never lose each other's writes. Built on Windows only.
-
-#ifdef _WIN32
+// copies can never lose each other's writes.
 
 #include <string>
 
@@ -34,5 +32,3 @@ private:
 };
 
 }  // namespace platform
-
-#endif

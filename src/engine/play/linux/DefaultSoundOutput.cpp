@@ -1,8 +1,8 @@
-#include "engine/play/DefaultSoundOutput.h"
+#include "engine/play/linux/DefaultSoundOutput.h"
 
 #include "engine/play/PlaybackStream.h"
-#include "engine/play/SdlSoundOutput.h"
-#include "platform/PulsePlayback.h"
+#include "engine/play/linux/SdlSoundOutput.h"
+#include "platform/pulse/PulsePlayback.h"
 #include "platform/UiTrace.h"
 
 namespace play {

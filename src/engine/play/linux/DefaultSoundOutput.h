@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "engine/play/SoundOutput.h"
-#include "platform/ServerStreamOpening.h"
+#include "platform/pulse/ServerStreamOpening.h"
 
 namespace platform {
 class PulsePlayback;

@@ -1,9 +1,9 @@
-#include "engine/play/SdlSoundOutput.h"
+#include "engine/play/linux/SdlSoundOutput.h"
 
 #include <cstring>
 
 #include "engine/play/PlaybackStream.h"
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 #include "platform/SteadyClock.h"
 
 namespace play {

@@ -1,6 +1,6 @@
 #include "engine/play/SoundOutputFactory.h"
 
-#include "engine/play/DefaultSoundOutput.h"
+#include "engine/play/linux/DefaultSoundOutput.h"
 
 namespace play {
 

@@ -1,6 +1,6 @@
 #include "engine/record/AudioInputFactory.h"
 
-#include "engine/record/DefaultAudioInput.h"
+#include "engine/record/linux/DefaultAudioInput.h"
 
 std::unique_ptr<IAudioInputDevice> MakeDefaultAudioInput(const std::string& source)
 {

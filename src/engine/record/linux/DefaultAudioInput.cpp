@@ -1,7 +1,7 @@
-#include "engine/record/DefaultAudioInput.h"
+#include "engine/record/linux/DefaultAudioInput.h"
 
-#include "engine/record/SdlAudioInput.h"
-#include "platform/PulseCapture.h"
+#include "engine/record/linux/SdlAudioInput.h"
+#include "platform/pulse/PulseCapture.h"
 #include "platform/SteadyClock.h"
 
 using platform::ServerStreamOpening;

@@ -18,7 +18,7 @@
 
 #include "engine/record/AudioInputDevice.h"
 #include "engine/record/InputClock.h"
-#include "platform/ServerStreamOpening.h"
+#include "platform/pulse/ServerStreamOpening.h"
 
 namespace platform {
 class PulseCapture;

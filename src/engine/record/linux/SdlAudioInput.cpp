@@ -1,9 +1,9 @@
-#include "engine/record/SdlAudioInput.h"
+#include "engine/record/linux/SdlAudioInput.h"
 
 #include <algorithm>
 #include <thread>
 
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 #include "platform/SteadyClock.h"
 
 using platform::SteadyClock;
