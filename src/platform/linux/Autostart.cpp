@@ -60,6 +60,8 @@ std::string AutostartDesktopEntry(const std::string& name, const std::string& ex
            "X-GNOME-Autostart-enabled=true\n";
 }
 
+const char* AutostartLabel() { return "Запускаться автоматически при входе в систему"; }
+
 std::string AutostartLocation(const std::string& name)
 {
     return AutostartDir() + "/" + name + ".desktop";

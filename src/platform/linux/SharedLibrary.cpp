@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+std::string CSharedLibrary::FileName(const std::string& name) { return "lib" + name + ".so"; }
+
 bool CSharedLibrary::Open(const std::string& path)
 {
     Close();

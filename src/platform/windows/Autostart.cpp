@@ -13,6 +13,8 @@ constexpr const char* kRunKeyText = "SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 
 }  // namespace
 
+const char* AutostartLabel() { return "Запускаться автоматически при загрузке Windows"; }
+
 std::string AutostartLocation(const std::string& name)
 {
     return std::string("HKEY_CURRENT_USER\\") + kRunKeyText + "\\" + name;

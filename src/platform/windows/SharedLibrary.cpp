@@ -4,6 +4,8 @@
 
 #include "platform/windows/WideText.h"
 
+std::string CSharedLibrary::FileName(const std::string& name) { return name + ".dll"; }
+
 bool CSharedLibrary::Open(const std::string& path)
 {
     Close();
