@@ -19,7 +19,7 @@ class IniProfileStore : public ProfileStore {
 public:
     explicit IniProfileStore(std::string path);
 
-    const std::string& Path() const { return m_path; }
+    std::string FilePath() const override { return m_path; }
 
     int ReadInt(const std::string& section, const std::string& key, int def) override;
     std::string ReadString(const std::string& section, const std::string& key,

@@ -1,11 +1,6 @@
 #include "platform/UniqueFd.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define close _close
-#else
 #include <unistd.h>
-#endif
 
 namespace platform {
 

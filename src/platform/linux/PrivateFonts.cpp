@@ -2,7 +2,7 @@
 
 #include <wx/defs.h>
 
-#if defined(_WIN32) || !wxUSE_PRIVATE_FONTS
+#if !wxUSE_PRIVATE_FONTS
 #include <wx/fontenum.h>
 #else
 #include <fontconfig/fontconfig.h>
@@ -12,7 +12,7 @@
 
 namespace platform {
 
-#if defined(_WIN32) || !wxUSE_PRIVATE_FONTS
+#if !wxUSE_PRIVATE_FONTS
 
 void RegisterPrivateFonts() {}
 

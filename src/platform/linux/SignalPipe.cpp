@@ -1,29 +1,14 @@
 #include "platform/SignalPipe.h"
 
-#include <atomic>
-#include <csignal>
-
-#ifndef _WIN32
 #include <cerrno>
+#include <csignal>
+#include <initializer_list>
+
 #include <fcntl.h>
 #include <unistd.h>
-#endif
 
 namespace platform {
 namespace {
-
-#ifdef _WIN32
-
-std::atomic<bool> g_pending{false};
-bool g_installed = false;
-
-void OnSignal(int sig)
-{
-    g_pending.store(true);
-    std::signal(sig, OnSignal);  // the handler is reset to the default on every delivery
-}
-
-#else
 
 // Written by the handler, read by the user-interface thread; both ends non-blocking, so a
 // burst of signals never blocks the handler (a full pipe already says "pending").
@@ -49,18 +34,10 @@ bool MakePipe()
     return true;
 }
 
-#endif
-
 }  // namespace
 
 bool SignalPipe::Install()
 {
-#ifdef _WIN32
-    if (g_installed)
-        return true;
-    g_installed = true;
-    return std::signal(SIGINT, OnSignal) != SIG_ERR && std::signal(SIGTERM, OnSignal) != SIG_ERR;
-#else
     if (g_pipe[0] >= 0)
         return true;
     if (!MakePipe())
@@ -73,14 +50,10 @@ bool SignalPipe::Install()
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ok = ::sigaction(sig, &action, nullptr) == 0 && ok;
     return ok;
-#endif
 }
 
 bool SignalPipe::TakePending()
 {
-#ifdef _WIN32
-    return g_pending.exchange(false);
-#else
     if (g_pipe[0] < 0)
         return false;
     bool any = false;
@@ -89,16 +62,11 @@ bool SignalPipe::TakePending()
     while ((n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0)
         any = true;
     return any;
-#endif
 }
 
 int SignalPipe::ReadFd()
 {
-#ifdef _WIN32
-    return -1;
-#else
     return g_pipe[0];
-#endif
 }
 
 }  // namespace platform
