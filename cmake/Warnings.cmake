@@ -8,23 +8,17 @@ function(dr_warnings target)
   endif()
 endfunction()
 
-# dr_layer(name dir DEPS ...): a static library from every .cpp in src/<dir>.
+# dr_layer(name dir DEPS ...): a static library from every .cpp in src/<dir>, and in those of its
+# sub-folders that this platform compiles (DR_PLATFORM_FOLDERS). A file that exists for one
+# platform only lives in that platform's folder and is never compiled on the other; twins are
+# files of the same name in each platform's folder, behind one portable header in src/<dir>.
 function(dr_layer name dir)
   cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.cpp)
-  if(WIN32)
-    # Windows: <dir>/windows/X.cpp replaces <dir>/X.cpp, or adds to the layer when there is no
-    # X.cpp; the files in DR_WINDOWS_SKIP are left out. Elsewhere windows/ is never built.
-    file(GLOB win_srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/windows/*.cpp)
-    foreach(win ${win_srcs})
-      get_filename_component(base ${win} NAME)
-      list(REMOVE_ITEM srcs ${PROJECT_SOURCE_DIR}/src/${dir}/${base})
-    endforeach()
-    foreach(skip ${DR_WINDOWS_SKIP})
-      list(REMOVE_ITEM srcs ${PROJECT_SOURCE_DIR}/src/${skip})
-    endforeach()
-    list(APPEND srcs ${win_srcs})
-  endif()
+  foreach(folder ${DR_PLATFORM_FOLDERS})
+    file(GLOB folder_srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/${folder}/*.cpp)
+    list(APPEND srcs ${folder_srcs})
+  endforeach()
   if(NOT srcs)
     set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   endif()

@@ -5,7 +5,7 @@
 #include "res/ButtonIcons.h"
 
 #ifdef __WXGTK__
-#include "platform/GtkStyle.h"
+#include "platform/linux/GtkStyle.h"
 #endif
 #ifdef __WXMSW__
 #include <windows.h>

@@ -5,7 +5,7 @@
 #ifdef __WXGTK__
 #include <gtk/gtk.h>
 
-#include "platform/GtkStyle.h"
+#include "platform/linux/GtkStyle.h"
 #endif
 
 namespace {

@@ -1,22 +1,13 @@
 #include "files/Clock.h"
 
+#include "platform/LocalTime.h"
 #include "platform/SteadyClock.h"
 
 #include <chrono>
 
 CClock::~CClock() = default;
 
-std::tm CClock::LocalNow() const
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return local;
-}
+std::tm CClock::LocalNow() const { return platform::LocalTime(std::time(nullptr)); }
 
 std::time_t CClock::Now() const { return std::time(nullptr); }
 

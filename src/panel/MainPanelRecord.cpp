@@ -38,17 +38,6 @@ int Truncate(double value) { return static_cast<int>(value); }
 // goes on, says it is saving and loads the file once written.
 constexpr std::chrono::milliseconds kWrittenWait{200};
 
-WaveFormat PcmFormat(std::uint32_t rate, std::uint16_t channels)
-{
-    WaveFormat format;
-    format.formatTag = kWaveFormatPcm;
-    format.channels = channels;
-    format.samplesPerSec = rate;
-    format.bitsPerSample = 16;
-    format.blockAlign = static_cast<std::uint16_t>(channels * 2);
-    format.avgBytesPerSec = format.blockAlign * rate;
-    return format;
-}
 WaveFormat MonoFormat(std::uint32_t rate) { return PcmFormat(rate, 1); }
 
 // The source a stored choice records: its name, or for the default entry the server's default

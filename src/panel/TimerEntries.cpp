@@ -2,20 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/LocalTime.h"
+
 namespace {
 
 constexpr std::int64_t kYearSeconds = 366LL * 24 * 3600;
-
-std::tm Local(std::time_t instant)
-{
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &instant);
-#else
-    localtime_r(&instant, &local);
-#endif
-    return local;
-}
 
 // The instant of a local date and time; the system decides whether daylight-saving time applies.
 std::time_t Instant(std::tm local)
@@ -61,7 +52,7 @@ bool ResolveClock(const std::string& text, std::time_t after, std::time_t* insta
     if (!ParseClock(text, &t, &hasDate))
         return false;
     if (!hasDate) {
-        const std::tm day = Local(after);
+        const std::tm day = platform::LocalTime(after);
         t.tm_year = day.tm_year;
         t.tm_mon = day.tm_mon;
         t.tm_mday = day.tm_mday;
@@ -75,7 +66,7 @@ bool ResolveClock(const std::string& text, std::time_t after, std::time_t* insta
     }
     const std::tm asked = t;
     *instant = Instant(t);
-    const std::tm back = Local(*instant);
+    const std::tm back = platform::LocalTime(*instant);
     // 31 February and the like are refused rather than moved into the next month.
     return *instant != static_cast<std::time_t>(-1) && back.tm_mday == asked.tm_mday && back.tm_mon == asked.tm_mon;
 }
@@ -159,7 +150,7 @@ bool MakeTimerPlan(const TimerEntries& entries, std::time_t now, TimerPlan* plan
 
 std::string FormatLocalTime(std::time_t instant)
 {
-    const std::tm t = Local(instant);
+    const std::tm t = platform::LocalTime(instant);
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec);
@@ -178,8 +169,8 @@ bool ParseLocalTime(const std::string& text, std::time_t* instant)
 
 std::string ShortLocalTime(std::time_t instant, std::time_t today)
 {
-    const std::tm t = Local(instant);
-    const std::tm d = Local(today);
+    const std::tm t = platform::LocalTime(instant);
+    const std::tm d = platform::LocalTime(today);
     char text[64];
     char seconds[8] = "";
     if (t.tm_sec != 0)

@@ -16,10 +16,14 @@ namespace platform {
 // the executable's path is unknown); nothing was changed then.
 bool SetAutostart(const std::string& name, bool on);
 
+// The settings' check box for the automatic start, naming what starts the program: Windows'
+// Run key starts it when Windows starts, an XDG autostart entry when the user logs in.
+const char* AutostartLabel();
+
 // Where the entry for name lives: the .desktop file on Linux, "HKCU\...\Run\<name>" on Windows.
 std::string AutostartLocation(const std::string& name);
 
-// The text of the desktop entry that starts executable (Linux), with the path quoted and
+// Linux only: the text of the desktop entry that starts executable, with the path quoted and
 // escaped as desktop entries require.
 std::string AutostartDesktopEntry(const std::string& name, const std::string& executable);
 

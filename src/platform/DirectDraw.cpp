@@ -8,7 +8,7 @@
 
 #include <gtk/gtk.h>
 
-#include "platform/GtkStyle.h"
+#include "platform/linux/GtkStyle.h"
 #endif
 
 namespace platform {

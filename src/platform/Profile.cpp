@@ -1,11 +1,6 @@
 #include "platform/Profile.h"
 
 #include "platform/ProgramPaths.h"
-#ifdef _WIN32
-#include "platform/RegistryProfileStore.h"
-#else
-#include "platform/IniProfileStore.h"
-#endif
 
 namespace platform {
 namespace {
@@ -20,23 +15,14 @@ std::unique_ptr<ProfileStore>& Store()
 
 void SetRegistryKey(const std::string& company)
 {
-#ifdef _WIN32
-    Store() = std::make_unique<RegistryProfileStore>(company, ProgramName());
-#else
-    Store() = std::make_unique<IniProfileStore>(UserConfigDir() + "/" + company + "/" +
-                                                ProgramName() + ".conf");
-#endif
+    Store() = MakeUserProfileStore(company, ProgramName());
 }
 
 void SetProfileStore(std::unique_ptr<ProfileStore> store) { Store() = std::move(store); }
 
 std::string ProfileFilePath()
 {
-#ifndef _WIN32
-    if (auto* ini = dynamic_cast<IniProfileStore*>(Store().get()))
-        return ini->Path();
-#endif
-    return {};
+    return Store() ? Store()->FilePath() : std::string();
 }
 
 int GetProfileInt(const std::string& section, const std::string& key, int def)

@@ -13,6 +13,10 @@ public:
     CSharedLibrary(const CSharedLibrary&) = delete;
     CSharedLibrary& operator=(const CSharedLibrary&) = delete;
 
+    // The file name of the library called name on this system: "lib<name>.so" on Linux,
+    // "<name>.dll" on Windows.
+    static std::string FileName(const std::string& name);
+
     // Loads the file at path; a bare file name is looked up the system's usual way. False when
     // it cannot be loaded.
     bool Open(const std::string& path);

@@ -99,7 +99,7 @@ void CPageCom::CreateControls()
           11, 28, 151, 8);
     Place(new wxRadioButton(page, IDC_LOADER_LAST_FILE, text("Загрузить последний открытый файл")),
           11, 41, 148, 8);
-    Place(new wxCheckBox(page, IDC_AUTORUN, text(kAutorunLabel)), 11, 69, 194, 8);
+    Place(new wxCheckBox(page, IDC_AUTORUN, text(platform::AutostartLabel())), 11, 69, 194, 8);
     Place(new wxCheckBox(page, IDC_MINIMIZED, text("в свернутом состоянии")), 11, 83, 96, 8);
     auto* tray = new wxCheckBox(page, IDC_TRAY_ICON, text("Значок в области уведомлений"));
     Place(tray, 11, 95, 194, 8);

@@ -8,7 +8,7 @@ namespace settings {
 inline constexpr int IDC_LOADER_NOTHING = 1005;    // "Ничего не делать"
 inline constexpr int IDC_LOADER_NEW_FILE = 1004;   // "Создать новый файл (стандартное имя)"
 inline constexpr int IDC_LOADER_LAST_FILE = 1003;  // "Загрузить последний открытый файл"
-inline constexpr int IDC_AUTORUN = 1008;           // kAutorunLabel
+inline constexpr int IDC_AUTORUN = 1008;           // platform::AutostartLabel()
 inline constexpr int IDC_MINIMIZED = 1009;         // "в свернутом состоянии"
 inline constexpr int IDC_TRAY_ICON = 1010;         // "Значок в области уведомлений"
 inline constexpr int IDC_TRAY_NOTE = 1011;         // why the icon cannot be shown here
@@ -47,13 +47,5 @@ inline constexpr int IDC_SPLIT_MINUTES = 1047;
 inline constexpr int IDC_SPLIT_BY_MEGABYTES = 1048;  // "каждые ... МБ"
 inline constexpr int IDC_SPLIT_MEGABYTES = 1049;
 inline constexpr int IDC_SPLIT_ON_HOUR = 1050;  // "в начале каждого часа"
-
-// The automatic-start check box names what starts the program: Windows' Run key starts it when
-// Windows starts, an XDG autostart entry when the user logs in.
-#ifdef _WIN32
-inline constexpr const char* kAutorunLabel = "Запускаться автоматически при загрузке Windows";
-#else
-inline constexpr const char* kAutorunLabel = "Запускаться автоматически при входе в систему";
-#endif
 
 }  // namespace settings

@@ -13,7 +13,7 @@
 #include "engine/record/PendingWrites.h"
 #include "panel/WindowTitle.h"
 #include "platform/Profile.h"
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 #include "res/ResourceIds.h"
 #include "res/TextMenuItem.h"
 #include "settings/MySheetDialog.h"

@@ -10,7 +10,7 @@
 #include "engine/play/Mp3Player.h"
 #include "panel/PanelFixture.h"
 #include "platform/ProfileKeys.h"
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 #include "res/ResourceIds.h"
 #include "support/GuiWait.h"
 #include "support/Mp3Maker.h"

@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/IniProfileStore.h"
+#include "platform/linux/IniProfileStore.h"
 #include "support/TempDir.h"
 
 using platform::IniProfileStore;

@@ -1,7 +1,7 @@
 #pragma once
 // The program's own sound output, whichever the platform has: on Linux DefaultSoundOutput (the
 // sound server's stream, or SDL's playback), on Windows the wave-output functions
-// (windows/SoundOutputFactory.cpp replaces this file's twin there).
+// (twins: linux/SoundOutputFactory.cpp and windows/SoundOutputFactory.cpp).
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The program's own sound input, whichever the platform has: on Linux CDefaultAudioInput (the
 // sound server's stream, or SDL's capture), on Windows the wave-input functions
-// (windows/AudioInputFactory.cpp replaces this file's twin there).
+// (twins: linux/AudioInputFactory.cpp and windows/AudioInputFactory.cpp).
 
 #include <memory>
 #include <string>

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/SharedLibraryExport.h"
+
 namespace blade {
 
 using BE_ERR = std::uint32_t;
@@ -143,8 +145,4 @@ using BEFLUSHNOGAP = BE_ERR (*)(HBE_STREAM stream, std::uint8_t* output, std::ui
 }  // namespace blade
 
 // Declarations of the exported functions, for the library that implements them.
-#if defined(_WIN32)
-#define BLADE_EXPORT extern "C" __declspec(dllexport)
-#else
-#define BLADE_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+#define BLADE_EXPORT extern "C" DR_SHARED_EXPORT

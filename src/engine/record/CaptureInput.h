@@ -46,6 +46,16 @@ public:
         double wallSeconds = 0;
     };
     static constexpr std::chrono::milliseconds kRetryInterval{1000};
+    // The buffer-size rule of every input a recording uses (its own, the second source, the one
+    // kept open before Record), so that one can take over another's buffers as they are.
+    // The capture queue holds at least this much sound: a sound server may deliver what piled
+    // up before the stream started in one burst, a source with a long latency hands over two
+    // seconds at a time, and after the program was held up (a stopped process, a machine under
+    // load) the server hands over all it kept, up to its own buffer's length (about 1.7 MB at
+    // 44.1 kHz stereo, allocated once).
+    static constexpr std::uint32_t kQueueMilliseconds = 10000;
+    // Frames in one capture buffer: a tenth of a second.
+    static std::uint32_t BufferFramesFor(std::uint32_t rate) { return rate >= 10 ? rate / 10 : 1; }
 
     // Buffers of bufferFrames frames of format, enough to hold queueMilliseconds of input.
     CCaptureInput(MakeDevice makeDevice, const WaveFormat& format, std::uint32_t bufferFrames,
@@ -111,7 +121,7 @@ private:
     MakeDevice m_makeDevice;
     WaveFormat m_format;
     std::uint32_t m_bufferFrames;
-    // Allocated once; the wave input holds pointers to the headers.
+    // Allocated once; the device holds pointers to the headers.
     std::vector<WaveHeader> m_headers;
     std::vector<std::unique_ptr<std::int16_t[]>> m_blocks;
     CCaptureQueue m_queue;

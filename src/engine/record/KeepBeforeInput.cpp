@@ -4,34 +4,18 @@
 
 #include "engine/record/PreRollRing.h"
 
-namespace {
-
-WaveFormat PcmFormat(int sampleRate, int channels)
-{
-    WaveFormat format;
-    format.formatTag = kWaveFormatPcm;
-    format.channels = static_cast<std::uint16_t>(channels);
-    format.samplesPerSec = static_cast<std::uint32_t>(sampleRate);
-    format.bitsPerSample = 16;
-    format.blockAlign = static_cast<std::uint16_t>(channels * 2);
-    format.avgBytesPerSec = format.blockAlign * format.samplesPerSec;
-    format.extraSize = 0;
-    return format;
-}
-
-}  // namespace
-
 CKeepBeforeInput::CKeepBeforeInput(CCaptureInput::MakeDevice makeDevice, int sampleRate, int channels, int seconds)
-    : m_format(PcmFormat(sampleRate, channels)), m_seconds(std::clamp(seconds, 1, 30))
+    : m_format(PcmFormat(static_cast<std::uint32_t>(sampleRate), static_cast<std::uint16_t>(channels))),
+      m_seconds(std::clamp(seconds, 1, 30))
 {
     // The recording's own buffers, so that it can take them over as they are.
-    const std::uint32_t bufferFrames = CWaveRecorder::BufferFramesFor(m_format.samplesPerSec);
+    const std::uint32_t bufferFrames = CCaptureInput::BufferFramesFor(m_format.samplesPerSec);
     m_ring = std::make_shared<CPreRollRing>(
         static_cast<std::size_t>((static_cast<std::uint64_t>(m_seconds) * m_format.samplesPerSec + bufferFrames - 1) /
                                  bufferFrames),
         static_cast<std::size_t>(bufferFrames) * m_format.channels);
     m_input = std::make_unique<CCaptureInput>(std::move(makeDevice), m_format, bufferFrames,
-                                              CWaveRecorder::kQueueMilliseconds);
+                                              CCaptureInput::kQueueMilliseconds);
 }
 
 CKeepBeforeInput::~CKeepBeforeInput() = default;
@@ -65,7 +49,7 @@ std::shared_ptr<KeptInput> CKeepBeforeInput::Release()
 {
     auto kept = std::make_shared<KeptInput>();
     kept->format = m_format;
-    if (IsCapturing())
+    if (Keeping())
         kept->input = std::move(m_input);
     m_input.reset();  // waits for its delivery thread: the ring is complete and still
     kept->ring = std::move(m_ring);

@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "engine/record/CaptureInput.h"
-#include "engine/record/WaveRecorder.h"
+#include "engine/record/WaveRecorderOptions.h"
 
 class CPreRollRing;
 
@@ -35,8 +35,8 @@ public:
     // about once a second). False once it could not be opened: the owner may drop this object
     // and try again later.
     bool Poll();
-    // The input runs and its seconds are being kept.
-    bool IsCapturing() const { return m_input && m_input->IsCapturing() && !m_input->Waiting(); }
+    // The input runs and its seconds are being kept (not while it waits for a lost input).
+    bool Keeping() const { return m_input && m_input->IsCapturing() && !m_input->Waiting(); }
     int SampleRate() const { return static_cast<int>(m_format.samplesPerSec); }
     int Channels() const { return m_format.channels; }
     int Seconds() const { return m_seconds; }

@@ -43,16 +43,7 @@ CMp3Writer::~CMp3Writer()
     m_library.Close();
 }
 
-std::string CMp3Writer::LibraryFileName()
-{
-#ifdef _WIN32
-    return "lame_enc.dll";
-#elif defined(__APPLE__)
-    return "liblame_enc.dylib";
-#else
-    return "liblame_enc.so";
-#endif
-}
+std::string CMp3Writer::LibraryFileName() { return CSharedLibrary::FileName("lame_enc"); }
 
 std::vector<std::string> CMp3Writer::DefaultLibraryDirs()
 {

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/record/WaveRecorder.h"
-
 namespace {
 
 // Input frames read past what a block's span needs: the converter's margin.
@@ -21,8 +19,8 @@ CSecondSource::CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFor
       m_channels(std::clamp<int>(format.channels, 1, 2)),
       m_rendered(mono ? 1 : m_channels),
       m_input(std::make_unique<CCaptureInput>(std::move(makeDevice), format,
-                                              CWaveRecorder::BufferFramesFor(format.samplesPerSec),
-                                              CWaveRecorder::kQueueMilliseconds)),
+                                              CCaptureInput::BufferFramesFor(format.samplesPerSec),
+                                              CCaptureInput::kQueueMilliseconds)),
       m_capacity(static_cast<std::size_t>(kRingSeconds * format.samplesPerSec)),
       m_clock(format.samplesPerSec),
       m_resampler(m_rendered, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1))

@@ -16,6 +16,19 @@ struct WaveFormat {
 
 constexpr std::uint16_t kWaveFormatPcm = 1;
 
+// Interleaved PCM of bitsPerSample-bit samples, channels to a frame, at rate frames a second.
+constexpr WaveFormat PcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bitsPerSample = 16)
+{
+    WaveFormat format;
+    format.formatTag = kWaveFormatPcm;
+    format.channels = channels;
+    format.samplesPerSec = rate;
+    format.bitsPerSample = bitsPerSample;
+    format.blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
+    format.avgBytesPerSec = format.blockAlign * rate;
+    return format;
+}
+
 // Header flags.
 constexpr std::uint32_t kWaveHeaderDone = 0x01;     // filled (or handed back) by the device
 constexpr std::uint32_t kWaveHeaderInQueue = 0x10;  // queued with the device

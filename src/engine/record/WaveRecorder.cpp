@@ -68,13 +68,8 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std
 {
     if (m_input)
         return false;  // the buffers are allocated once
-    m_format.formatTag = kWaveFormatPcm;
-    m_format.channels = stereo ? 2 : 1;
-    m_format.samplesPerSec = static_cast<std::uint32_t>(sampleRate);
-    m_format.blockAlign = static_cast<std::uint16_t>(m_format.channels * bitsPerSample / 8);
-    m_format.avgBytesPerSec = m_format.blockAlign * m_format.samplesPerSec;
-    m_format.bitsPerSample = static_cast<std::uint16_t>(bitsPerSample);
-    m_format.extraSize = 0;
+    m_format = PcmFormat(static_cast<std::uint32_t>(sampleRate), stereo ? 2 : 1,
+                         static_cast<std::uint16_t>(bitsPerSample));
 
     m_writer->Configure(bitrate / 1000, sampleRate, bitsPerSample, stereo);
     if (!m_writer->OpenStream())
@@ -111,7 +106,8 @@ bool CWaveRecorder::SetFormat(std::int32_t bitrate, std::int32_t sampleRate, std
         return true;
     }
     m_input = std::make_unique<CCaptureInput>(m_options.makeDevice, m_format,
-                                              BufferFramesFor(m_format.samplesPerSec), kQueueMilliseconds);
+                                              CCaptureInput::BufferFramesFor(m_format.samplesPerSec),
+                                              CCaptureInput::kQueueMilliseconds);
     return true;
 }
 

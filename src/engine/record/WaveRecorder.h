@@ -43,28 +43,7 @@
 #include "engine/record/SourceMixer.h"
 #include "engine/record/VoiceGate.h"
 #include "engine/record/WaveFormat.h"
-
-class CPreRollRing;
-
-// An input kept open before Record, with what it kept: taken over by the recording when it
-// runs in the recording's format (input set), else only its seconds are written first.
-struct KeptInput {
-    WaveFormat format;
-    // Whole buffers of the kept input, oldest first; read only once its input has handed them
-    // on (the recording's delivery thread, or nobody delivers any more).
-    std::shared_ptr<CPreRollRing> ring;
-    // Declared after the ring, so it is closed before the ring goes.
-    std::unique_ptr<CCaptureInput> input;
-};
-
-// A second source recorded at once with the first (see CSecondSource, CSourceMixer).
-struct SecondSourceOptions {
-    CCaptureInput::MakeDevice makeDevice;
-    // Its own format: taken as the source delivers it, and resampled by the recording.
-    WaveFormat format;
-    // Each source in a channel of its own (left, right) rather than mixed; stereo only.
-    bool apart = false;
-};
+#include "engine/record/WaveRecorderOptions.h"
 
 // A recording split into files (see CMp3Writer): one file of it, and where it begins in
 // recording time (the times of CWaveRecorder::Dropped).
@@ -73,38 +52,8 @@ struct RecordingPiece {
     double startSeconds = 0;
 };
 
-// What a recorder is built from; the defaults are the program's own (tests replace them).
-struct WaveRecorderOptions {
-    // Makes the sound input; by default the program's own (MakeDefaultAudioInput) on `source`.
-    CCaptureInput::MakeDevice makeDevice;
-    // The sound server's source to record by name; empty: the desktop's default input.
-    std::string source;
-    // Folders to load the encoder library from; empty: the program's default folders.
-    std::vector<std::string> libraryDirs;
-    // How long Stop lets the queued buffers come back before it ends the input.
-    std::chrono::milliseconds stopWait{700};
-    // Makes the written file durable; empty: the real syncs.
-    std::shared_ptr<platform::FileSync> fileSync;
-    // Voice activation: only what the gate lets through is encoded. None: everything is.
-    std::optional<VoiceGateSettings> voiceGate;
-    // The input kept open before Record; its seconds are left out with voice activation (whose
-    // pre-roll begins each burst instead).
-    std::shared_ptr<KeptInput> kept;
-    // A second source, recorded with the first.
-    std::optional<SecondSourceOptions> second;
-};
-
 class CWaveRecorder {
 public:
-    // The capture queue holds at least this much sound: a sound server may deliver what piled
-    // up before the stream started in one burst, a source with a long latency hands over two
-    // seconds at a time, and after the program was held up (a stopped process, a machine under
-    // load) the server hands over all it kept, up to its own buffer's length (about 1.7 MB at
-    // 44.1 kHz stereo, allocated once at Prepare).
-    static constexpr std::uint32_t kQueueMilliseconds = 10000;
-    // Frames in one capture buffer: a tenth of a second.
-    static std::uint32_t BufferFramesFor(std::uint32_t rate) { return rate >= 10 ? rate / 10 : 1; }
-
     using StartFailure = CCaptureInput::Failure;
     using StartProgress = CCaptureInput::Progress;
     // A change of source, at a recording time in seconds.

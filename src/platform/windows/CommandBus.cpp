@@ -1,4 +1,4 @@
-// Windows twin of platform/CommandBus.cpp: commands travel as WM_COPYDATA messages between
+// Windows twin of platform/linux/CommandBus.cpp: commands travel as WM_COPYDATA messages between
 // message-only windows of our own classes, found by class (never by title). The running program
 // owns the mutex "Local\example.dravellin.Recorder" (the Local namespace is the login session's
 // own, so another session or user never finds it) and its window of the class

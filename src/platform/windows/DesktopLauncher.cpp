@@ -1,4 +1,4 @@
-// Windows twin of platform/DesktopLauncher.cpp: the system's volume mixer (sndvol.exe) for the
+// Windows twin of platform/linux/DesktopLauncher.cpp: the system's volume mixer (sndvol.exe) for the
 // playback volume, the Sound control panel's recording tab (or the mixer where that is missing)
 // for the recording level, and the shell for links. Programs are started by their full path in
 // the system folder, never found through the current folder or PATH.

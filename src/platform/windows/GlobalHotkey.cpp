@@ -1,4 +1,4 @@
-// Windows twin of platform/GlobalHotkey.cpp: RegisterHotKey on a message-only window of the
+// Windows twin of platform/linux/GlobalHotkey.cpp: RegisterHotKey on a message-only window of the
 // class "example.dravellin.Recorder.Hotkey"; WM_HOTKEY calls the handler from the thread's
 // message loop (the toolkit's loop dispatches it like any window's message).
 #include "platform/GlobalHotkey.h"

@@ -1,4 +1,4 @@
-// Windows twin of platform/ParentConsole.cpp: AttachConsole(ATTACH_PARENT_PROCESS), and the C
+// Windows twin of platform/linux/ParentConsole.cpp: AttachConsole(ATTACH_PARENT_PROCESS), and the C
 // library's stdout and stderr opened again on the console where their handles led nowhere.
 #include "platform/ParentConsole.h"
 

@@ -1,4 +1,4 @@
-// Windows twin of platform/SafeOpen.cpp: files are opened with CreateFileW on the UTF-16 path
+// Windows twin of platform/linux/SafeOpen.cpp: files are opened with CreateFileW on the UTF-16 path
 // and handed to the C runtime as binary descriptors, so the rest of the program reads and
 // writes them as it does on Linux. The single writer is held by LockFileEx.
 #include "platform/SafeOpen.h"

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/play/PlayerTestSupport.h"
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 #include "support/MessageCapture.h"
 
 using namespace play_test;

@@ -15,7 +15,7 @@
 #include "engine/TrackInfo.h"
 #include "engine/play/Mp3Fixtures.h"
 #include "engine/play/Mp3Player.h"
-#include "platform/SdlAudio.h"
+#include "platform/sdl/SdlAudio.h"
 #include "support/TempDir.h"
 #include "support/PollUntil.h"
 

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine/record/DefaultAudioInput.h"
-#include "platform/PulseCapture.h"
-#include "platform/PulsePlayback.h"
-#include "platform/PulseServer.h"
+#include "engine/record/linux/DefaultAudioInput.h"
+#include "platform/pulse/PulseCapture.h"
+#include "platform/pulse/PulsePlayback.h"
+#include "platform/pulse/PulseServer.h"
 #include "platform/SoundServer.h"
 #include "support/PollUntil.h"
 #include "support/PulseServer.h"

@@ -1,8 +1,0 @@
-#include "engine/record/AudioInputFactory.h"
-
-#include "engine/record/DefaultAudioInput.h"
-
-std::unique_ptr<IAudioInputDevice> MakeDefaultAudioInput(const std::string& source)
-{
-    return std::make_unique<CDefaultAudioInput>(source);
-}

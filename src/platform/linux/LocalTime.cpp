@@ -1,0 +1,12 @@
+#include "platform/LocalTime.h"
+
+namespace platform {
+
+std::tm LocalTime(std::time_t instant)
+{
+    std::tm local{};
+    localtime_r(&instant, &local);
+    return local;
+}
+
+}  // namespace platform
