@@ -21,6 +21,15 @@ work=$(mktemp -d)
 shots=${DR_TEST_ARTIFACTS:-$work}
 mkdir -p "$shots"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
+# True while this test's own program runs: a process named so whose Wine prefix is this test's
+# (other Wine programs on the machine are none of this test's business).
+own_program_running() {
+  local pid
+  for pid in $(pgrep -f 'dravellin-recorder.exe'); do
+    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
 # No menu entries in $HOME, no prompts for Mono or Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 tone_pid=
@@ -271,7 +280,7 @@ key Return
 for _ in $(seq 1 100); do [ "$(stat -c %s "$mp3")" -gt "$size" ] && break; sleep 0.05; done
 sleep 2.5
 wine taskkill /F /IM dravellin-recorder.exe >/dev/null 2>&1
-for _ in $(seq 1 50); do pgrep -f 'dravellin-recorder.exe' >/dev/null || break; sleep 0.1; done
+for _ in $(seq 1 50); do own_program_running || break; sleep 0.1; done
 mpg123 -q -w "$work/killed.wav" "$mp3" 2>/dev/null || fail "the file left by the killed program does not decode"
 killed=$(seconds_of "$work/killed.wav")
 awk -v a="$killed" -v b="$before" 'BEGIN { exit !(a > b + 1) }' || fail "the killed recording kept nothing ($killed s)"
@@ -338,8 +347,8 @@ for _ in $(seq 1 500); do
   sleep 0.02
 done
 gone=$(date +%s.%N)
-for _ in $(seq 1 100); do pgrep -f 'dravellin-recorder.exe' >/dev/null || break; sleep 0.1; done
-pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "the program outlived the end of the session"
+for _ in $(seq 1 100); do own_program_running || break; sleep 0.1; done
+own_program_running && fail "the program outlived the end of the session"
 wait "$ender" 2>/dev/null || true
 wineserver -w
 regq "$settings\\Common" /v x_screen | grep -q REG_DWORD || fail "the end of the session did not close the window"
@@ -357,7 +366,7 @@ for option in --status --stop; do
   [ "$code" = 3 ] && grep -q 'not running' "$work/command.err" ||
     fail "$option with none running exited $code: $(cat "$work/command.err")"
 done
-pgrep -f 'dravellin-recorder.exe' >/dev/null && fail "--status or --stop started the program"
+own_program_running && fail "--status or --stop started the program"
 step "commands with none running: exit 3"
 
 # The Sources page: the long-named output's loopback (the list's last entry: the outputs go by
