@@ -1,0 +1,55 @@
+#include "engine/record/PacketTimeline.h"
+
+#include <algorithm>
+
+CPacketTimeline::CPacketTimeline(std::uint32_t rate, bool loopback) : m_rate(rate), m_loopback(loopback) {}
+
+std::uint64_t CPacketTimeline::FramesIn(std::int64_t span) const
+{
+    if (span <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(static_cast<double>(span) * m_rate / 1e7 + 0.5);
+}
+
+void CPacketTimeline::Start(std::int64_t now)
+{
+    m_any = false;
+    m_nextTime = now;
+    m_filled = 0;
+}
+
+CPacketTimeline::Gap CPacketTimeline::Packet(std::uint64_t position, std::int64_t time, std::uint32_t frames,
+                                             bool discontinuity)
+{
+    Gap gap;
+    const std::uint64_t byPosition = m_any && position > m_nextPosition ? position - m_nextPosition : 0;
+    if (m_loopback) {
+        // Nothing played for a while: the silence since the last packet, less what was filled.
+        const std::int64_t late = time - m_nextTime;
+        const std::uint64_t byTime = late > kTimeTolerance ? FramesIn(late) : 0;
+        const std::uint64_t missing = std::max(byPosition, byTime);
+        gap.silence = missing > m_filled ? missing - m_filled : 0;
+    } else if (m_any) {
+        gap.dropped = byPosition;
+        // A hole the engine flags without moving the position: its length by the clock.
+        if (gap.dropped == 0 && discontinuity && time - m_nextTime > kTimeTolerance)
+            gap.dropped = FramesIn(time - m_nextTime);
+    }
+    m_any = true;
+    m_nextPosition = position + frames;
+    m_nextTime = time + static_cast<std::int64_t>(static_cast<double>(frames) * 1e7 / m_rate);
+    m_filled = 0;
+    return gap;
+}
+
+std::uint64_t CPacketTimeline::Idle(std::int64_t now)
+{
+    if (!m_loopback)
+        return 0;
+    const std::uint64_t due = FramesIn(now - kFillMargin - m_nextTime);
+    if (due <= m_filled)
+        return 0;
+    const std::uint64_t fill = due - m_filled;
+    m_filled = due;
+    return fill;
+}
