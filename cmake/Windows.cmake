@@ -12,7 +12,7 @@ add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-include${PROJECT_SOURCE_DIR}/src/
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 set(DR_WINDOWS_SKIP
-  # the sound server's client and SDL: Windows records and plays through waveIn and waveOut
+  # the sound server's client and SDL: Windows records through WASAPI and plays through waveOut
   engine/record/SdlAudioInput.cpp engine/record/DefaultAudioInput.cpp
   engine/play/SdlSoundOutput.cpp engine/play/DefaultSoundOutput.cpp
   platform/SdlAudio.cpp

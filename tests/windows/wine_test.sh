@@ -2,16 +2,16 @@
 # The Windows build used as a Windows user would, under Wine on the display and PulseAudio that
 # scripts/test-windows starts (with-display, with-pulse, with-own-home): installs it silently
 # into a fresh prefix, starts it on a Cyrillic file name with spaces, records 3 s of a tone
-# through the wave-input functions (Wine's PulseAudio driver; the tone comes from a null sink's
+# through the audio engine's capture stream (Wine's PulseAudio driver; the tone comes from a null sink's
 # monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
 # drives the running program with --status, --record and --stop and its global key (and a key
 # another program holds is refused with a message), kills the program mid-recording and appends
 # to the file it left, refuses a lame_enc.dll from the current folder and says so when there is
 # no input device, ends the session mid-recording (the window closes as a user's close does, and
-# the file holds every second recorded), and uninstalls. Given the wave input's own test
-# (tests/windows/WaveInDeviceTest.cpp), runs it first on the same tone.
-# Usage: wine_test.sh <installer.exe> [wave-in-device-test.exe]
+# the file holds every second recorded), and uninstalls. Given the sound input's own test
+# (tests/windows/WasapiInputTest.cpp), runs it first on the same tone and a second endpoint.
+# Usage: wine_test.sh <installer.exe> [wasapi-input-test.exe]
 set -euo pipefail
 installer=$(readlink -f "$1")
 device_test=${2:+$(readlink -f "$2")}
@@ -22,8 +22,10 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all LC_ALL=C.UTF-8
 # No menu entries in $HOME, no prompts for Mono or Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 tone_pid=
+second_pid=
 cleanup() {
   [ -n "$tone_pid" ] && kill "$tone_pid" 2>/dev/null || true
+  [ -n "$second_pid" ] && kill "$second_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -34,12 +36,24 @@ regq() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 # A key as `reg export` writes it (UTF-16, so any text survives), in UTF-8.
 regexport() { wine reg export "$1" "$work/key.reg" /y >/dev/null 2>&1; iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r'; }
 
-# The microphone: a 1 kHz tone played into a null sink whose monitor is the default source.
-pactl load-module module-null-sink sink_name=dr_tone rate=44100 channels=2 >/dev/null
-pactl set-default-source dr_tone.monitor
+# The microphone: a 1 kHz tone played into a null sink whose monitor is the default source; a
+# second one (440 Hz at 0.25) for the sound input's own test.
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 600 sine 1000 vol 0.5 2>/dev/null
-paplay --device=dr_tone "$work/tone.wav" &
-tone_pid=$!
+sox -n -r 44100 -c 2 -b 16 "$work/second.wav" synth 600 sine 440 vol 0.25 2>/dev/null
+feed() {
+  pactl load-module module-null-sink sink_name=dr_tone rate=44100 channels=2 >/dev/null
+  pactl set-default-source dr_tone.monitor
+  paplay --device=dr_tone "$work/tone.wav" &
+  tone_pid=$!
+  plug
+}
+plug() {
+  second_module=$(pactl load-module module-null-sink sink_name=dr_second rate=44100 channels=2 \
+    sink_properties=device.description=DrSecond)
+  paplay --device=dr_second "$work/second.wav" &
+  second_pid=$!
+}
+feed
 
 # has_tone WAV: the 1 kHz tone is there, loud, and most of what is heard (silence around it
 # does not count).
@@ -53,11 +67,27 @@ wineboot --init >/dev/null 2>&1
 wineserver -w
 step "fresh prefix"
 
-# The wave input on Wine's driver: stalls within and past its queue, a close with filled buffers.
+# The sound input on Wine's audio engine: the default endpoint, a second one chosen by its ID,
+# unplugged (its module unloaded) and opened again by its ID once it is back, a missing ID, a
+# new default followed. The program asks for the server's changes through the file "ask".
 if [ -n "$device_test" ]; then
   cp "$device_test" "$work/"
-  wine "$work/$(basename "$device_test")" | tr -d '\r' || fail "the wave input's own test failed"
-  step "wave input: stalls and close"
+  (cd "$work" && wine "$(basename "$device_test")" | tr -d '\r' > "$work/input-test.log") &
+  input_test=$!
+  while kill -0 "$input_test" 2>/dev/null; do
+    if [ -f "$work/ask" ]; then
+      case $(tr -d '\r' < "$work/ask") in
+        unplug) kill "$second_pid"; pactl unload-module "$second_module" ;;
+        plug) plug ;;
+      esac
+      rm -f "$work/ask"
+    fi
+    sleep 0.05
+  done
+  wait "$input_test" && ok=1 || ok=0
+  cat "$work/input-test.log"
+  [ "$ok" = 1 ] || fail "the sound input's own test failed"
+  step "sound input: endpoints by default and by ID, unplugged and back, a new default"
 fi
 
 # Install: files, shortcut, uninstall entry.
@@ -290,7 +320,7 @@ record_refused "without lame_enc.dll beside the program" no-library
 mv "$work/lame_enc.dll" "$dir/lame_enc.dll"
 # No sound driver at all (Wine's null driver): the sound input cannot be opened.
 start "$work" ";winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
-record_refused "with no wave-input device" no-input
+record_refused "with no capture endpoint" no-input
 step "lame_enc.dll only in the current folder, and no input device: messages, nothing recorded"
 
 # The session ends mid-recording (WM_QUERYENDSESSION, WM_ENDSESSION): the window closes as a

@@ -30,10 +30,12 @@ CPacketTimeline::Gap CPacketTimeline::Packet(std::uint64_t position, std::int64_
         const std::uint64_t missing = std::max(byPosition, byTime);
         gap.silence = missing > m_filled ? missing - m_filled : 0;
     } else if (m_any) {
-        gap.dropped = byPosition;
-        // A hole the engine flags without moving the position: its length by the clock.
-        if (gap.dropped == 0 && discontinuity && time - m_nextTime > kTimeTolerance)
-            gap.dropped = FramesIn(time - m_nextTime);
+        // A hole may move the position by less than it lasted, and the engine may flag it on
+        // another packet (Wine flags the first after an overrun and moves the position by one
+        // packet, however long the hole): its length by the clock, if that says more.
+        const std::int64_t late = time - m_nextTime;
+        const bool timeSays = late > (discontinuity ? kTimeTolerance : kTimeJump);
+        gap.dropped = std::max(byPosition, timeSays ? FramesIn(late) : 0);
     }
     m_any = true;
     m_nextPosition = position + frames;

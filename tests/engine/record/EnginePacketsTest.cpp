@@ -146,8 +146,13 @@ TEST(EnginePackets, ACaptureDevicesHolesAreDropsWhereTheyLie)
     const auto gap = timeline.Packet(8360, 60 * kMs, 480, false);
     EXPECT_EQ(gap.dropped, 2400u);
     EXPECT_EQ(gap.silence, 0u);
-    // Flagged without a jump of the position: its length by the clock.
-    EXPECT_EQ(timeline.Packet(8840, 170 * kMs, 480, true).dropped, 4800u);
+    // Flagged with the position moved by less than the hole lasted: its length by the clock.
+    EXPECT_EQ(timeline.Packet(8840 + 480, 170 * kMs, 480, true).dropped, 4800u);
+    // The flag on the packet before, the times jumping on this one: the clock tells the hole;
+    // the packets' jitter is none.
+    EXPECT_EQ(timeline.Packet(9800, 180 * kMs, 480, false).dropped, 0u);
+    EXPECT_EQ(timeline.Packet(10280, 1190 * kMs, 480, false).dropped, 48000u);
+    EXPECT_EQ(timeline.Packet(10760, 1215 * kMs, 480, false).dropped, 0u);
     EXPECT_EQ(timeline.Idle(5000 * kMs), 0u);  // a silent microphone is no silence to fill
 }
 
