@@ -58,15 +58,15 @@ void Ask(const char* what)
         std::this_thread::sleep_for(50ms);
 }
 
-// The ID of the capture endpoint whose name holds part.
-std::string EndpointId(const wchar_t* part)
+// The ID of the endpoint of that flow whose name holds part.
+std::string EndpointId(EDataFlow flow, const wchar_t* part)
 {
     ComPtr<IMMDeviceEnumerator> enumerator;
     ComPtr<IMMDeviceCollection> all;
     UINT count = 0;
     if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
                                 enumerator.PutVoid())) ||
-        FAILED(enumerator->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, all.Put())) ||
+        FAILED(enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, all.Put())) ||
         FAILED(all->GetCount(&count)))
         return {};
     const PROPERTYKEY friendlyName = {{0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
@@ -177,7 +177,7 @@ int main()
     }
     // An endpoint chosen by ID that is not the default (the second sink's monitor, 440 Hz at
     // 0.25), unplugged and plugged in again.
-    const std::string second = EndpointId(L"DrSecond");
+    const std::string second = EndpointId(eCapture, L"DrSecond");
     Check(!second.empty(), "the second endpoint is listed");
     {
         CWasapiAudioInput input(second);
@@ -200,6 +200,20 @@ int main()
         CWasapiAudioInput input("{0.0.1.00000000}.{dddddddd-0000-0000-0000-000000000000}");
         Sink sink;
         Check(!Begin(input, sink) && input.SourceMissing(), "a missing ID: the source is missing");
+    }
+    // What the second sink plays, by loopback of its output endpoint: Wine 8's engine refuses
+    // it (the stream opens, its capture client does not), which fails the opening without
+    // taking the output for missing; an engine that has it records the tone.
+    {
+        CWasapiAudioInput input(EndpointId(eRender, L"DrSecond"));
+        Sink sink;
+        if (Begin(input, sink)) {
+            Hears(input, sink, 440, 0.25, "the output's loopback");
+        } else {
+            std::printf("the output's loopback is refused\n");
+            Check(input.Progress() == IAudioInputDevice::OpenProgress::Failed && !input.SourceMissing(),
+                  "a refused loopback fails to open, and the output is not missing");
+        }
     }
     // A new default while recording the default: followed, as a switch to its name.
     {
