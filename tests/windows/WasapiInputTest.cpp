@@ -160,8 +160,8 @@ int main()
     platform::ComScope com;
     // The default endpoint (the first null sink's monitor, 1 kHz at 0.5).
     {
+        Sink sink;  // before the input: it outlives the input's thread
         CWasapiAudioInput input("");
-        Sink sink;
         Check(Begin(input, sink), "the default endpoint opens");
         Hears(input, sink, 1000, 0.5, "the default endpoint");
         // The delivery held up past the engine's buffer: a drop, as long as the hold beyond it.
@@ -180,8 +180,8 @@ int main()
     const std::string second = EndpointId(eCapture, L"DrSecond");
     Check(!second.empty(), "the second endpoint is listed");
     {
+        Sink sink, again;
         CWasapiAudioInput input(second);
-        Sink sink;
         Check(Begin(input, sink), "the endpoint chosen by ID opens");
         Check(input.SourceName().find("DrSecond") != std::string::npos, "it is named: " + input.SourceName());
         Hears(input, sink, 440, 0.25, "the endpoint chosen by ID");
@@ -189,7 +189,6 @@ int main()
         Check(WaitFor([&] { return input.Lost(); }, 8s), "unplugged: lost");
         input.Close();
         Ask("plug");
-        Sink again;
         const bool reopened = WaitFor([&] { return Begin(input, again); }, 10s);
         Check(reopened, "plugged in again: opens again by its ID");
         if (reopened)
@@ -197,16 +196,16 @@ int main()
     }
     // A missing ID.
     {
-        CWasapiAudioInput input("{0.0.1.00000000}.{dddddddd-0000-0000-0000-000000000000}");
         Sink sink;
+        CWasapiAudioInput input("{0.0.1.00000000}.{dddddddd-0000-0000-0000-000000000000}");
         Check(!Begin(input, sink) && input.SourceMissing(), "a missing ID: the source is missing");
     }
     // What the second sink plays, by loopback of its output endpoint: Wine 8's engine refuses
     // it (the stream opens, its capture client does not), which fails the opening without
     // taking the output for missing; an engine that has it records the tone.
     {
-        CWasapiAudioInput input(EndpointId(eRender, L"DrSecond"));
         Sink sink;
+        CWasapiAudioInput input(EndpointId(eRender, L"DrSecond"));
         if (Begin(input, sink)) {
             Hears(input, sink, 440, 0.25, "the output's loopback");
         } else {
@@ -217,8 +216,8 @@ int main()
     }
     // A new default while recording the default: followed, as a switch to its name.
     {
+        Sink sink;  // before the input: it outlives the input's thread
         CWasapiAudioInput input("");
-        Sink sink;
         Check(Begin(input, sink), "the default endpoint opens again");
         WaitFor([&] { return sink.frames.load() > kRate; }, 5s);
         const std::wstring id = platform::Wide(second);

@@ -14,6 +14,7 @@ std::uint64_t CPacketTimeline::FramesIn(std::int64_t span) const
 void CPacketTimeline::Start(std::int64_t now)
 {
     m_any = false;
+    m_flaggedUntil = 0;
     m_nextTime = now;
     m_filled = 0;
 }
@@ -30,12 +31,20 @@ CPacketTimeline::Gap CPacketTimeline::Packet(std::uint64_t position, std::int64_
         const std::uint64_t missing = std::max(byPosition, byTime);
         gap.silence = missing > m_filled ? missing - m_filled : 0;
     } else if (m_any) {
-        // A hole may move the position by less than it lasted, and the engine may flag it on
-        // another packet (Wine flags the first after an overrun and moves the position by one
-        // packet, however long the hole): its length by the clock, if that says more.
+        // A flagged hole may move the position by less than it lasted, and its place may come
+        // a little after the flag (Wine flags the first packet after an overrun, moves the
+        // position by one packet however long the hole, and hands over what its buffer still
+        // held before the times jump): the first jump of the times within kFlagSpan of the
+        // flag is the hole's length. A jump of the times alone is their jitter.
+        if (discontinuity)
+            m_flaggedUntil = time + kFlagSpan;
         const std::int64_t late = time - m_nextTime;
-        const bool timeSays = late > (discontinuity ? kTimeTolerance : kTimeJump);
-        gap.dropped = std::max(byPosition, timeSays ? FramesIn(late) : 0);
+        std::uint64_t byTime = 0;
+        if (time <= m_flaggedUntil && late > kTimeTolerance) {
+            byTime = FramesIn(late);
+            m_flaggedUntil = 0;
+        }
+        gap.dropped = std::max(byPosition, byTime);
     }
     m_any = true;
     m_nextPosition = position + frames;

@@ -2,10 +2,10 @@
 // Keeps a packet-delivering input's timeline whole from the two clocks each packet carries: the
 // device's position (its frame count) and the time its first frame was captured.
 //
-// A capture device's packets follow each other without a gap; a jump of the device position or
-// of the packets' times, or the engine's discontinuity flag, means input was lost there:
-// Packet tells how many frames (by the position or by the times, whichever says more), as a
-// drop before the packet.
+// A capture device's packets follow each other without a gap; a jump of the device position, or
+// the engine's discontinuity flag, means input was lost there: Packet tells how many frames (by
+// the position, or for a flagged hole by the packets' times if they say more), as a drop before
+// the packet.
 //
 // Loopback (recording what an output plays) is another matter: an output with nothing to play
 // sends no packets at all, for as long as nothing plays. That is silence, not loss. Idle,
@@ -25,10 +25,10 @@ class CPacketTimeline {
 public:
     // How far the clock-filled silence stays behind the clock.
     static constexpr std::int64_t kFillMargin = 1'000'000;  // 100 ms
-    // A gap by time shorter than this is the packets' jitter (where the engine flagged a hole).
+    // A gap by time shorter than this is the packets' jitter.
     static constexpr std::int64_t kTimeTolerance = 300'000;  // 30 ms
-    // A jump of the packets' times the engine did not flag: a hole all the same.
-    static constexpr std::int64_t kTimeJump = 1'000'000;  // 100 ms
+    // How long after a flagged packet a jump of the times is still that hole's.
+    static constexpr std::int64_t kFlagSpan = 20'000'000;  // 2 s
 
     struct Gap {
         std::uint64_t dropped = 0;  // frames lost before the packet (capture)
@@ -53,4 +53,5 @@ private:
     std::uint64_t m_nextPosition = 0;  // the device position the next packet should have
     std::int64_t m_nextTime = 0;       // when the next packet's first frame is due
     std::uint64_t m_filled = 0;        // silence put in since m_nextTime was set
+    std::int64_t m_flaggedUntil = 0;   // a jump of the times up to then is a flagged hole's
 };
