@@ -321,7 +321,15 @@ mv "$work/lame_enc.dll" "$dir/lame_enc.dll"
 # No sound driver at all (Wine's null driver): the sound input cannot be opened.
 start "$work" ";winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
 record_refused "with no capture endpoint" no-input
-step "lame_enc.dll only in the current folder, and no input device: messages, nothing recorded"
+# An output endpoint chosen as the source is recorded by loopback, which Wine 8's engine refuses.
+render=$(regq 'HKLM\Software\Microsoft\Windows\CurrentVersion\MMDevices\Audio\Render' |
+  grep -o '{[0-9A-Fa-f-]*}$' | head -n 1)
+[ -n "$render" ] || fail "Wine lists no output endpoint"
+wine reg add "$settings\\Record" /v Source /t REG_SZ /d "{0.0.0.00000000}.$render" /f >/dev/null 2>&1
+start "$work"
+record_refused "with an output whose loopback is refused" refused-loopback
+wine reg delete "$settings\\Record" /v Source /f >/dev/null 2>&1
+step "lame_enc.dll only in the current folder, no input device, a refused loopback: messages, nothing recorded"
 
 # The session ends mid-recording (WM_QUERYENDSESSION, WM_ENDSESSION): the window closes as a
 # user's close does (it saves its position), and the handler waits for the writer before Windows
