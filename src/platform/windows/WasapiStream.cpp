@@ -143,14 +143,18 @@ WasapiStream::Result WasapiStream::Open(const std::string& id, unsigned bufferMs
     if (FAILED(com->client->GetMixFormat(reinterpret_cast<WAVEFORMATEX**>(&mix.p))) || !mix.p ||
         !ReadFormat(*static_cast<const WAVEFORMATEX*>(mix.p), m_format))
         return Result::Refused;
-    const DWORD flags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | (m_loopback ? AUDCLNT_STREAMFLAGS_LOOPBACK : 0);
+    // A loopback stream is polled: engines before Windows 10 1703 never set its event, and
+    // Wine's delivers little with it.
+    const DWORD flags = m_loopback ? AUDCLNT_STREAMFLAGS_LOOPBACK : AUDCLNT_STREAMFLAGS_EVENTCALLBACK;
     hr = com->client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, static_cast<REFERENCE_TIME>(bufferMs) * 10000, 0,
                                  static_cast<const WAVEFORMATEX*>(mix.p), nullptr);
     if (FAILED(hr))
         return Classify(hr) == Result::Lost ? Result::Lost : Result::Refused;
-    m_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!m_event || FAILED(com->client->SetEventHandle(m_event)))
-        return Result::Failed;
+    if (!m_loopback) {
+        m_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (!m_event || FAILED(com->client->SetEventHandle(m_event)))
+            return Result::Failed;
+    }
     // An engine without loopback capture takes the flag and refuses the capture client.
     hr = com->client->GetService(__uuidof(IAudioCaptureClient), com->capture.PutVoid());
     if (FAILED(hr))

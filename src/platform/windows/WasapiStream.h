@@ -1,7 +1,8 @@
 #pragma once
 // One capture stream of the Windows audio engine (WASAPI), in shared mode and event-driven, in
 // the endpoint's own mix format: the default capture endpoint, or the endpoint with a given ID.
-// An output endpoint (data flow "render") is captured by loopback: what it plays.
+// An output endpoint (data flow "render") is captured by loopback: what it plays; that stream
+// has no event (Wait only times out), so its owner polls it.
 //
 // Packets are taken with Next and handed back with Release, each with the device position of
 // its first frame and the performance-counter time it was captured at (100-ns units), and the
@@ -60,7 +61,8 @@ public:
     const std::string& Name() const { return m_name; }
 
     Result Start();
-    // Waits at most ms for the engine's event or for wake; true when either came.
+    // Waits at most ms for the engine's event (none for loopback) or for wake; true when either
+    // came.
     bool Wait(const WakeEvent& wake, unsigned ms) const;
     // The next packet; Ok with packet.frames 0 when none is waiting. Release it before the next.
     Result Next(Packet& packet);
