@@ -211,6 +211,18 @@ int main()
             // timeline has silence till then.
             WaitFor([&] { return sink.frames.load() > 3 * kRate; }, 10s);
             Hears(input, sink, 440, 0.25, "the output's loopback");
+            // Five seconds of nothing playing: silence on the timeline, no drop, not lost.
+            Ask("hush");
+            const std::uint64_t hushed = sink.frames.load();
+            const auto hushedAt = Clock::now();
+            std::this_thread::sleep_for(5s);
+            const double kept = static_cast<double>(sink.frames.load() - hushed) / kRate;
+            const double passed = std::chrono::duration<double>(Clock::now() - hushedAt).count();
+            std::printf("nothing played for %.2f s: %.2f s recorded\n", passed, kept);
+            Check(std::abs(kept - passed) < 0.3 && !input.Lost() && input.Drops().empty(),
+                  "nothing playing: its time is kept, nothing dropped, not lost");
+            Ask("play");
+            Hears(input, sink, 440, 0.25, "the output's loopback, playing again");
         } else {
             std::printf("the output's loopback is refused\n");
             Check(input.Progress() == IAudioInputDevice::OpenProgress::Failed && !input.SourceMissing(),

@@ -79,6 +79,8 @@ if [ -n "$device_test" ]; then
       case $(tr -d '\r' < "$work/ask") in
         unplug) kill "$second_pid"; pactl unload-module "$second_module" ;;
         plug) plug ;;
+        hush) kill "$second_pid" ;;
+        play) paplay --device=dr_second "$work/second.wav" & second_pid=$! ;;
       esac
       rm -f "$work/ask"
     fi
