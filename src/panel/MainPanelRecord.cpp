@@ -158,9 +158,16 @@ void CMainPanel::FailStart()
         RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
         return;
     }
-    RecoverFromFailedStart(m_positionBeforeRecord, failure == CWaveRecorder::StartFailure::Format
-                                                       ? report::kFormatRefused
-                                                       : report::kNoInputDevice);
+    if (failure == CWaveRecorder::StartFailure::Format) {
+        RecoverFromFailedStart(m_positionBeforeRecord, report::kFormatRefused);
+        return;
+    }
+    // A chosen source that is there and still cannot be opened is named.
+    const CPageSrc& page = m_settings.SourcesPage();
+    const std::string source = secondFailed ? page.GetSecondSource() : page.GetSource();
+    const std::string sentence = source.empty() ? std::string(report::kNoInputDevice)
+                                                : report::CannotOpen(CPageSrc::SourceLabel(source));
+    RecoverFromFailedStart(m_positionBeforeRecord, sentence.c_str());
 }
 
 std::optional<SecondSourceOptions> CMainPanel::SecondSourceOptionsFor() const

@@ -28,7 +28,9 @@ std::string SameSources(const std::string& label)
            "» — тот же, что и первый. Выберите другой второй источник в настройках, на странице «Источники».";
 }
 
-std::string SourceMissing(std::string label)
+namespace {
+
+std::string Shortened(std::string label)
 {
     constexpr std::size_t kLongest = 120;
     if (label.size() > kLongest) {
@@ -37,6 +39,20 @@ std::string SourceMissing(std::string label)
             --cut;
         label = label.substr(0, cut) + "…";
     }
+    return label;
+}
+
+}  // namespace
+
+std::string CannotOpen(std::string label)
+{
+    return "Не могу открыть звуковой вход «" + Shortened(std::move(label)) +
+           "»: он занят другой программой, не даёт записывать с себя или звуковой сервер недоступен.";
+}
+
+std::string SourceMissing(std::string label)
+{
+    label = Shortened(std::move(label));
     return "Не найден источник звука «" + label +
            "». Подключите его или выберите другой источник в настройках, на странице «Источники».";
 }

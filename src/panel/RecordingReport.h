@@ -23,6 +23,9 @@ inline constexpr const char* kStillSaving =
 // A chosen source (its label) that is not there when Record is pressed; a very long name is
 // cut on a character boundary so the message stays readable.
 std::string SourceMissing(std::string label);
+// A chosen source (its label) that is there but could not be opened (busy, or it refused to be
+// recorded); cut as SourceMissing cuts it.
+std::string CannotOpen(std::string label);
 // The second source names the source the first one records.
 std::string SameSources(const std::string& label);
 // What the input dropped, its outages and changes of source; empty when there was none.

@@ -2,7 +2,7 @@
 # The Windows build used as a Windows user would, under Wine on the display and PulseAudio that
 # scripts/test-windows starts (with-display, with-pulse, with-own-home): installs it silently
 # into a fresh prefix, starts it on a Cyrillic file name with spaces, records 3 s of a tone
-# through the wave-input functions (Wine's PulseAudio driver; the tone comes from a null sink's
+# through the audio engine's capture stream (Wine's PulseAudio driver; the tone comes from a null sink's
 # monitor fed by paplay), plays it to the null speaker and hears it on its monitor, switches
 # automatic start on and off in the settings sheet and reads the registry with `wine reg`,
 # drives the running program with --status, --record and --stop and its global key (and a key
@@ -11,9 +11,9 @@
 # no input device, ends the session mid-recording (the window closes as a user's close does, and
 # the file holds every second recorded), lists the sources with --list-sources (and refuses with
 # no sound driver), stores a source chosen on the Sources page by its endpoint ID with its name
-# kept whole, and uninstalls. Given the wave input's own test
-# (tests/windows/WaveInDeviceTest.cpp), runs it first on the same tone.
-# Usage: wine_test.sh <installer.exe> [wave-in-device-test.exe]
+# kept whole, and uninstalls. Given the sound input's own test
+# (tests/windows/WasapiInputTest.cpp), runs it first on the same tone and a second endpoint.
+# Usage: wine_test.sh <installer.exe> [wasapi-input-test.exe]
 set -euo pipefail
 installer=$(readlink -f "$1")
 device_test=${2:+$(readlink -f "$2")}
@@ -33,8 +33,10 @@ own_program_running() {
 # No menu entries in $HOME, no prompts for Mono or Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 tone_pid=
+second_pid=
 cleanup() {
   [ -n "$tone_pid" ] && kill "$tone_pid" 2>/dev/null || true
+  [ -n "$second_pid" ] && kill "$second_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -45,12 +47,24 @@ regq() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 # A key as `reg export` writes it (UTF-16, so any text survives), in UTF-8.
 regexport() { wine reg export "$1" "$work/key.reg" /y >/dev/null 2>&1; iconv -f UTF-16 -t UTF-8 "$work/key.reg" | tr -d '\r'; }
 
-# The microphone: a 1 kHz tone played into a null sink whose monitor is the default source.
-pactl load-module module-null-sink sink_name=dr_tone rate=44100 channels=2 >/dev/null
-pactl set-default-source dr_tone.monitor
+# The microphone: a 1 kHz tone played into a null sink whose monitor is the default source; a
+# second one (440 Hz at 0.25) for the sound input's own test.
 sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 600 sine 1000 vol 0.5 2>/dev/null
-paplay --device=dr_tone "$work/tone.wav" &
-tone_pid=$!
+sox -n -r 44100 -c 2 -b 16 "$work/second.wav" synth 600 sine 440 vol 0.25 2>/dev/null
+feed() {
+  pactl load-module module-null-sink sink_name=dr_tone rate=44100 channels=2 >/dev/null
+  pactl set-default-source dr_tone.monitor
+  paplay --device=dr_tone "$work/tone.wav" &
+  tone_pid=$!
+  plug
+}
+plug() {
+  second_module=$(pactl load-module module-null-sink sink_name=dr_second rate=44100 channels=2 \
+    sink_properties=device.description=DrSecond)
+  paplay --device=dr_second "$work/second.wav" &
+  second_pid=$!
+}
+feed
 
 # has_tone WAV: the 1 kHz tone is there, loud, and most of what is heard (silence around it
 # does not count).
@@ -64,11 +78,29 @@ wineboot --init >/dev/null 2>&1
 wineserver -w
 step "fresh prefix"
 
-# The wave input on Wine's driver: stalls within and past its queue, a close with filled buffers.
+# The sound input on Wine's audio engine: the default endpoint, a second one chosen by its ID,
+# unplugged (its module unloaded) and opened again by its ID once it is back, a missing ID, a
+# new default followed. The program asks for the server's changes through the file "ask".
 if [ -n "$device_test" ]; then
   cp "$device_test" "$work/"
-  wine "$work/$(basename "$device_test")" | tr -d '\r' || fail "the wave input's own test failed"
-  step "wave input: stalls and close"
+  (cd "$work" && wine "$(basename "$device_test")" | tr -d '\r' > "$work/input-test.log") &
+  input_test=$!
+  while kill -0 "$input_test" 2>/dev/null; do
+    if [ -f "$work/ask" ]; then
+      case $(tr -d '\r' < "$work/ask") in
+        unplug) kill "$second_pid"; pactl unload-module "$second_module" ;;
+        plug) plug ;;
+        hush) kill "$second_pid" ;;
+        play) paplay --device=dr_second "$work/second.wav" & second_pid=$! ;;
+      esac
+      rm -f "$work/ask"
+    fi
+    sleep 0.05
+  done
+  wait "$input_test" && ok=1 || ok=0
+  cat "$work/input-test.log"
+  [ "$ok" = 1 ] || fail "the sound input's own test failed"
+  step "sound input: endpoints by default and by ID, unplugged and back, a new default"
 fi
 
 # Install: files, shortcut, uninstall entry.
@@ -321,8 +353,16 @@ record_refused "without lame_enc.dll beside the program" no-library
 mv "$work/lame_enc.dll" "$dir/lame_enc.dll"
 # No sound driver at all (Wine's null driver): the sound input cannot be opened.
 start "$work" ";winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
-record_refused "with no wave-input device" no-input
-step "lame_enc.dll only in the current folder, and no input device: messages, nothing recorded"
+record_refused "with no capture endpoint" no-input
+# An output endpoint chosen as the source is recorded by loopback, which Wine 8's engine refuses.
+render=$(regq 'HKLM\Software\Microsoft\Windows\CurrentVersion\MMDevices\Audio\Render' |
+  grep -o '{[0-9A-Fa-f-]*}$' | head -n 1)
+[ -n "$render" ] || fail "Wine lists no output endpoint"
+wine reg add "$settings\\Record" /v Source /t REG_SZ /d "{0.0.0.00000000}.$render" /f >/dev/null 2>&1
+start "$work"
+record_refused "with an output whose loopback is refused" refused-loopback
+wine reg delete "$settings\\Record" /v Source /f >/dev/null 2>&1
+step "lame_enc.dll only in the current folder, no input device, a refused loopback: messages, nothing recorded"
 
 # The session ends mid-recording (WM_QUERYENDSESSION, WM_ENDSESSION): the window closes as a
 # user's close does (it saves its position), and the handler waits for the writer before Windows
@@ -368,6 +408,36 @@ for option in --status --stop; do
 done
 own_program_running && fail "--status or --stop started the program"
 step "commands with none running: exit 3"
+
+# Two sources mixed: the default input (the 1 kHz tone at 0.5) and a second chosen by its endpoint
+# ID (a null sink's monitor, which Wine 8 lists as a capture endpoint, playing 440 Hz at 0.25). An
+# independent decoder finds each tone in the new part of the file at the level it was fed.
+pactl load-module module-null-sink sink_name=dr_two rate=44100 channels=2 sink_properties=device.description=DrTwo >/dev/null
+paplay --device=dr_two "$work/second.wav" &
+two_pid=$!
+two_list=$(wine "$exe" --list-sources 2>/dev/null | tr -d '\r')
+two_id=$(grep -E '^\{0\.0\.1\.[0-9]+\}.*'$'\t''.*DrTwo' <<<"$two_list" | head -n 1 | cut -f 1)
+[ -n "$two_id" ] || fail "the second source's endpoint is not listed: $two_list"
+mpg123 -q -w "$work/before-two.wav" "$mp3" 2>/dev/null || fail "the file does not decode before two sources"
+before=$(seconds_of "$work/before-two.wav")
+wine reg add "$settings\\Record" /v SecondSource /t REG_SZ /d "$two_id" /f >/dev/null 2>&1
+start
+record 3
+key alt+F4
+wineserver -w
+kill "$two_pid" 2>/dev/null || true
+wine reg delete "$settings\\Record" /v SecondSource /f >/dev/null 2>&1
+mpg123 -q -w "$work/two.wav" "$mp3" 2>/dev/null || fail "the two sources' recording does not decode"
+sox "$work/two.wav" "$work/two-part.wav" trim "$(awk -v b="$before" 'BEGIN { print b + 0.3 }')" 2.2
+# band RMS against the fed RMS (a sine at peak p: p / sqrt 2), in dB.
+level_db() {
+  awk -v r="$(rms "$work/two-part.wav" -n sinc "$1")" -v p="$2" 'BEGIN { printf "%.2f", 20 * log(r / (p / sqrt(2))) / log(10) }'
+}
+tone_db=$(level_db 800-1250 0.5)
+second_db=$(level_db 330-560 0.25)
+awk -v a="$tone_db" -v b="$second_db" 'BEGIN { exit !(a > -1.5 && a < 1.5 && b > -1.5 && b < 1.5) }' ||
+  fail "two sources mixed: the first at ${tone_db} dB, the second at ${second_db} dB of what they were fed"
+step "two sources mixed: ${tone_db} dB and ${second_db} dB of what each was fed"
 
 # The Sources page: the long-named output's loopback (the list's last entry: the outputs go by
 # name, and Cyrillic after Latin) is stored as its endpoint ID, with the name shown kept whole

@@ -2,8 +2,8 @@
 // The queue of capture buffers between a sound input and its owner, in the manner of the wave
 // input's callback mode: the owner queues buffers, a sound input (IAudioInputDevice) copies what
 // it records into the queued buffers on its own thread, and one delivery thread of this class
-// hands every filled buffer, in order, to the owner's callback. Portable: the Windows wave-input
-// device itself is platform::WaveInDevice, one of the inputs behind IAudioInputDevice.
+// hands every filled buffer, in order, to the owner's callback. Portable: the Windows input
+// (CWasapiAudioInput) is one of the inputs behind IAudioInputDevice.
 //
 // The queue and the delivery thread outlive the device: a device that is lost can be closed and
 // another opened in its place, and what it records goes on into the same queue (a buffer only

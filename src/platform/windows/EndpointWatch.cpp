@@ -33,9 +33,9 @@ public:
         return E_NOINTERFACE;
     }
 
-    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD) override
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) override
     {
-        return Tell(News::Kind::StateChanged, id);
+        return Tell(News::Kind::StateChanged, id, eAll, eConsole, state);
     }
     HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR id) override { return Tell(News::Kind::Added, id); }
     HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR id) override { return Tell(News::Kind::Removed, id); }
@@ -49,13 +49,14 @@ public:
     }
 
 private:
-    HRESULT Tell(News::Kind kind, LPCWSTR id, EDataFlow flow = eAll, ERole role = eConsole)
+    HRESULT Tell(News::Kind kind, LPCWSTR id, EDataFlow flow = eAll, ERole role = eConsole, DWORD state = 0)
     {
         News news;
         news.kind = kind;
         news.endpoint = id != nullptr ? id : L"";
         news.flow = flow;
         news.role = role;
+        news.state = state;
         m_version.fetch_add(1, std::memory_order_acq_rel);
         if (m_listener)
             m_listener(news);

@@ -29,6 +29,7 @@ public:
         std::wstring endpoint;     // its ID; empty for a default that is now none
         EDataFlow flow = eAll;     // DefaultChanged only: eRender or eCapture
         ERole role = eConsole;     // DefaultChanged only
+        DWORD state = 0;           // StateChanged: the endpoint's new state; Removed: 0
     };
     using Listener = std::function<void(const News&)>;
 

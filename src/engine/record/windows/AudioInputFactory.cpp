@@ -1,8 +1,8 @@
 #include "engine/record/AudioInputFactory.h"
 
-#include "engine/record/windows/WaveInAudioInput.h"
+#include "engine/record/windows/WasapiAudioInput.h"
 
-std::unique_ptr<IAudioInputDevice> MakeDefaultAudioInput(const std::string&)
+std::unique_ptr<IAudioInputDevice> MakeDefaultAudioInput(const std::string& source)
 {
-    return std::make_unique<CWaveInAudioInput>();
+    return std::make_unique<CWasapiAudioInput>(source);
 }
