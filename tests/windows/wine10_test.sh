@@ -12,13 +12,12 @@
 # the level played (within 1.5 dB) and the 5 s between them as silence, and the test prints what
 # the stream delivered while nothing played (packets of silence, or none at all).
 #
-# program_loopback INSTALLER: the hook for the program's own loopback recording. It installs the
+# program_loopback INSTALLER: the program's own loopback recording. It installs the
 # program in the same prefix, stores the speaker's render endpoint as the source
 # ([Record] Source=<endpoint ID>, in the registry under
 # HKCU\Software\Dravellin Software\dravellin-recorder\Record), records the same tone, pause and
-# tone with --record and --stop and checks the file with mpg123 and sox. It runs when
-# DR_WINE10_PROGRAM_LOOPBACK=1 (the program records the default input only until it captures
-# render endpoints).
+# tone with --record and --stop and checks the file with mpg123 and sox. It runs when the
+# installer is given.
 #
 # Usage: wine10_test.sh <loopback-capture-test.exe> [installer.exe]
 set -euo pipefail
@@ -154,8 +153,5 @@ program_loopback() {
 }
 
 loopback_capture
-if [ "${DR_WINE10_PROGRAM_LOOPBACK:-0}" = 1 ]; then
-  [ -n "$installer" ] || fail "DR_WINE10_PROGRAM_LOOPBACK=1 needs the installer"
-  program_loopback "$installer"
-fi
-echo "wine10_test: loopback under Wine 10${installer:+ (program: ${DR_WINE10_PROGRAM_LOOPBACK:-0})}"
+[ -n "$installer" ] && program_loopback "$installer"
+echo "wine10_test: loopback under Wine 10${installer:+, also by the program}"
