@@ -54,9 +54,9 @@ public:
     static constexpr double kRateSeconds = 2.0;
     static constexpr double kQuickRateSeconds = 0.3;
     static constexpr double kRateStep = 0.003;
-    static constexpr double kTrim = 0.05;
+    static constexpr double kTrim = 0.1;
     static constexpr double kMaxTrim = 0.0005;
-    static constexpr double kSteadySeconds = 0.004;
+    static constexpr double kSteadySeconds = 0.003;
     static constexpr double kCatchUp = 0.5;
     static constexpr std::size_t kReadings = 5;
     // For kYoungSeconds after a jump the lines are still being measured, and the converter
