@@ -6,12 +6,15 @@
 //    its click train stays with the first one's over half a minute, and the report tells its gap;
 //  - a second source that is missing, or there but silent, with and without the seconds kept
 //    before Record: the message, and the file as it was, byte for byte;
-//  - the seconds kept before Record, apart: in the first source's channel only.
+//  - the seconds kept before Record, apart: in the first source's channel only;
+//  - the speaker's steady tone keeps its pitch in every tenth of a second once settled, with the
+//    machine busy.
 
 #include <cmath>
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 #include <wx/choice.h>
 #include <wx/uiaction.h>
@@ -65,6 +68,30 @@ std::vector<double> Clicks(const std::vector<std::int16_t>& one, int rate)
         i = best + static_cast<std::size_t>(rate) / 5;
     }
     return clicks;
+}
+
+// The pitch of a tone in each window of a channel from a time on (Hz; 0 where the tone is not
+// there): whole periods between the first and the last upward zero crossing of the window,
+// each crossing placed between its two samples.
+std::vector<double> Pitches(const std::vector<std::int16_t>& one, int rate, double from, double window)
+{
+    std::vector<double> pitches;
+    const auto size = static_cast<std::size_t>(window * rate);
+    for (auto start = static_cast<std::size_t>(from * rate); start + size <= one.size(); start += size) {
+        double first = -1, last = -1, power = 0;
+        int periods = -1;
+        for (std::size_t i = start + 1; i < start + size; ++i) {
+            power += static_cast<double>(one[i]) * one[i];
+            if (one[i - 1] < 0 && one[i] >= 0) {
+                last = static_cast<double>(i - 1) + one[i - 1] / static_cast<double>(one[i - 1] - one[i]);
+                first = first < 0 ? last : first;
+                ++periods;
+            }
+        }
+        const bool there = std::sqrt(power / static_cast<double>(size)) > 2000 && periods > 0;
+        pitches.push_back(there ? periods * rate / (last - first) : 0.0);
+    }
+    return pitches;
 }
 
 class TwoSources : public PanelFixture {
@@ -367,4 +394,56 @@ TEST_F(TwoSources, KeptSecondsApartAreInTheFirstSourcesChannelOnly)
     for (double at = 3.0; at + 0.5 <= static_cast<double>(right.size()) / decodedRate; at += 0.5)
         heard = std::max(heard, level(right, 1000, at));
     EXPECT_GT(heard, 2000.0) << "the second source is not in its channel";
+}
+
+// The speaker's 1000 Hz tone recorded as the second source (apart) while two loops keep both
+// cores busy: the monitor runs on the microphone's clock, so there is nothing to correct, and
+// once the two clocks are measured and the loop has settled (its first 4.5 s) the tone keeps its
+// pitch within 0.1 % in every tenth of a second. On PipeWire the monitor's measured rate is
+// still off by up to half a percent for seconds after that, so it runs on PulseAudio only.
+TEST_F(TwoSources, TheSpeakersToneKeepsItsPitchOnABusyMachine)
+{
+    if (PulseServer::IsPipeWire())
+        GTEST_SKIP() << "the monitor's rate as PipeWire delivers it is not yet followed within 0.1 %";
+    const int rate = PulseServer::Rate();
+    MicFeeder mic(440, 6000);
+    std::vector<std::int16_t> tone;
+    for (int i = 0; i < rate * 60; ++i)
+        tone.insert(tone.end(), static_cast<std::size_t>(PulseServer::Channels()),
+                    static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 1000.0 * i / rate)));
+    std::ofstream(File("tone.raw"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(tone.data()), static_cast<std::streamsize>(tone.size() * 2));
+    const testing_support::SpeakerPlayer player(File("tone.raw"));
+    OpenFrame(m_path);
+    ChooseSecond("Звук компьютера: ", true);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> busy;
+    for (int i = 0; i < 2; ++i)
+        busy.emplace_back([&stop] {
+            volatile std::uint64_t n = 0;
+            while (!stop.load(std::memory_order_relaxed))
+                n = n + 1;
+        });
+    int channels = 0, decodedRate = 0;
+    const auto pcm = Record(18.0, &channels, &decodedRate);
+    stop = true;
+    for (auto& t : busy)
+        t.join();
+    ASSERT_EQ(channels, 2);
+    const std::vector<std::int16_t> right = Channel(pcm, 2, 1);
+    const auto first = std::find_if(right.begin(), right.end(), [](std::int16_t v) { return std::abs(v) > 4000; });
+    ASSERT_NE(first, right.end()) << "the speaker's tone is not in the file";
+    const double from = static_cast<double>(first - right.begin()) / decodedRate + 4.5;
+    // Up to half a second before the end: the second source's last block may end short of it.
+    std::vector<double> pitches = Pitches(right, decodedRate, from, 0.1);
+    pitches.resize(pitches.size() > 5 ? pitches.size() - 5 : 0);
+    std::size_t heard = 0;
+    std::string off;
+    for (std::size_t i = 0; i < pitches.size(); ++i) {
+        heard += pitches[i] > 0.0;
+        if (pitches[i] > 0.0 && std::fabs(pitches[i] / 1000.0 - 1.0) > 0.001)
+            off += " " + std::to_string(from + 0.1 * static_cast<double>(i)).substr(0, 5) + ":" + std::to_string(pitches[i]);
+    }
+    EXPECT_EQ(off, "") << "windows off pitch (s:Hz), the tone from " << from - 4.5 << " s";
+    EXPECT_GE(heard, pitches.size() * 9 / 10) << "the speaker's tone was missing";
 }

@@ -1,6 +1,7 @@
 #include "engine/record/SecondSource.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -23,9 +24,13 @@ CSecondSource::CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFor
                                               CCaptureInput::kQueueMilliseconds)),
       m_capacity(static_cast<std::size_t>(kRingSeconds * format.samplesPerSec)),
       m_clock(format.samplesPerSec),
-      m_resampler(m_rendered, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1))
+      m_resampler(m_rendered, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1)),
+      m_speed(static_cast<double>(format.samplesPerSec) / std::max<std::uint32_t>(recordingRate, 1))
 {
     m_ring.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
+    m_firstReadings.reserve(kLatencyReadings + 1);
+    m_secondReadings.reserve(kLatencyReadings + 1);
+    m_sortedReadings.reserve(kLatencyReadings + 1);
     // The most one block reads: a tenth of a second at the largest ratio, and the converter's
     // own hold.
     m_scratch.assign((m_capacity / 10 + 4096) * static_cast<std::size_t>(m_rendered), 0);
@@ -63,17 +68,23 @@ CCaptureInput::Progress CSecondSource::Poll()
 
 void CSecondSource::SetLatencies(double firstSeconds, double secondSeconds)
 {
-    // The least of the recent readings: a busy moment's reading runs long.
-    const auto least = [](std::vector<double>& recent, double seconds) {
-        if (seconds <= 0.0)
-            return recent.empty() ? 0.0 : *std::min_element(recent.begin(), recent.end());
-        recent.push_back(seconds);
-        if (recent.size() > kLatencyReadings)
-            recent.erase(recent.begin());
-        return *std::min_element(recent.begin(), recent.end());
+    // The middle of the recent readings: one reading far off either way (a busy moment's, a
+    // server's estimate that jumps for a moment) does not move it.
+    const auto middle = [this](std::vector<double>& recent, double seconds) {
+        if (seconds > 0.0) {
+            recent.push_back(seconds);
+            if (recent.size() > kLatencyReadings)
+                recent.erase(recent.begin());
+        }
+        if (recent.empty())
+            return 0.0;
+        m_sortedReadings = recent;
+        const auto at = m_sortedReadings.begin() + static_cast<std::ptrdiff_t>(m_sortedReadings.size() / 2);
+        std::nth_element(m_sortedReadings.begin(), at, m_sortedReadings.end());
+        return *at;
     };
-    m_firstLatency.store(least(m_firstReadings, firstSeconds), std::memory_order_relaxed);
-    m_secondLatency.store(least(m_secondReadings, secondSeconds), std::memory_order_relaxed);
+    m_firstLatency.store(middle(m_firstReadings, firstSeconds), std::memory_order_relaxed);
+    m_secondLatency.store(middle(m_secondReadings, secondSeconds), std::memory_order_relaxed);
 }
 
 void CSecondSource::OnBuffer(WaveHeader& header)
@@ -149,9 +160,16 @@ void CSecondSource::TakeArrivals()
     }
 }
 
-double CSecondSource::Shift() const
+double CSecondSource::Shift(double seconds)
 {
-    return (m_secondLatency.load(std::memory_order_relaxed) - m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
+    const double told =
+        (m_secondLatency.load(std::memory_order_relaxed) - m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
+    // Taken as told until the second source has its place; after that the servers' readings
+    // (which wander by milliseconds as their own estimates do) move it by at most kMaxShiftSlew,
+    // a change of pitch nobody hears.
+    const double most = kMaxShiftSlew * seconds * 1e9;
+    m_shift = m_placed ? m_shift + std::clamp(told - m_shift, -most, most) : told;
+    return m_shift;
 }
 
 double CSecondSource::ArrivedUntil()
@@ -168,7 +186,7 @@ double CSecondSource::ArrivedUntil()
     // up to kJumpSeconds off its place, and its delay and a margin past the block's span.
     const double reach = 2 * m_resampler.Delay() + kReadAheadFrames +
                          (kJumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
-    return m_clock.TimeOf(static_cast<double>(end) - reach) - Shift();
+    return m_clock.TimeOf(static_cast<double>(end) - reach) - m_shift;
 }
 
 void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out)
@@ -180,7 +198,7 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
     if (!m_clock.Settled() || frames == 0)
         return;
     // Which of the second source's frames were captured over the block's stretch of time.
-    const double shift = Shift();
+    const double shift = Shift(static_cast<double>(frames) / std::max<double>(m_recordingRate, 1.0));
     double from = m_clock.FrameAt(fromNanos + shift);
     const double to = m_clock.FrameAt(toNanos + shift);
     if (to <= 0.0)
@@ -194,27 +212,7 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
         if (frames == 0)
             return;
     }
-    const double rate = std::max<double>(m_input->Format().samplesPerSec, 1.0);
-    const double nominal = static_cast<double>(m_recordingRate) / rate;
-    double error = m_placed ? m_resampler.InputPosition() - from : 0.0;
-    if (!m_placed || std::fabs(error) > kJumpSeconds * rate) {
-        // To its place: the next output comes from the frame captured at the block's start.
-        const double first = std::max(0.0, from + m_resampler.Delay());
-        m_next = static_cast<std::uint64_t>(std::llround(first));
-        m_resampler.Restart(static_cast<double>(m_next));
-        m_placed = true;
-        m_jumps.fetch_add(1, std::memory_order_relaxed);
-        error = m_resampler.InputPosition() - from;
-    }
-    // Take up the block's span of input, and a little of how far off it stands beyond what the
-    // clocks' own jitter may put it off by.
-    const double steady = kSteadySeconds * rate;
-    const double beyond = error > steady ? error - steady : error < -steady ? error + steady : 0.0;
-    const double want = std::max(1.0, (to - from) - kCatchUp * beyond);
-    const double ratio = std::clamp(static_cast<double>(frames) / want, nominal * (1.0 - kMaxCorrection),
-                                    nominal * (1.0 + kMaxCorrection));
-    m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
-    m_offset.store(error / rate, std::memory_order_relaxed);
+    const double ratio = FollowClock(from, to, frames);
     const std::size_t need =
         static_cast<std::size_t>(static_cast<double>(frames) / ratio + m_resampler.Delay() + kReadAheadFrames);
     const std::size_t got = ReadRing(m_next, need);
@@ -228,4 +226,65 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
     std::size_t taken = 0;
     m_resampler.Convert(m_scratch.data(), got, &taken, out, frames, ratio);
     m_next += taken;
+}
+
+double CSecondSource::FollowClock(double from, double to, std::size_t frames)
+{
+    const double rate = std::max<double>(m_input->Format().samplesPerSec, 1.0);
+    const double outRate = std::max<double>(m_recordingRate, 1.0);
+    const double nominal = outRate / rate;
+    const double seconds = static_cast<double>(frames) / outRate;
+    // The middle of the latest few readings of either kind: one block whose clock line was off
+    // for a moment (a line measured afresh, a late delivery) is not followed.
+    const auto middle = [](std::array<double, kReadings>& readings, std::size_t& count, double reading) {
+        readings[count++ % kReadings] = reading;
+        std::array<double, kReadings> sorted = readings;
+        const std::size_t n = std::min(count, kReadings);
+        const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(n / 2);
+        std::nth_element(sorted.begin(), at, sorted.begin() + static_cast<std::ptrdiff_t>(n));
+        return *at;
+    };
+    // How far (input frames; more: ahead) the converter stands from where the block should start.
+    double offset = m_placed ? middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from) : 0.0;
+    if (!m_placed || std::fabs(offset) > kJumpSeconds * rate) {
+        // A real jump (the start, a loss, a stall): to its place at once. The next output comes
+        // from the frame captured at the block's start.
+        const double first = std::max(0.0, from + m_resampler.Delay());
+        m_next = static_cast<std::uint64_t>(std::llround(first));
+        m_resampler.Restart(static_cast<double>(m_next));
+        m_placed = true;
+        m_jumps.fetch_add(1, std::memory_order_relaxed);
+        m_offsetCount = 0;
+        offset = middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from);
+        m_sinceJump = 0;
+    }
+    // The rate the two clocks' lines tell (input frames per output frame), followed slowly.
+    const double told = middle(m_rates, m_rateCount, (to - from) / static_cast<double>(frames));
+    const bool far = std::fabs(told / m_speed - 1.0) > kRateStep;
+    m_speed += (told - m_speed) * std::min(1.0, seconds / (far ? kQuickRateSeconds : kRateSeconds));
+    m_sinceJump += seconds;
+    if (m_sinceJump <= kYoungSeconds) {
+        // Settling: the lines are still being measured and the converter stays close to where
+        // they put it, taking up each block's span and a share of how far off it stands.
+        const double error = m_resampler.InputPosition() - from;
+        const double steady = kYoungSteadySeconds * rate;
+        const double beyond = error > steady ? error - steady : error < -steady ? error + steady : 0.0;
+        const double want = std::max(1.0, (to - from) - kYoungCatchUp * beyond);
+        const double ratio = std::clamp(static_cast<double>(frames) / want, nominal * (1.0 - kMaxCorrection),
+                                        nominal * (1.0 + kMaxCorrection));
+        m_offset.store(error / rate, std::memory_order_relaxed);
+        m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
+        return ratio;
+    }
+    // The correction: a small one for any offset, never heard, and beyond what the clocks'
+    // wander stays within, a larger one that takes up a real drift.
+    const double off = offset / rate;
+    const double beyond = std::max(0.0, std::fabs(off) - kSteadySeconds);
+    const double correction =
+        std::clamp(kTrim * off, -kMaxTrim, kMaxTrim) + std::copysign(std::min(kCatchUp * beyond, kMaxCorrection), off);
+    m_offset.store(off, std::memory_order_relaxed);
+    const double ratio = std::clamp(1.0 / (m_speed * (1.0 - correction)), nominal * (1.0 - kMaxCorrection),
+                                    nominal * (1.0 + kMaxCorrection));
+    m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
+    return ratio;
 }

@@ -6,11 +6,15 @@
 //
 // Kept in step: both inputs' deliveries are followed by delay-locked loops (CStreamClock), so
 // the moment a frame was captured is known for either source, whatever block sizes they deliver
-// in; with the servers' latencies that lines up the two sources from the start. The resampling
-// ratio then follows where the second source should stand: a small steady correction per block
-// (never a jump in pitch) takes up the drift between the two clocks. Only a large disagreement
-// (the second source lost, stalled or bursting) lets it jump to the right place, with silence
-// where it has nothing.
+// in; with the servers' latencies that lines up the two sources from the start. Where the second
+// source should stand wanders by a few milliseconds as the two lines are measured afresh, so
+// the resampling ratio does not chase it, as adaptive loopbacks do not chase their fill level:
+// the rate the two lines tell is followed slowly, and a correction on top of it, bounded to
+// what nobody hears, takes up how far off the converter stands; only an offset beyond what the
+// lines' wander stays within is taken up faster (a real drift the lines had not yet measured).
+// Readings far off for a moment, of either kind, are not followed. Only a large disagreement
+// (the start, the second source lost or stalled) moves it to the right place at once, as a
+// jump, with silence where it has nothing.
 //
 // A lost second source is followed as the first one is (CCaptureInput): its part stays silent
 // until it is back.
@@ -19,6 +23,7 @@
 // the first source's delivery thread; the second input's buffers come on its own delivery
 // thread and only go into the ring.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -35,13 +40,33 @@ class CSecondSource {
 public:
     // Seconds of the second source's sound the ring holds: more than any input delivers at once.
     static constexpr double kRingSeconds = 4.0;
-    // The largest correction of the ratio against the nominal one, how much of the offset
-    // beyond kSteadySeconds a block takes up, and beyond kJumpSeconds the second source jumps
-    // to its place instead (at the start, after a loss, a stall or a burst).
+    // The most the ratio moves off the nominal one, whatever the clocks tell; beyond
+    // kJumpSeconds off its place the second source jumps there instead (at the start, after a
+    // loss, a stall or a burst).
     static constexpr double kMaxCorrection = 0.02;
-    static constexpr double kCatchUp = 0.1;
-    static constexpr double kSteadySeconds = 0.001;
     static constexpr double kJumpSeconds = 0.02;
+    // The rate (what the two clocks' lines tell) is followed over kRateSeconds, or over
+    // kQuickRateSeconds while it lies more than kRateStep off (the lines have just measured a
+    // real drift). The correction on top of it, from how far (seconds) the converter stands off
+    // its place: kTrim per second of offset, at most kMaxTrim (never heard); beyond
+    // kSteadySeconds, which the lines' wander stays within, kCatchUp per second of the offset
+    // beyond it. Both follow the middle of their latest kReadings readings.
+    static constexpr double kRateSeconds = 2.0;
+    static constexpr double kQuickRateSeconds = 0.3;
+    static constexpr double kRateStep = 0.003;
+    static constexpr double kTrim = 0.1;
+    static constexpr double kMaxTrim = 0.0005;
+    static constexpr double kSteadySeconds = 0.003;
+    static constexpr double kCatchUp = 0.5;
+    static constexpr std::size_t kReadings = 5;
+    // For kYoungSeconds after a jump the lines are still being measured, and the converter
+    // follows them closely instead: each block takes up its span and kYoungCatchUp of how far
+    // it stands off beyond kYoungSteadySeconds.
+    static constexpr double kYoungSeconds = 3.0;
+    static constexpr double kYoungCatchUp = 0.1;
+    static constexpr double kYoungSteadySeconds = 0.001;
+    // How fast (seconds a second) a change in the servers' latencies moves the second source.
+    static constexpr double kMaxShiftSlew = 0.0002;
 
     // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
     // the sound is wanted at; mono: the recording takes this source's channels averaged anyway
@@ -106,8 +131,11 @@ private:
     // Takes the second input's latest arrivals into its clock. First source's delivery thread.
     void TakeArrivals();
     // How far the first source's arrival line is off the second's (nanoseconds): what the
-    // servers' latencies tell.
-    double Shift() const;
+    // servers' latencies tell, followed for a block of seconds length.
+    double Shift(double seconds);
+    // The ratio (output frames per input frame) for a block of frames output frames that should
+    // start from input frame from; moves the converter to its place first when it is far off.
+    double FollowClock(double from, double to, std::size_t frames);
 
     std::uint32_t m_recordingRate;
     int m_channels;  // the input's
@@ -129,6 +157,7 @@ private:
     static constexpr std::size_t kLatencyReadings = 20;
     std::vector<double> m_firstReadings;
     std::vector<double> m_secondReadings;
+    std::vector<double> m_sortedReadings;
 
     // Render's own (first source's delivery thread).
     CStreamClock m_clock;
@@ -136,6 +165,14 @@ private:
     bool m_placed = false;     // the resampler has a place on the input
     std::uint64_t m_next = 0;  // the next input frame to give it
     std::vector<std::int16_t> m_scratch;
+    // The latest offsets (input frames) and rates (input frames per output frame) read, rings.
+    std::array<double, kReadings> m_offsets{};
+    std::size_t m_offsetCount = 0;
+    std::array<double, kReadings> m_rates{};
+    std::size_t m_rateCount = 0;
+    double m_speed;  // input frames per output frame, as the clocks tell (followed slowly)
+    double m_shift = 0;      // what Shift() last gave
+    double m_sinceJump = 0;  // seconds of output since the last jump
     std::atomic<double> m_correction{0};
     std::atomic<double> m_offset{0};
     std::atomic<std::uint64_t> m_jumps{0};

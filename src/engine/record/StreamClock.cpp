@@ -11,6 +11,8 @@ constexpr std::size_t kMaxPoints = 512;
 constexpr double kGroupNanos = 5e6;
 // The stretch of time in which only the earliest arrival counts.
 constexpr double kBinNanos = 0.25e9;
+// The least time between two arrivals whose slope counts.
+constexpr double kPairNanos = 0.5e9;
 
 }  // namespace
 
@@ -18,6 +20,7 @@ CStreamClock::CStreamClock(double nominalRate)
     : m_nominalPeriod(1e9 / std::max(nominalRate, 1.0)), m_period(m_nominalPeriod), m_points(kMaxPoints),
       m_earliest(static_cast<std::size_t>(kWindowSeconds * 1e9 / kBinNanos) + 2), m_scratch(kMaxPoints)
 {
+    m_slopes.resize(m_earliest.size() * m_earliest.size() / 2);
 }
 
 void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
@@ -77,21 +80,21 @@ void CStreamClock::Fit()
     const Point& newest = m_points[(m_head + m_count - 1) % kMaxPoints];
     m_period = m_nominalPeriod;
     if (bins >= 4 && newest.time - oldest.time >= kRateAfterSeconds * 1e9) {
-        // The slope by least squares through the earliest arrivals, about their means.
-        double meanT = 0, meanF = 0;
-        for (std::size_t i = 0; i < bins; ++i) {
-            meanT += m_earliest[i].time;
-            meanF += m_earliest[i].frame;
+        // The slope: the median of the slopes between every two of the earliest arrivals at
+        // least kPairNanos apart, so a stretch of them that came late together (what piled up
+        // before the stream started, a server catching up) does not tilt it as it would a
+        // least-squares line.
+        std::size_t pairs = 0;
+        for (std::size_t i = 0; i < bins; ++i)
+            for (std::size_t j = i + 1; j < bins; ++j)
+                if (m_earliest[j].time - m_earliest[i].time >= kPairNanos && m_earliest[j].frame > m_earliest[i].frame)
+                    m_slopes[pairs++] =
+                        (m_earliest[j].time - m_earliest[i].time) / (m_earliest[j].frame - m_earliest[i].frame);
+        if (pairs > 0) {
+            const auto middle = m_slopes.begin() + static_cast<std::ptrdiff_t>(pairs / 2);
+            std::nth_element(m_slopes.begin(), middle, m_slopes.begin() + static_cast<std::ptrdiff_t>(pairs));
+            m_period = std::clamp(*middle, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
         }
-        meanT /= static_cast<double>(bins);
-        meanF /= static_cast<double>(bins);
-        double sff = 0, sft = 0;
-        for (std::size_t i = 0; i < bins; ++i) {
-            sff += (m_earliest[i].frame - meanF) * (m_earliest[i].frame - meanF);
-            sft += (m_earliest[i].frame - meanF) * (m_earliest[i].time - meanT);
-        }
-        if (sff > 0)
-            m_period = std::clamp(sft / sff, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
     }
     // The place: the median of where the earliest arrivals put frame 0 of the window, so a
     // stretch in which every block came late (a stall) does not move it.

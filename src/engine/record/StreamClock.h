@@ -4,10 +4,10 @@
 // the arrival time of each block and the count of frames it completed, a line is kept through
 // the latest kWindowSeconds of arrivals. A block is never early, only late by what the system
 // was busy with, so the line follows the earliest arrivals of each quarter second: its slope is
-// the stream's true rate (a little off its nominal rate on any real device), measured by least
-// squares once the arrivals span a second, and its place is the median of where those earliest
-// arrivals put it, so a burst (what piled up before the stream started, a late scheduler) does
-// not move it. An arrival far off the line (a stall, a gap, a source that came back) starts it
+// the stream's true rate (a little off its nominal rate on any real device), the median of the
+// slopes between them once the arrivals span a second, and its place is the median of where
+// those earliest arrivals put it, so a burst (what piled up before the stream started, a late
+// scheduler) neither tilts nor moves it. An arrival far off the line (a stall, a gap, a source that came back) starts it
 // afresh.
 //
 // Thread: one at a time (the recording's delivery thread). Allocates in the constructor only.
@@ -68,5 +68,6 @@ private:
     double m_origin = 0;
     double m_originFrame = 0;
     std::vector<double> m_scratch;
+    std::vector<double> m_slopes;  // between pairs of the earliest arrivals (the fit's memory)
     std::uint64_t m_restarts = 0;
 };
