@@ -439,6 +439,51 @@ awk -v a="$tone_db" -v b="$second_db" 'BEGIN { exit !(a > -1.5 && a < 1.5 && b >
   fail "two sources mixed: the first at ${tone_db} dB, the second at ${second_db} dB of what they were fed"
 step "two sources mixed: ${tone_db} dB and ${second_db} dB of what each was fed"
 
+# The chosen endpoint unplugged mid-recording (its module unloaded) and plugged in again: the
+# recording waits, then goes on into the same file, and its tone is there after the return.
+plug_sink() {
+  plug_module=$(pactl load-module module-null-sink sink_name=dr_plug rate=44100 channels=2 \
+    sink_properties=device.description=DrPlug)
+  paplay --device=dr_plug "$work/second.wav" &
+  plug_pid=$!
+}
+plug_sink
+plug_id=$(wine "$exe" --list-sources 2>/dev/null | tr -d '\r' | grep -E '^\{0\.0\.1\.[0-9]+\}.*'$'\t''.*DrPlug' | head -n 1 | cut -f 1)
+[ -n "$plug_id" ] || fail "the endpoint to unplug is not listed"
+mpg123 -q -w "$work/before-plug.wav" "$mp3" 2>/dev/null || fail "the file does not decode before the unplugging"
+before=$(seconds_of "$work/before-plug.wav")
+wine reg add "$settings\\Record" /v Source /t REG_SZ /d "$plug_id" /f >/dev/null 2>&1
+start
+size=$(stat -c %s "$mp3")
+key Return
+for _ in $(seq 1 100); do [ "$(stat -c %s "$mp3")" -gt "$size" ] && break; sleep 0.05; done
+sleep 2
+kill "$plug_pid" 2>/dev/null || true
+pactl unload-module "$plug_module"
+sleep 4
+plug_sink
+sleep 5
+import -window root "$shots/wine-replugged.png"
+key Return
+# The stop after the input's return may take a moment: closed as soon as the window takes it.
+for _ in $(seq 1 20); do
+  sleep 1
+  xdotool search --onlyvisible --name '^запись 1.mp3 - Dravellin Recorder$' >/dev/null 2>&1 || break
+  key alt+F4
+done
+wineserver -w
+kill "$plug_pid" 2>/dev/null || true
+pactl unload-module "$plug_module" 2>/dev/null || true
+wine reg delete "$settings\\Record" /v Source /f >/dev/null 2>&1
+mpg123 -q -w "$work/replugged.wav" "$mp3" 2>/dev/null || fail "the recording across the unplugging does not decode"
+after=$(seconds_of "$work/replugged.wav")
+# The last 2 s hold the tone recorded after the return.
+sox "$work/replugged.wav" "$work/replugged-end.wav" trim "$(awk -v a="$after" 'BEGIN { print a - 2.5 }')" 2
+end_db=$(awk -v r="$(rms "$work/replugged-end.wav" -n sinc 330-560)" 'BEGIN { printf "%.2f", 20 * log(r / (0.25 / sqrt(2))) / log(10) }')
+awk -v a="$after" -v b="$before" -v d="$end_db" 'BEGIN { exit !(a - b > 3.5 && d > -1.5 && d < 1.5) }' ||
+  fail "unplugged and plugged in again: $(awk -v a="$after" -v b="$before" 'BEGIN { print a - b }') s recorded, the tone after the return at ${end_db} dB"
+step "an endpoint unplugged and plugged in again: the recording went on into the same file (tone at ${end_db} dB)"
+
 # The Sources page: the long-named output's loopback (the list's last entry: the outputs go by
 # name, and Cyrillic after Latin) is stored as its endpoint ID, with the name shown kept whole
 # beside it.
