@@ -15,6 +15,7 @@
 #include <chrono>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 #include <wx/choice.h>
 #include <wx/uiaction.h>
@@ -279,17 +280,24 @@ TEST_F(TwoSources, ASecondMicrophoneRunningFastStaysInStepAndComesBack)
     // Every click of the second source has its partner in the first, within 5 ms; only the
     // time it was unplugged has none, and its return is measured afresh (on PipeWire the test
     // microphone's pipe comes back with a backlog that drains over a second or two). The second
-    // source enters the recording once its clock is measured, within its first second. On
-    // PipeWire two FIFO-fed test microphones differ by a constant 15 to 30 ms that neither the
-    // times their sound arrives nor the server's latency tell: there the clicks must keep their
-    // distance, within 5 ms.
+    // source enters the recording once its clock is measured, within its first second.
+    // On PipeWire two FIFO-fed test microphones differ by 15 to 30 ms that neither the times
+    // their sound arrives nor the server's latency tell, and anew after the return: for its
+    // first one to three seconds the server runs a source on the other one's clock, so what it
+    // delivers then is not at the microphone's pace. There each stretch must keep its own
+    // distance: nine in ten clicks within 10 ms of it, none beyond 15 (a drift of 0.5 % would
+    // be 50 ms in ten seconds).
+    const bool pipeWire = PulseServer::IsPipeWire();
     std::vector<double> offsets;
     std::string where;
     double back = 0;
+    std::size_t firstBack = 0;  // where the return's offsets start
     for (std::size_t i = 0; i < right.size(); ++i) {
         const double r = right[i];
-        if (i > 0 && r - right[i - 1] > 1.0)
+        if (i > 0 && r - right[i - 1] > 1.0) {
             back = r;
+            firstBack = offsets.size();
+        }
         if (r < 1.5 || (back > 0 && r < back + 3.0))
             continue;
         const auto nearest = std::min_element(left.begin(), left.end(),
@@ -301,18 +309,22 @@ TEST_F(TwoSources, ASecondMicrophoneRunningFastStaysInStepAndComesBack)
     }
     SCOPED_TRACE("clicks (s: ms)" + where);
     ASSERT_FALSE(offsets.empty());
-    std::vector<double> sorted = offsets;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    const double allowed = PulseServer::IsPipeWire() ? 0.03 : 0.0;
-    EXPECT_LE(std::fabs(median), allowed + 0.005);
     // Within 5 ms on a quiet machine; a loaded one (the feeders and the server run beside the
     // build) adds its own few milliseconds: nine in ten within 7 ms, none beyond 15.
     std::vector<double> off;
-    for (double offset : offsets)
-        off.push_back(std::fabs(offset - (PulseServer::IsPipeWire() ? median : 0.0)));
+    for (auto [from, to] : {std::pair<std::size_t, std::size_t>{0, firstBack}, {firstBack, offsets.size()}}) {
+        if (from == to)
+            continue;
+        std::vector<double> stretch(offsets.begin() + static_cast<std::ptrdiff_t>(from),
+                                    offsets.begin() + static_cast<std::ptrdiff_t>(to));
+        std::nth_element(stretch.begin(), stretch.begin() + static_cast<std::ptrdiff_t>(stretch.size() / 2), stretch.end());
+        const double median = stretch[stretch.size() / 2];
+        EXPECT_LE(std::fabs(median), (pipeWire ? 0.035 : 0.005));
+        for (std::size_t i = from; i < to; ++i)
+            off.push_back(std::fabs(offsets[i] - (pipeWire ? median : 0.0)));
+    }
     std::sort(off.begin(), off.end());
-    EXPECT_LT(off[off.size() * 9 / 10], 0.007);
+    EXPECT_LT(off[off.size() * 9 / 10], pipeWire ? 0.010 : 0.007);
     EXPECT_LT(off.back(), 0.015);
     EXPECT_GE(offsets.size() + 18, left.size()) << "the second source lost clicks outside its gap";
     // None doubled: clicks half a second apart (a jump back into place after the return may

@@ -18,7 +18,10 @@
 
 class CStreamClock {
 public:
-    static constexpr double kWindowSeconds = 10.0;
+    // Long enough for the median to see through a busy moment, short enough that a change of
+    // pace is taken up within seconds: a sound server may run a source on another device's
+    // clock for its first seconds and only then on its own.
+    static constexpr double kWindowSeconds = 4.0;
     // The rate is measured once the arrivals span this long; until then it is the nominal one.
     static constexpr double kRateAfterSeconds = 1.0;
     // The line is trusted once the arrivals span this long (two are enough).
