@@ -11,6 +11,9 @@ constexpr std::size_t kMaxPoints = 512;
 constexpr double kGroupNanos = 5e6;
 // The stretch of time in which only the earliest arrival counts.
 constexpr double kBinNanos = 0.25e9;
+// The stretch the line goes through when it holds at least kLineBins earliest arrivals.
+constexpr double kLineSeconds = 4.0;
+constexpr std::size_t kLineBins = 8;
 // The least time between two arrivals whose slope counts.
 constexpr double kPairNanos = 0.5e9;
 
@@ -78,14 +81,23 @@ void CStreamClock::Fit()
         }
     }
     const Point& newest = m_points[(m_head + m_count - 1) % kMaxPoints];
+    // The line goes through the latest kLineSeconds when they hold enough earliest arrivals,
+    // so a change of pace (a server that runs a source on another device's clock for its first
+    // seconds) is taken up within seconds; a source that hands over seconds at a time has too
+    // few there, and its line goes through the whole window.
+    std::size_t first = 0;
+    while (first < bins && newest.time - m_earliest[first].time > kLineSeconds * 1e9)
+        ++first;
+    if (bins - first < kLineBins)
+        first = 0;
     m_period = m_nominalPeriod;
-    if (bins >= 4 && newest.time - oldest.time >= kRateAfterSeconds * 1e9) {
+    if (bins - first >= 4 && newest.time - m_earliest[first].time >= kRateAfterSeconds * 1e9) {
         // The slope: the median of the slopes between every two of the earliest arrivals at
         // least kPairNanos apart, so a stretch of them that came late together (what piled up
         // before the stream started, a server catching up) does not tilt it as it would a
         // least-squares line.
         std::size_t pairs = 0;
-        for (std::size_t i = 0; i < bins; ++i)
+        for (std::size_t i = first; i < bins; ++i)
             for (std::size_t j = i + 1; j < bins; ++j)
                 if (m_earliest[j].time - m_earliest[i].time >= kPairNanos && m_earliest[j].frame > m_earliest[i].frame)
                     m_slopes[pairs++] =
@@ -98,10 +110,11 @@ void CStreamClock::Fit()
     }
     // The place: the median of where the earliest arrivals put frame 0 of the window, so a
     // stretch in which every block came late (a stall) does not move it.
-    for (std::size_t i = 0; i < bins; ++i)
-        m_scratch[i] = m_earliest[i].time - m_earliest[i].frame * m_period;
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(bins / 2);
-    std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(bins));
+    const std::size_t used = bins - first;
+    for (std::size_t i = 0; i < used; ++i)
+        m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * m_period;
+    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(used / 2);
+    std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
 }

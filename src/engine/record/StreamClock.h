@@ -2,7 +2,8 @@
 // Where a sound stream stands against the steady clock. A stream hands over its sound in blocks
 // that arrive with jitter (a scheduler's, a server's) and whose sizes depend on the source; from
 // the arrival time of each block and the count of frames it completed, a line is kept through
-// the latest kWindowSeconds of arrivals. A block is never early, only late by what the system
+// the latest kWindowSeconds of arrivals (the latest four seconds of them where they are
+// dense enough, so a change of pace is taken up within seconds). A block is never early, only late by what the system
 // was busy with, so the line follows the earliest arrivals of each quarter second: its slope is
 // the stream's true rate (a little off its nominal rate on any real device), the median of the
 // slopes between them once the arrivals span a second, and its place is the median of where
@@ -18,10 +19,7 @@
 
 class CStreamClock {
 public:
-    // Long enough for the median to see through a busy moment, short enough that a change of
-    // pace is taken up within seconds: a sound server may run a source on another device's
-    // clock for its first seconds and only then on its own.
-    static constexpr double kWindowSeconds = 4.0;
+    static constexpr double kWindowSeconds = 10.0;
     // The rate is measured once the arrivals span this long; until then it is the nominal one.
     static constexpr double kRateAfterSeconds = 1.0;
     // The line is trusted once the arrivals span this long (two are enough).
