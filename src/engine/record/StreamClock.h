@@ -2,14 +2,15 @@
 // Where a sound stream stands against the steady clock. A stream hands over its sound in blocks
 // that arrive with jitter (a scheduler's, a server's) and whose sizes depend on the source; from
 // the arrival time of each block and the count of frames it completed, a line is kept through
-// the latest kWindowSeconds of arrivals (the latest four seconds of them where they are
-// dense enough, so a change of pace is taken up within seconds). A block is never early, only late by what the system
-// was busy with, so the line follows the earliest arrivals of each quarter second: its slope is
-// the stream's true rate (a little off its nominal rate on any real device), the median of the
-// slopes between them once the arrivals span a second, and its place is the median of where
-// those earliest arrivals put it, so a burst (what piled up before the stream started, a late
-// scheduler) neither tilts nor moves it. An arrival far off the line (a stall, a gap, a source that came back) starts it
-// afresh.
+// the latest kWindowSeconds of arrivals, or through the latest four seconds of them where those
+// hold enough, so a change of pace (a server that runs a source on another device's clock for
+// its first seconds) is taken up within seconds. A block is never early, only late by what the
+// system was busy with, so the line follows the earliest arrivals of each quarter second: its
+// slope is the stream's true rate (a little off its nominal rate on any real device), the
+// median of the slopes between them once the arrivals span a second, and its place is the
+// median of where those earliest arrivals put it, so a burst (what piled up before the stream
+// started, a late scheduler) neither tilts nor moves it. An arrival far off the line (a stall,
+// a gap, a source that came back) starts it afresh.
 //
 // Thread: one at a time (the recording's delivery thread). Allocates in the constructor only.
 
