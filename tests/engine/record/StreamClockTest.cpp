@@ -1,0 +1,39 @@
+// A stream's clock line, tried on a made-up delivery timeline like one a sound server gave:
+// blocks of a tenth of a second, each late by a few milliseconds in a repeating pattern, and
+// now and then by thirty; the source's pace changes two seconds in (the server ran it on
+// another device's clock until then).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/record/StreamClock.h"
+
+TEST(StreamClock, AChangeOfPaceIsTakenUpWithinSeconds)
+{
+    constexpr double kNominal = 44100.0;
+    constexpr double kFast = kNominal * 1.005;
+    constexpr double kKnee = 2.0;  // seconds
+    CStreamClock clock(kNominal);
+    // Frame n was captured at CapturedAt(n) seconds: at the nominal pace up to the knee, then
+    // 0.5 % fast.
+    const auto capturedAt = [&](double frame) {
+        const double knee = kKnee * kNominal;
+        return frame <= knee ? frame / kNominal : kKnee + (frame - knee) / kFast;
+    };
+    const double origin = 1000.0;  // seconds of the steady clock at frame 0
+    std::uint64_t frames = 0;
+    for (int block = 1; capturedAt(static_cast<double>(frames)) < kKnee + 4.0; ++block) {
+        frames += 4410;
+        const double late = 0.004 * (block % 3) + (block % 17 == 0 ? 0.03 : 0.0);
+        const double at = origin + capturedAt(static_cast<double>(frames)) + 0.002 + late;
+        clock.Arrived(static_cast<std::int64_t>(at * 1e9), frames);
+    }
+    // Four seconds after the change: the fast pace, and the place of the latest block's
+    // earliest possible arrival, to within what nobody hears.
+    EXPECT_NEAR(clock.Rate() / kFast, 1.0, 0.0003) << clock.Rate();
+    const double last = static_cast<double>(frames);
+    EXPECT_NEAR(clock.TimeOf(last) * 1e-9, origin + capturedAt(last) + 0.002, 0.003);
+    EXPECT_EQ(clock.Restarts(), 0u);
+}
