@@ -182,6 +182,18 @@ SpeakerPlayer::SpeakerPlayer(const std::string& rawPath)
 
 SpeakerPlayer::~SpeakerPlayer() { EndAndReap(m_pid); }
 
+PacedWriter::PacedWriter(const std::string& rawPath, const std::string& fifo, double bytesPerSecond, int frameBytes)
+{
+    const long long rate = std::llround(bytesPerSecond);
+    // pv hands over whatever its rate allows, cut anywhere; dd regroups that into whole tenths of
+    // a second, so the FIFO gets whole frames (PulseAudio's pipe source asserts on a part frame).
+    const long long block = std::llround(bytesPerSecond / 10 / frameBytes) * frameBytes;
+    m_pid = Spawn({"sh", "-c", "pv -q -L \"$2\" -B \"$3\" \"$0\" | exec dd obs=\"$3\" status=none > \"$1\"", rawPath,
+                   fifo, std::to_string(rate), std::to_string(block)});
+}
+
+PacedWriter::~PacedWriter() { EndAndReap(m_pid); }
+
 bool PulseServer::Freeze(bool frozen)
 {
     std::ifstream pidFile(Env("DR_PULSE_DIR") + "/server.pid");

@@ -102,6 +102,20 @@ private:
     pid_t m_pid = -1;
 };
 
+// Writes a raw file into a FIFO at bytesPerSecond with pv, which hands it over a tenth of a
+// second's worth at a time: a source whose sound comes in bursts, paced by a program that is
+// not ours. From construction until destruction.
+class PacedWriter {
+public:
+    PacedWriter(const std::string& rawPath, const std::string& fifo, double bytesPerSecond, int frameBytes);
+    ~PacedWriter();
+    PacedWriter(const PacedWriter&) = delete;
+    PacedWriter& operator=(const PacedWriter&) = delete;
+
+private:
+    pid_t m_pid = -1;
+};
+
 // Writes a signal into the server's microphone FIFO at real-time pace from a thread of its own,
 // 10 ms at a time, from construction until destruction. Frame n of the signal (all channels
 // alike) is Sample(n). Time runs on while the FIFO has no reader (server gone): the signal then

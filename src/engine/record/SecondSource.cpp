@@ -183,13 +183,13 @@ double CSecondSource::ArrivedUntil()
         end = m_end;
     }
     // A block reads from where the converter stands, its delay ahead of what it gives out and
-    // up to kJumpSeconds off its place, and its delay and a margin past the block's span.
+    // up to the jump's distance off its place, and its delay and a margin past the block's span.
     const double reach = 2 * m_resampler.Delay() + kReadAheadFrames +
-                         (kJumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
+                         (m_jumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
     return m_clock.TimeOf(static_cast<double>(end) - reach) - m_shift;
 }
 
-void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out)
+void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out, double firstUnevenness)
 {
     const std::size_t channels = static_cast<std::size_t>(m_rendered);
     std::fill(out, out + frames * channels, 0.0f);
@@ -212,7 +212,7 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
         if (frames == 0)
             return;
     }
-    const double ratio = FollowClock(from, to, frames);
+    const double ratio = FollowClock(from, to, frames, firstUnevenness + m_clock.Unevenness());
     const std::size_t need =
         static_cast<std::size_t>(static_cast<double>(frames) / ratio + m_resampler.Delay() + kReadAheadFrames);
     const std::size_t got = ReadRing(m_next, need);
@@ -228,7 +228,7 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
     m_next += taken;
 }
 
-double CSecondSource::FollowClock(double from, double to, std::size_t frames)
+double CSecondSource::FollowClock(double from, double to, std::size_t frames, double unevenness)
 {
     const double rate = std::max<double>(m_input->Format().samplesPerSec, 1.0);
     const double outRate = std::max<double>(m_recordingRate, 1.0);
@@ -246,7 +246,9 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames)
     };
     // How far (input frames; more: ahead) the converter stands from where the block should start.
     double offset = m_placed ? middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from) : 0.0;
-    if (!m_placed || std::fabs(offset) > kJumpSeconds * rate) {
+    m_jumpSeconds = std::max(kJumpSeconds, kUnevenJump * unevenness);
+    const double steadySeconds = kUnevenSteady * unevenness;
+    if (!m_placed || std::fabs(offset) > m_jumpSeconds * rate) {
         // A real jump (the start, a loss, a stall): to its place at once. The next output comes
         // from the frame captured at the block's start.
         const double first = std::max(0.0, from + m_resampler.Delay());
@@ -267,7 +269,7 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames)
         // Settling: the lines are still being measured and the converter stays close to where
         // they put it, taking up each block's span and a share of how far off it stands.
         const double error = m_resampler.InputPosition() - from;
-        const double steady = kYoungSteadySeconds * rate;
+        const double steady = std::max(kYoungSteadySeconds, steadySeconds) * rate;
         const double beyond = error > steady ? error - steady : error < -steady ? error + steady : 0.0;
         const double want = std::max(1.0, (to - from) - kYoungCatchUp * beyond);
         const double ratio = std::clamp(static_cast<double>(frames) / want, nominal * (1.0 - kMaxCorrection),
@@ -279,7 +281,7 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames)
     // The correction: a small one for any offset, never heard, and beyond what the clocks'
     // wander stays within, a larger one that takes up a real drift.
     const double off = offset / rate;
-    const double beyond = std::max(0.0, std::fabs(off) - kSteadySeconds);
+    const double beyond = std::max(0.0, std::fabs(off) - std::max(kSteadySeconds, steadySeconds));
     const double correction =
         std::clamp(kTrim * off, -kMaxTrim, kMaxTrim) + std::copysign(std::min(kCatchUp * beyond, kMaxCorrection), off);
     m_offset.store(off, std::memory_order_relaxed);

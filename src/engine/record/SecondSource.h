@@ -66,7 +66,11 @@ public:
     static constexpr double kYoungCatchUp = 0.1;
     static constexpr double kYoungSteadySeconds = 0.001;
     // How fast (seconds a second) a change in the servers' latencies moves the second source.
-    static constexpr double kMaxShiftSlew = 0.0002;
+    static constexpr double kMaxShiftSlew = 0.0002;    // Where either source comes in bursts of uneven rhythm, its line wanders by about its
+    // unevenness as it is measured afresh: the steady band then widens to kUnevenSteady times the
+    // two sources' unevenness together, and the jump to kUnevenJump times it.
+    static constexpr double kUnevenSteady = 0.5;
+    static constexpr double kUnevenJump = 2.0;
 
     // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
     // the sound is wanted at; mono: the recording takes this source's channels averaged anyway
@@ -106,9 +110,10 @@ public:
     // Writes frames frames of the second source's sound (RenderedChannels(), floats at full scale
     // 1.0, at the recording's rate) captured over the same stretch of time as a block of the
     // first source's, which arrived from fromNanos to toNanos (steady-clock nanoseconds, on
-    // the first source's smoothed arrival line); silence where it has none. First source's
-    // delivery thread.
-    void Render(double fromNanos, double toNanos, std::size_t frames, float* out);
+    // the first source's smoothed arrival line); silence where it has none. firstUnevenness:
+    // how far (seconds) the first source's arrivals lie off its line (CStreamClock::Unevenness).
+    // First source's delivery thread.
+    void Render(double fromNanos, double toNanos, std::size_t frames, float* out, double firstUnevenness = 0);
     // Up to when (steady-clock nanoseconds, on the first source's arrival line) the second
     // source's sound has arrived, so that Render has it all; minus infinity while its clock is
     // not yet measured. First source's delivery thread.
@@ -135,7 +140,7 @@ private:
     double Shift(double seconds);
     // The ratio (output frames per input frame) for a block of frames output frames that should
     // start from input frame from; moves the converter to its place first when it is far off.
-    double FollowClock(double from, double to, std::size_t frames);
+    double FollowClock(double from, double to, std::size_t frames, double unevenness);
 
     std::uint32_t m_recordingRate;
     int m_channels;  // the input's
@@ -173,6 +178,7 @@ private:
     double m_speed;  // input frames per output frame, as the clocks tell (followed slowly)
     double m_shift = 0;      // what Shift() last gave
     double m_sinceJump = 0;  // seconds of output since the last jump
+    double m_jumpSeconds = kJumpSeconds;  // how far off the converter may stand before it jumps
     std::atomic<double> m_correction{0};
     std::atomic<double> m_offset{0};
     std::atomic<std::uint64_t> m_jumps{0};

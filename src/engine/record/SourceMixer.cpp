@@ -114,7 +114,7 @@ void CSourceMixer::Mix(std::size_t frames, const Out& out)
         m_count -= n;
         frames -= n;
         m_second.Render(m_clock.TimeOf(static_cast<double>(first)), m_clock.TimeOf(static_cast<double>(first + n)),
-                        n, m_rendered.data());
+                        n, m_rendered.data(), m_clock.Unevenness());
         for (std::size_t i = 0; i < n; ++i) {
             Combine(&m_block[i * channels], &m_rendered[i * static_cast<std::size_t>(m_secondChannels)]);
             m_limiterPositions[m_limited++ % m_limiterPositions.size()] = first + i;

@@ -65,15 +65,16 @@ void CStreamClock::Fit()
     // A block can only arrive late, never before it was captured: a scheduler or a busy server
     // adds delay, none takes it away. So the line lies along the earliest arrivals, not through
     // their middle: in each stretch of kBinNanos, the arrival that came soonest for its frames.
-    const Point& oldest = m_points[m_head];
     std::size_t bins = 0;
-    double binStart = oldest.time;
+    double bin = 0;
     for (std::size_t i = 0; i < m_count; ++i) {
         const Point& p = m_points[(m_head + i) % kMaxPoints];
-        if (bins == 0 || p.time - binStart >= kBinNanos) {
+        // Stretches on a fixed grid, so the window's sliding on does not regroup them.
+        const double index = std::floor(p.time / kBinNanos);
+        if (bins == 0 || index != bin) {
             if (bins == m_earliest.size())
                 break;
-            binStart = p.time;
+            bin = index;
             m_earliest[bins++] = p;
         } else if (p.time - p.frame * m_nominalPeriod <
                    m_earliest[bins - 1].time - m_earliest[bins - 1].frame * m_nominalPeriod) {
@@ -117,6 +118,46 @@ void CStreamClock::Fit()
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
+    FitUneven(bins);
+}
+
+void CStreamClock::FitUneven(std::size_t bins)
+{
+    // How far the earliest arrivals lie off the line, in the middle: a few milliseconds for a
+    // device delivering at its own pace, tens for a source fed in bursts of uneven rhythm.
+    m_unevenness = 0;
+    if (bins < kLineBins)
+        return;
+    const double place = m_time - m_origin;
+    for (std::size_t i = 0; i < bins; ++i)
+        m_scratch[i] = std::fabs(m_earliest[i].time - m_earliest[i].frame * m_period - place);
+    const auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(bins / 2);
+    std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(bins));
+    m_unevenness = *middle * 1e-9;
+    if (m_unevenness < kUnevenSeconds)
+        return;
+    // Bursts that come early and late in a rhythm of their own (a pipe fed by a rate-limiting
+    // writer, a network source): the earliest of each stretch follow the rhythm, not the
+    // source's pace, while the middle of all arrivals over the window averages it out. So the
+    // line goes through the middle: least squares over the window.
+    double frames = 0, times = 0;
+    for (std::size_t i = 0; i < m_count; ++i) {
+        const Point& p = m_points[(m_head + i) % kMaxPoints];
+        frames += p.frame;
+        times += p.time;
+    }
+    const double n = static_cast<double>(m_count);
+    const double meanFrame = frames / n, meanTime = times / n;
+    double sff = 0, sft = 0;
+    for (std::size_t i = 0; i < m_count; ++i) {
+        const Point& p = m_points[(m_head + i) % kMaxPoints];
+        sff += (p.frame - meanFrame) * (p.frame - meanFrame);
+        sft += (p.frame - meanFrame) * (p.time - meanTime);
+    }
+    if (sff <= 0)
+        return;
+    m_period = std::clamp(sft / sff, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
+    m_time = m_origin + meanTime - meanFrame * m_period;
 }
 
 bool CStreamClock::Settled() const

@@ -12,6 +12,12 @@
 // started, a late scheduler) neither tilts nor moves it. An arrival far off the line (a stall,
 // a gap, a source that came back) starts it afresh.
 //
+// A source fed in bursts of a rhythm of its own (a pipe filled by a rate-limiting writer, a
+// network source) is early as often as late, and its earliest arrivals trace the rhythm rather
+// than its pace. When they lie more than kUnevenSeconds off the line in the middle, the line goes
+// through the middle of all the window's arrivals (least squares) instead, and Unevenness tells
+// how far it may wander, so whoever follows it follows slowly.
+//
 // Thread: one at a time (the recording's delivery thread). Allocates in the constructor only.
 
 #include <cstddef>
@@ -27,6 +33,9 @@ public:
     static constexpr double kSettleSeconds = 0.4;
     // An arrival further than this off the line starts it afresh.
     static constexpr double kRestartNanos = 0.3e9;
+    // Arrivals whose earliest lie this far (seconds) off the line in the middle come in bursts
+    // of a rhythm of their own, and the line goes through the middle of them instead.
+    static constexpr double kUnevenSeconds = 0.01;
 
     // The stream's nominal frames per second.
     explicit CStreamClock(double nominalRate);
@@ -35,7 +44,11 @@ public:
     // framesEnd frames on its timeline.
     void Arrived(std::int64_t nanos, std::uint64_t framesEnd);
     // Forgets everything: the next arrival starts the line afresh.
-    void Reset() { m_count = 0; }
+    void Reset()
+    {
+        m_count = 0;
+        m_unevenness = 0;
+    }
     // At least one block has arrived.
     bool Started() const { return m_count > 0; }
     // The arrivals span long enough for the line to be trusted.
@@ -48,6 +61,9 @@ public:
     double Rate() const { return 1e9 / m_period; }
     // Times the line started afresh after an arrival far off it.
     std::uint64_t Restarts() const { return m_restarts; }
+    // How far (seconds) the arrivals' earliest lie off the line in the middle, once they span a
+    // couple of seconds (0 before): how much the line may wander as it is measured afresh.
+    double Unevenness() const { return m_unevenness; }
 
 private:
     struct Point {
@@ -55,6 +71,9 @@ private:
         double frame = 0;  // from m_originFrame
     };
     void Fit();
+    // Measures the unevenness over bins earliest arrivals and, for uneven ones, puts the line
+    // through the middle of all arrivals instead.
+    void FitUneven(std::size_t bins);
 
     double m_nominalPeriod;  // nanoseconds per frame
     double m_period;
@@ -72,4 +91,5 @@ private:
     std::vector<double> m_scratch;
     std::vector<double> m_slopes;  // between pairs of the earliest arrivals (the fit's memory)
     std::uint64_t m_restarts = 0;
+    double m_unevenness = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -36,4 +37,38 @@ TEST(StreamClock, AChangeOfPaceIsTakenUpWithinSeconds)
     const double last = static_cast<double>(frames);
     EXPECT_NEAR(clock.TimeOf(last) * 1e-9, origin + capturedAt(last) + 0.002, 0.003);
     EXPECT_EQ(clock.Restarts(), 0u);
+}
+
+// A pipe filled by a rate-limiting writer: a tenth of a second at a time, every 90 ms, with every
+// tenth slot skipped, so each block comes up to 100 ms early in a rhythm of its own. The line
+// goes through the middle of that rhythm and stays put: it neither jumps with the rhythm nor
+// drifts, however the window slides.
+TEST(StreamClock, BurstsInARhythmOfTheirOwnDoNotMoveTheLine)
+{
+    constexpr double kRate = 44100.0 * 1.005;
+    CStreamClock clock(44100.0);
+    const double origin = 1000.0;
+    std::uint64_t frames = 0;
+    double lowest = 1e9, highest = -1e9, widestStep = 0, previous = 0;
+    for (int slot = 0; slot < 30 * 11; ++slot) {
+        if (slot % 10 == 9)
+            continue;  // the skipped slot
+        frames += static_cast<std::uint64_t>(kRate / 10);
+        const double at = origin + slot * 0.09 + 0.001 * (slot % 7);
+        clock.Arrived(static_cast<std::int64_t>(at * 1e9), frames);
+        if (at - origin < 12.0)
+            continue;
+        // Where the line puts a frame captured a second ago, against where it was.
+        const double frame = (at - origin - 1.0) * kRate;
+        const double place = clock.TimeOf(frame) * 1e-9 - (origin + frame / kRate);
+        lowest = std::min(lowest, place);
+        highest = std::max(highest, place);
+        if (previous != 0)
+            widestStep = std::max(widestStep, std::fabs(place - previous));
+        previous = place;
+    }
+    EXPECT_LT(highest - lowest, 0.004) << lowest << " to " << highest;
+    EXPECT_LT(widestStep, 0.003);
+    EXPECT_NEAR(clock.Rate() / kRate, 1.0, 0.0005) << clock.Rate();
+    EXPECT_GT(clock.Unevenness(), CStreamClock::kUnevenSeconds);
 }
