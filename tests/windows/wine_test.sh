@@ -439,6 +439,62 @@ awk -v a="$tone_db" -v b="$second_db" 'BEGIN { exit !(a > -1.5 && a < 1.5 && b >
   fail "two sources mixed: the first at ${tone_db} dB, the second at ${second_db} dB of what they were fed"
 step "two sources mixed: ${tone_db} dB and ${second_db} dB of what each was fed"
 
+# Apart, the second source's clock 0.5 % fast: two pipe sources, each fed a click every half
+# second by mic_feeder, the second at 0.5 % more frames a second than it claims (a device whose
+# clock runs fast), recorded apart for 20 s. Every click of the second source, in the right
+# channel, is within 5 ms of the first's in the left, from its second second on.
+here=$(cd "$(dirname "$0")/../.." && pwd)
+cc -O2 -o "$work/mic_feeder" "$here/bench/mic_feeder.c" -lm || fail "mic_feeder does not build"
+clicks() {  # FILE FRAMES-A-SECOND: 60 s of stereo silence with a click every half second of it
+  perl -e '$r = shift; for $n (0 .. 60 * $r - 1) { $t = $n / $r + 0.25; $v = $t - int($t / 0.5) * 0.5 < 0.001 ? 24000 : 0;
+    print pack("s<s<", $v, $v) }' "$2" > "$1"
+}
+clicks "$work/clicks-a.raw" 44100
+clicks "$work/clicks-b.raw" 44321
+apart_modules=
+apart_feeders=
+for name in a b; do
+  apart_modules+=" $(pactl load-module module-pipe-source source_name=dr_click_$name file="$work/click-$name.fifo" \
+    format=s16le rate=44100 channels=2 source_properties=device.description=DrClick${name^^})"
+done
+"$work/mic_feeder" "$work/click-a.fifo" 44100 2 10 "$work/clicks-a.raw" & apart_feeders+=" $!"
+"$work/mic_feeder" "$work/click-b.fifo" 44321 2 10 "$work/clicks-b.raw" & apart_feeders+=" $!"
+apart_list=$(wine "$exe" --list-sources 2>/dev/null | tr -d '\r')
+a_id=$(grep -E $'\t''.*DrClickA' <<<"$apart_list" | head -n 1 | cut -f 1)
+b_id=$(grep -E $'\t''.*DrClickB' <<<"$apart_list" | head -n 1 | cut -f 1)
+[ -n "$a_id" ] && [ -n "$b_id" ] || fail "the click sources are not listed: $apart_list"
+mpg123 -q -w "$work/before-apart.wav" "$mp3" 2>/dev/null || fail "the file does not decode before apart"
+before=$(seconds_of "$work/before-apart.wav")
+wine reg add "$settings\\Record" /v Source /t REG_SZ /d "$a_id" /f >/dev/null 2>&1
+wine reg add "$settings\\Record" /v SecondSource /t REG_SZ /d "$b_id" /f >/dev/null 2>&1
+wine reg add "$settings\\Record" /v SourcesApart /t REG_DWORD /d 1 /f >/dev/null 2>&1
+start
+record 20
+key alt+F4
+wineserver -w
+kill $apart_feeders 2>/dev/null || true
+for m in $apart_modules; do pactl unload-module "$m" >/dev/null 2>&1 || true; done
+for v in Source SecondSource SourcesApart; do wine reg delete "$settings\\Record" /v "$v" /f >/dev/null 2>&1; done
+mpg123 -q -w "$work/apart.wav" "$mp3" 2>/dev/null || fail "the recording apart does not decode"
+[ "$(soxi -c "$work/apart.wav")" = 2 ] || fail "the recording apart is not stereo"
+# Each channel's clicks (seconds into the new part), and every right click's distance to the
+# nearest left one.
+apart_clicks() {
+  sox "$work/apart.wav" -t dat - trim "$before" remix "$1" 2>/dev/null |
+    awk '!/^;/ { if ($2 > 0.3 && $1 - last > 0.2) { print $1; last = $1 } }'
+}
+apart_clicks 1 > "$work/left.txt"
+apart_clicks 2 > "$work/right.txt"
+apart=$(awk 'NR == FNR { left[n++] = $1; next }
+  $1 >= 2 { best = 1; for (i = 0; i < n; i++) { d = $1 - left[i]; if (d * d < best * best) best = d }
+            if (best * best < 0.01) { k++; d = best < 0 ? -best : best; if (d > worst) worst = d } }
+  END { printf "%d %.1f", k, 1000 * worst }' "$work/left.txt" "$work/right.txt")
+read -r apart_count apart_worst <<<"$apart"
+[ "$apart_count" -ge 30 ] || fail "apart: only $apart_count of the second source's clicks beside the first's"
+awk -v w="$apart_worst" 'BEGIN { exit !(w <= 5) }' ||
+  fail "apart, the second source 0.5 % fast: a click $apart_worst ms from the first's"
+step "apart, the second source 0.5 % fast: $apart_count clicks, the widest $apart_worst ms from the first's"
+
 # The chosen endpoint unplugged mid-recording (its module unloaded) and plugged in again: the
 # recording waits, then goes on into the same file, and its tone is there after the return.
 plug_sink() {
