@@ -66,7 +66,8 @@ public:
     static constexpr double kYoungCatchUp = 0.1;
     static constexpr double kYoungSteadySeconds = 0.001;
     // How fast (seconds a second) a change in the servers' latencies moves the second source.
-    static constexpr double kMaxShiftSlew = 0.0002;    // Where either source comes in bursts of uneven rhythm, its line wanders by about its
+    static constexpr double kMaxShiftSlew = 0.0002;
+    // Where either source comes in bursts of uneven rhythm, its line wanders by about its
     // unevenness as it is measured afresh: the steady band then widens to kUnevenSteady times the
     // two sources' unevenness together, and the jump to kUnevenJump times it.
     static constexpr double kUnevenSteady = 0.5;
