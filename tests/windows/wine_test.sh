@@ -34,9 +34,11 @@ own_program_running() {
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 tone_pid=
 second_pid=
+apart_feeders=
 cleanup() {
   [ -n "$tone_pid" ] && kill "$tone_pid" 2>/dev/null || true
   [ -n "$second_pid" ] && kill "$second_pid" 2>/dev/null || true
+  [ -n "$apart_feeders" ] && kill $apart_feeders 2>/dev/null || true
   wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -455,7 +457,6 @@ clicks() {  # FILE FRAMES-A-SECOND: 60 s of stereo silence with a click every ha
 clicks "$work/clicks-a.raw" 44100
 clicks "$work/clicks-b.raw" 44321
 apart_modules=
-apart_feeders=
 for name in a b; do
   apart_modules+=" $(pactl load-module module-pipe-source source_name=dr_click_$name file="$work/click-$name.fifo" \
     format=s16le rate=44100 channels=2 source_properties=device.description=DrClick${name^^})"
