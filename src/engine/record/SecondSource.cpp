@@ -183,9 +183,9 @@ double CSecondSource::ArrivedUntil()
         end = m_end;
     }
     // A block reads from where the converter stands, its delay ahead of what it gives out and
-    // up to the jump's distance off its place, and its delay and a margin past the block's span.
+    // up to kJumpSeconds off its place, and its delay and a margin past the block's span.
     const double reach = 2 * m_resampler.Delay() + kReadAheadFrames +
-                         (m_jumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
+                         (kJumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
     return m_clock.TimeOf(static_cast<double>(end) - reach) - m_shift;
 }
 
@@ -246,9 +246,8 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
     };
     // How far (input frames; more: ahead) the converter stands from where the block should start.
     double offset = m_placed ? middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from) : 0.0;
-    m_jumpSeconds = std::max(kJumpSeconds, kUnevenJump * unevenness);
-    const double steadySeconds = kUnevenSteady * unevenness;
-    if (!m_placed || std::fabs(offset) > m_jumpSeconds * rate) {
+    const double steadySeconds = std::min(kUnevenSteady * unevenness, kMostSteadySeconds);
+    if (!m_placed || std::fabs(offset) > kJumpSeconds * rate) {
         // A real jump (the start, a loss, a stall): to its place at once. The next output comes
         // from the frame captured at the block's start.
         const double first = std::max(0.0, from + m_resampler.Delay());

@@ -69,9 +69,10 @@ public:
     static constexpr double kMaxShiftSlew = 0.0002;
     // Where either source comes in bursts of uneven rhythm, its line wanders by about its
     // unevenness as it is measured afresh: the steady band then widens to kUnevenSteady times the
-    // two sources' unevenness together, and the jump to kUnevenJump times it.
+    // two sources' unevenness together, up to kMostSteadySeconds, short of a jump (a glide at
+    // the largest correction for seconds would be heard as a change of pitch).
     static constexpr double kUnevenSteady = 0.5;
-    static constexpr double kUnevenJump = 2.0;
+    static constexpr double kMostSteadySeconds = 0.015;
 
     // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
     // the sound is wanted at; mono: the recording takes this source's channels averaged anyway
@@ -179,7 +180,6 @@ private:
     double m_speed;  // input frames per output frame, as the clocks tell (followed slowly)
     double m_shift = 0;      // what Shift() last gave
     double m_sinceJump = 0;  // seconds of output since the last jump
-    double m_jumpSeconds = kJumpSeconds;  // how far off the converter may stand before it jumps
     std::atomic<double> m_correction{0};
     std::atomic<double> m_offset{0};
     std::atomic<std::uint64_t> m_jumps{0};
