@@ -27,7 +27,38 @@ bool CPeakLimiter::Push(const float* frame, std::int16_t* out)
     for (int c = 0; c < m_channels; ++c)
         peak = std::max(peak, static_cast<double>(std::fabs(frame[c])));
     ++m_real;
+    if (peak <= kFullScale && Quiet())
+        return PassQuiet(frame, out);
     return Step(frame, peak > kFullScale ? kFullScale / peak : 1.0, out);
+}
+
+bool CPeakLimiter::Quiet() const
+{
+    // Nothing in the look-ahead needs less than full gain and the gain is back at 1: the only
+    // frame in the queue of minimums is the last one, with a need of 1, and every floor is 1.
+    return m_lowFloors == 0 && m_gain == 1.0 && m_minsCount == 1 && m_minNeeds[m_minsHead] == 1.0 &&
+           m_in >= m_length;
+}
+
+bool CPeakLimiter::PassQuiet(const float* frame, std::int16_t* out)
+{
+    // What Step does for a frame that needs no limiting while all is quiet, without its
+    // bookkeeping: the new frame replaces the last one as the queue's only minimum, the floor
+    // that leaves and the one that comes are both 1, and the leaving frame goes out at gain 1.
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    const std::size_t slot = m_inSlot;
+    m_inSlot = slot + 1 == m_length + 1 ? 0 : slot + 1;
+    m_mins[m_minsHead] = m_in++;
+    m_floorSlot = m_floorSlot + 1 == m_length ? 0 : m_floorSlot + 1;
+    float* held = &m_frames[slot * channels];
+    const float* leaving = &m_frames[m_inSlot * channels];
+    for (std::size_t c = 0; c < channels; ++c) {
+        held[c] = frame[c];
+        const double v = std::clamp(static_cast<double>(leaving[c]), -kFullScale, kFullScale);
+        out[c] = static_cast<std::int16_t>(v >= 0 ? v + 0.5 : v - 0.5);
+    }
+    ++m_out;
+    return m_out <= m_real;
 }
 
 bool CPeakLimiter::Drain(std::int16_t* out)
@@ -59,7 +90,8 @@ bool CPeakLimiter::Step(const float* frame, double need, std::int16_t* out)
         m_minsHead = next(m_minsHead, slots);
         --m_minsCount;
     }
-    std::copy_n(frame, m_channels, &m_frames[slot * channels]);
+    for (std::size_t c = 0; c < channels; ++c)
+        m_frames[slot * channels + c] = frame[c];
     // The frames whose need is the least from them on, in order (a monotonic queue).
     const auto at = [&](std::size_t k) { return m_minsHead + k >= slots ? m_minsHead + k - slots : m_minsHead + k; };
     while (m_minsCount > 0 && m_minNeeds[at(m_minsCount - 1)] >= need)

@@ -27,6 +27,11 @@ public:
 private:
     // Adds a frame needing gain need; emits the oldest when the look-ahead is full.
     bool Step(const float* frame, double need, std::int16_t* out);
+    // Nothing held needs limiting and the gain is 1: a frame that needs none either takes
+    // PassQuiet, which leaves everything as Step would, with a fraction of its work (the sum of
+    // two sources is below full scale nearly all the time).
+    bool Quiet() const;
+    bool PassQuiet(const float* frame, std::int16_t* out);
 
     int m_channels;
     std::size_t m_length;               // look-ahead, frames
