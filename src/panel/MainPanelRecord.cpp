@@ -215,7 +215,7 @@ void CMainPanel::ShowRecordingStarted()
     m_timePanel->Reset();
     m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
     m_recordTimer.Start(1000);
-    m_meterTimer.Start(100);
+    m_meterTicker.Start(100);
     // Through the sound server: its list of sources gives the lamp the source's description
     // (on a later tick, once the server has answered).
     if (!m_recorder->SourceName().empty())
@@ -354,13 +354,17 @@ void CMainPanel::OnRecordTick()
     m_slider->SetPos(total > 0 ? Truncate(m_trackInfo.startSeconds * 1000.0 / total) : 0);
 }
 
-void CMainPanel::OnMeterTick()
+bool CMainPanel::OnMeterTick()
 {
+    const std::size_t pieces = m_piecesFollowed;
+    const bool waiting = m_showingInputWait;
     if (!FollowRecording())
-        return;
+        return true;
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
+    const int lamp = m_lamp->GetState();
     ShowRecordingLamp();
+    return pieces != m_piecesFollowed || waiting != m_showingInputWait || lamp != m_lamp->GetState();
 }
 
 bool CMainPanel::FollowRecorderInput()

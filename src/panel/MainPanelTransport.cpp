@@ -125,7 +125,7 @@ void CMainPanel::PutBackStoppedControls()
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EnableMenuItem(id, true);
     m_recordTimer.Stop();
-    m_meterTimer.Stop();
+    m_meterTicker.Stop();
     m_startTimer.Stop();
     if (m_showingInputWait) {
         m_showingInputWait = false;
