@@ -171,7 +171,8 @@ private:
     // The recording and meter ticks' common part: a failed write stops the recording, a lost
     // input is followed. True when the recording runs on with its input.
     bool FollowRecording();
-    void OnRecordTick();
+    // True when the tick did more than draw (see OnMeterTick).
+    bool OnRecordTick();
     // True when the tick did more than draw the meter (the recording stopped, its input went or
     // came back, it went on into a new file, the lamp changed).
     bool OnMeterTick();
@@ -270,7 +271,9 @@ private:
     wxStaticBox* m_sliderFrame = nullptr;
     CSeekSlider* m_slider = nullptr;
     CMySheet m_settings;
-    wxTimer m_recordTimer;
+    // The recording clock's tick: it draws the time, the size line and the slider, so it does
+    // not wake the toolkit's idle processing either.
+    platform::UiTicker m_recordTicker;
     wxTimer m_playTimer;
     // The level meter's tick: it only draws, so it does not wake the toolkit's idle processing.
     platform::UiTicker m_meterTicker;

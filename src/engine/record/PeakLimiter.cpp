@@ -23,25 +23,13 @@ CPeakLimiter::CPeakLimiter(int channels, std::uint32_t rate)
 
 bool CPeakLimiter::Push(const float* frame, std::int16_t* out)
 {
-    double peak = 0;
+    // The peak as a float: the same comparisons, and the same need, as in double.
+    float peak = 0;
     for (int c = 0; c < m_channels; ++c)
-        peak = std::max(peak, static_cast<double>(std::fabs(frame[c])));
+        peak = std::max(peak, std::fabs(frame[c]));
     ++m_real;
-    if (peak <= kFullScale && Quiet())
-        return PassQuiet(frame, out);
-    return Step(frame, peak > kFullScale ? kFullScale / peak : 1.0, out);
-}
-
-bool CPeakLimiter::Quiet() const
-{
-    // Nothing in the look-ahead needs less than full gain and the gain is back at 1: the only
-    // frame in the queue of minimums is the last one, with a need of 1, and every floor is 1.
-    return m_lowFloors == 0 && m_gain == 1.0 && m_minsCount == 1 && m_minNeeds[m_minsHead] == 1.0 &&
-           m_in >= m_length;
-}
-
-bool CPeakLimiter::PassQuiet(const float* frame, std::int16_t* out)
-{
+    if (peak > static_cast<float>(kFullScale) || !Quiet())
+        return Step(frame, peak > static_cast<float>(kFullScale) ? kFullScale / peak : 1.0, out);
     // What Step does for a frame that needs no limiting while all is quiet, without its
     // bookkeeping: the new frame replaces the last one as the queue's only minimum, the floor
     // that leaves and the one that comes are both 1, and the leaving frame goes out at gain 1.
