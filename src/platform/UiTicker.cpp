@@ -1,5 +1,7 @@
 #include "platform/UiTicker.h"
 
+#include <utility>
+
 #include <wx/app.h>
 #include <wx/timer.h>
 
