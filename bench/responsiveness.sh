@@ -24,7 +24,8 @@
 # the servers ("pulse pipewire"), BENCH_FEEDS the microphones ("10 100 sine": the FIFO fed 10 ms
 # and 100 ms at a time, the sine source). BENCH_SECOND=mixed or apart adds a second source (the
 # speaker's monitor playing the test tone). BENCH_PERF=1 also profiles each recording with perf
-# and prints where its CPU went (the profiler's own cost counts in its CPU figure).
+# and prints where its CPU went (the profiler's own cost counts in its CPU figure); with
+# BENCH_PERF_KEEP=<folder> it records call graphs and keeps each profile in that folder.
 #
 # The recording CPU is split by thread over the recording itself (Record to just before Stop):
 # the window's thread (timers, level meter, lamp, time and size), the sound-server client's
@@ -292,12 +293,19 @@ cpu_runs() {
     before=$(cpu_ticks "$pid")
     key "$w" Return
     if [ "${BENCH_PERF:-0}" = 1 ]; then
-      perf record -q -F 499 -p "$pid" -o "$scratch/perf.data" -- sleep "$record_seconds" >/dev/null 2>&1
+      # BENCH_PERF_KEEP=<folder> records call graphs too and keeps each profile there.
+      local graph=()
+      [ -n "${BENCH_PERF_KEEP:-}" ] && graph=(--call-graph dwarf,8192 -F 1999)
+      perf record -q -F 499 "${graph[@]}" -p "$pid" -o "$scratch/perf.data" -- sleep "$record_seconds" >/dev/null 2>&1
+      if [ -n "${BENCH_PERF_KEEP:-}" ]; then
+        mkdir -p "$BENCH_PERF_KEEP"
+        cp "$scratch/perf.data" "$BENCH_PERF_KEEP/perf-$part-${BENCH_SECOND:-one}-$RANDOM.data"
+      fi
       # By library, then the functions outside the encoder's library (which has no symbols).
-      perf report -q -i "$scratch/perf.data" --sort dso --percent-limit 0.5 2>/dev/null | grep -v '^$' |
-        sed 's/^/      perf: /'
-      perf report -q -i "$scratch/perf.data" --sort dso,symbol --percent-limit 0.4 2>/dev/null |
-        grep -v '^$' | grep -v libmp3lame | head -20 | cut -c1-110 | sed 's/^/      perf: /'
+      perf report -q -g none -i "$scratch/perf.data" --sort dso --percent-limit 0.5 2>/dev/null | grep -v '^$' |
+        sed 's/^/      perf: /' || true
+      perf report -q -g none -i "$scratch/perf.data" --sort dso,symbol --percent-limit 0.4 2>/dev/null |
+        grep -v '^$' | grep -v libmp3lame | head -20 | cut -c1-110 | sed 's/^/      perf: /' || true
     else
       sleep "$record_seconds"
     fi

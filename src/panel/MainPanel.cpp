@@ -44,9 +44,9 @@ wxRect Rect(int left, int top, int right, int bottom)
 
 CMainPanel::CMainPanel()
     : m_settings(wxString::FromUTF8("Свойства"), nullptr, 0),
-      m_recordTimer(this, kRecordTimerId),
+      m_recordTicker([this] { return OnRecordTick(); }),
       m_playTimer(this, kPlayTimerId),
-      m_meterTimer(this, kMeterTimerId),
+      m_meterTicker([this] { return OnMeterTick(); }),
       m_startTimer(this, kStartTimerId),
       m_scheduleTimer(this, kScheduleTimerId),
       m_keepTimer(this, kKeepTimerId),
@@ -58,9 +58,9 @@ CMainPanel::CMainPanel()
 
 CMainPanel::~CMainPanel()
 {
-    m_recordTimer.Stop();
+    m_recordTicker.Stop();
     m_playTimer.Stop();
-    m_meterTimer.Stop();
+    m_meterTicker.Stop();
     m_startTimer.Stop();
     m_scheduleTimer.Stop();
     m_saveTimer.Stop();
@@ -238,8 +238,8 @@ bool CMainPanel::IsTimerRunning(int timerId) const
 {
     switch (timerId) {
     case kPlayTimerId: return m_playTimer.IsRunning();
-    case kRecordTimerId: return m_recordTimer.IsRunning();
-    case kMeterTimerId: return m_meterTimer.IsRunning();
+    case kRecordTimerId: return m_recordTicker.IsRunning();
+    case kMeterTimerId: return m_meterTicker.IsRunning();
     case kStartTimerId: return m_startTimer.IsRunning();
     case kScheduleTimerId: return m_scheduleTimer.IsRunning();
     default: return false;
@@ -365,8 +365,6 @@ void CMainPanel::OnTimerEvent(wxTimerEvent& event)
 {
     switch (event.GetId()) {
     case kPlayTimerId: OnPlayTick(); break;
-    case kRecordTimerId: OnRecordTick(); break;
-    case kMeterTimerId: OnMeterTick(); break;
     case kStartTimerId: OnStartTick(); break;
     case kScheduleTimerId: OnScheduleTick(); break;
     case kKeepTimerId: OnKeepTick(); break;

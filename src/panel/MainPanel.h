@@ -22,6 +22,7 @@
 #include "files/Clock.h"
 #include "files/RecordFile.h"
 #include "platform/SleepInhibitor.h"
+#include "platform/UiTicker.h"
 #include "panel/RecordTimer.h"
 #include "settings/MySheet.h"
 
@@ -170,8 +171,11 @@ private:
     // The recording and meter ticks' common part: a failed write stops the recording, a lost
     // input is followed. True when the recording runs on with its input.
     bool FollowRecording();
-    void OnRecordTick();
-    void OnMeterTick();
+    // True when the tick did more than draw (see OnMeterTick).
+    bool OnRecordTick();
+    // True when the tick did more than draw the meter (the recording stopped, its input went or
+    // came back, it went on into a new file, the lamp changed).
+    bool OnMeterTick();
     // While the sound input opens in the background: starts the recording once it is open, or
     // says why it could not be.
     void OnStartTick();
@@ -267,9 +271,12 @@ private:
     wxStaticBox* m_sliderFrame = nullptr;
     CSeekSlider* m_slider = nullptr;
     CMySheet m_settings;
-    wxTimer m_recordTimer;
+    // The recording clock's tick: it draws the time, the size line and the slider, so it does
+    // not wake the toolkit's idle processing either.
+    platform::UiTicker m_recordTicker;
     wxTimer m_playTimer;
-    wxTimer m_meterTimer;
+    // The level meter's tick: it only draws, so it does not wake the toolkit's idle processing.
+    platform::UiTicker m_meterTicker;
     wxTimer m_startTimer;
     wxTimer m_scheduleTimer;
     // Polls the input kept open before Record while it opens and runs.

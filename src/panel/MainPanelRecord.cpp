@@ -214,8 +214,8 @@ void CMainPanel::ShowRecordingStarted()
     ShowRecordingLamp();
     m_timePanel->Reset();
     m_levelMeter->SetupTrace(m_recorder->SampleCount(), 16, m_trackInfo.channels - 1);
-    m_recordTimer.Start(1000);
-    m_meterTimer.Start(100);
+    m_recordTicker.Start(1000);
+    m_meterTicker.Start(100);
     // Through the sound server: its list of sources gives the lamp the source's description
     // (on a later tick, once the server has answered).
     if (!m_recorder->SourceName().empty())
@@ -343,24 +343,31 @@ bool CMainPanel::FollowRecording()
     return !FollowRecorderInput();
 }
 
-void CMainPanel::OnRecordTick()
+bool CMainPanel::OnRecordTick()
 {
+    const std::size_t pieces = m_piecesFollowed;
+    const bool waiting = m_showingInputWait;
     if (!FollowRecording())
-        return;
+        return true;
     ShowRecordedTime();
     DescribeLamp();
     const int total = m_timePanel->GetSeconds() + static_cast<int>(m_trackInfo.startSeconds);
     m_infoPanel->ShowSize(m_recordFile.GetSizeKB(), FormatTime(total));
     m_slider->SetPos(total > 0 ? Truncate(m_trackInfo.startSeconds * 1000.0 / total) : 0);
+    return pieces != m_piecesFollowed || waiting != m_showingInputWait;
 }
 
-void CMainPanel::OnMeterTick()
+bool CMainPanel::OnMeterTick()
 {
+    const std::size_t pieces = m_piecesFollowed;
+    const bool waiting = m_showingInputWait;
     if (!FollowRecording())
-        return;
+        return true;
     if (const std::int16_t* samples = m_recorder->LastBuffer())
         m_levelMeter->DrawSamples(samples);
+    const int lamp = m_lamp->GetState();
     ShowRecordingLamp();
+    return pieces != m_piecesFollowed || waiting != m_showingInputWait || lamp != m_lamp->GetState();
 }
 
 bool CMainPanel::FollowRecorderInput()

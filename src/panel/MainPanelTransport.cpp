@@ -124,8 +124,8 @@ void CMainPanel::PutBackStoppedControls()
     SetMenuText(res::ID_SOUND_RECORD, "Запись\tEnter");
     for (int id = res::ID_SOUND_PLAY; id <= res::ID_SOUND_END; ++id)
         EnableMenuItem(id, true);
-    m_recordTimer.Stop();
-    m_meterTimer.Stop();
+    m_recordTicker.Stop();
+    m_meterTicker.Stop();
     m_startTimer.Stop();
     if (m_showingInputWait) {
         m_showingInputWait = false;

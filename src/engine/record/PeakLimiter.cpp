@@ -23,11 +23,30 @@ CPeakLimiter::CPeakLimiter(int channels, std::uint32_t rate)
 
 bool CPeakLimiter::Push(const float* frame, std::int16_t* out)
 {
-    double peak = 0;
+    // The peak as a float: the same comparisons, and the same need, as in double.
+    float peak = 0;
     for (int c = 0; c < m_channels; ++c)
-        peak = std::max(peak, static_cast<double>(std::fabs(frame[c])));
+        peak = std::max(peak, std::fabs(frame[c]));
     ++m_real;
-    return Step(frame, peak > kFullScale ? kFullScale / peak : 1.0, out);
+    if (peak > static_cast<float>(kFullScale) || !Quiet())
+        return Step(frame, peak > static_cast<float>(kFullScale) ? kFullScale / peak : 1.0, out);
+    // What Step does for a frame that needs no limiting while all is quiet, without its
+    // bookkeeping: the new frame replaces the last one as the queue's only minimum, the floor
+    // that leaves and the one that comes are both 1, and the leaving frame goes out at gain 1.
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    const std::size_t slot = m_inSlot;
+    m_inSlot = slot + 1 == m_length + 1 ? 0 : slot + 1;
+    m_mins[m_minsHead] = m_in++;
+    m_floorSlot = m_floorSlot + 1 == m_length ? 0 : m_floorSlot + 1;
+    float* held = &m_frames[slot * channels];
+    const float* leaving = &m_frames[m_inSlot * channels];
+    for (std::size_t c = 0; c < channels; ++c) {
+        held[c] = frame[c];
+        const double v = std::clamp(static_cast<double>(leaving[c]), -kFullScale, kFullScale);
+        out[c] = static_cast<std::int16_t>(v >= 0 ? v + 0.5 : v - 0.5);
+    }
+    ++m_out;
+    return m_out <= m_real;
 }
 
 bool CPeakLimiter::Drain(std::int16_t* out)
@@ -59,7 +78,8 @@ bool CPeakLimiter::Step(const float* frame, double need, std::int16_t* out)
         m_minsHead = next(m_minsHead, slots);
         --m_minsCount;
     }
-    std::copy_n(frame, m_channels, &m_frames[slot * channels]);
+    for (std::size_t c = 0; c < channels; ++c)
+        m_frames[slot * channels + c] = frame[c];
     // The frames whose need is the least from them on, in order (a monotonic queue).
     const auto at = [&](std::size_t k) { return m_minsHead + k >= slots ? m_minsHead + k - slots : m_minsHead + k; };
     while (m_minsCount > 0 && m_minNeeds[at(m_minsCount - 1)] >= need)

@@ -27,6 +27,15 @@ public:
 private:
     // Adds a frame needing gain need; emits the oldest when the look-ahead is full.
     bool Step(const float* frame, double need, std::int16_t* out);
+    // Nothing held needs limiting and the gain is 1: a frame that needs none either passes
+    // straight through Push, which leaves everything as Step would, with a fraction of its work
+    // (the sum of two sources is below full scale nearly all the time). The only frame in the
+    // queue of minimums is then the last one, with a need of 1, and every floor is 1.
+    bool Quiet() const
+    {
+        return m_lowFloors == 0 && m_gain == 1.0 && m_minsCount == 1 && m_minNeeds[m_minsHead] == 1.0 &&
+               m_in >= m_length;
+    }
 
     int m_channels;
     std::size_t m_length;               // look-ahead, frames

@@ -139,10 +139,13 @@ std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
         std::copy_n(m_ring.data(), (n - tail) * channels, m_scratch.data() + tail * channels);
         return n;
     }
-    // The average of the two channels, as the mixer would take it after converting each.
+    // The average of the two channels, as the mixer would take it after converting each (the
+    // ring's place moves on by one and wraps: no division per frame).
+    std::size_t slot = static_cast<std::size_t>(frame % m_capacity);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::int16_t* pair = &m_ring[((frame + i) % m_capacity) * 2];
+        const std::int16_t* pair = &m_ring[slot * 2];
         m_scratch[i] = static_cast<std::int16_t>((static_cast<int>(pair[0]) + static_cast<int>(pair[1])) / 2);
+        slot = slot + 1 == m_capacity ? 0 : slot + 1;
     }
     return n;
 }

@@ -89,7 +89,7 @@ void CSourceMixer::Flush(const Out& out)
 {
     Mix(m_count, out);
     while (m_limiter.Drain(m_out.data()))
-        Emit(m_out.data(), m_limiterPositions[m_emitted % m_limiterPositions.size()], out);
+        Emit(m_out.data(), m_limiterPositions[m_emittedSlot], out);
     if (m_outCount > 0)
         out(m_outBlock.data(), m_outCount * static_cast<std::size_t>(m_channels), m_outAt);
     m_outCount = 0;
@@ -100,12 +100,15 @@ void CSourceMixer::Mix(std::size_t frames, const Out& out)
     const std::size_t channels = static_cast<std::size_t>(m_channels);
     frames = std::min(frames, m_count);
     while (frames > 0) {
-        // A block of frames with consecutive positions.
+        // A block of frames with consecutive positions. Ring places here and below move on by
+        // one and wrap: no division per frame.
         std::size_t n = 0;
         const std::uint64_t first = m_positions[m_head];
         const std::size_t most = std::min(frames, kBlock);
-        while (n < most && m_positions[(m_head + n) % m_capacity] == first + n)
+        for (std::size_t slot = m_head; n < most && m_positions[slot] == first + n;) {
             ++n;
+            slot = slot + 1 == m_capacity ? 0 : slot + 1;
+        }
         // At most two runs: up to the end of the waiting room's memory, and on from its start.
         const std::size_t tail = std::min(n, m_capacity - m_head);
         std::copy_n(&m_waiting[m_head * channels], tail * channels, m_block.data());
@@ -117,9 +120,10 @@ void CSourceMixer::Mix(std::size_t frames, const Out& out)
                         n, m_rendered.data(), m_clock.Unevenness());
         for (std::size_t i = 0; i < n; ++i) {
             Combine(&m_block[i * channels], &m_rendered[i * static_cast<std::size_t>(m_secondChannels)]);
-            m_limiterPositions[m_limited++ % m_limiterPositions.size()] = first + i;
+            m_limiterPositions[m_limitedSlot] = first + i;
+            m_limitedSlot = m_limitedSlot + 1 == m_limiterPositions.size() ? 0 : m_limitedSlot + 1;
             if (m_limiter.Push(m_frame.data(), m_out.data()))
-                Emit(m_out.data(), m_limiterPositions[m_emitted % m_limiterPositions.size()], out);
+                Emit(m_out.data(), m_limiterPositions[m_emittedSlot], out);
         }
     }
 }
@@ -157,7 +161,7 @@ void CSourceMixer::FirstAlone(const std::int16_t* samples, std::size_t frames, s
 void CSourceMixer::Emit(const std::int16_t* frame, std::uint64_t at, const Out& out)
 {
     const std::size_t channels = static_cast<std::size_t>(m_channels);
-    ++m_emitted;
+    m_emittedSlot = m_emittedSlot + 1 == m_limiterPositions.size() ? 0 : m_emittedSlot + 1;
     if (m_outCount > 0 && (at != m_outAt + m_outCount || m_outCount == kBlock)) {
         out(m_outBlock.data(), m_outCount * channels, m_outAt);
         m_outCount = 0;

@@ -85,10 +85,11 @@ private:
     std::vector<float> m_rendered;
     std::vector<float> m_frame;
     std::vector<std::int16_t> m_out;
-    // Timeline positions of what the limiter holds: its output lags by its look-ahead.
+    // Timeline positions of what the limiter holds (a ring: the next one in, and the next one
+    // out): its output lags by its look-ahead.
     std::vector<std::uint64_t> m_limiterPositions;
-    std::uint64_t m_limited = 0;
-    std::uint64_t m_emitted = 0;
+    std::size_t m_limitedSlot = 0;
+    std::size_t m_emittedSlot = 0;
     std::vector<std::int16_t> m_outBlock;
     std::size_t m_outCount = 0;
     std::uint64_t m_outAt = 0;
