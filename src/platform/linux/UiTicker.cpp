@@ -2,16 +2,11 @@
 
 #include <utility>
 
-#include <wx/app.h>
-#include <wx/timer.h>
-
-#ifdef __WXGTK__
 #include <glib.h>
-#endif
+#include <wx/app.h>
 
 namespace platform {
 
-#ifdef __WXGTK__
 // A GLib timeout of the main context, as wxTimer is on GTK, without wxTimer's wake-up of the
 // idle processing after each tick.
 struct UiTicker::Impl {
@@ -44,16 +39,6 @@ struct UiTicker::Impl {
     Handler handler;
     guint source = 0;
 };
-#else
-struct UiTicker::Impl : wxTimer {
-    explicit Impl(Handler h) : handler(std::move(h)) {}
-    void Notify() override { handler(); }
-    bool IsRunning() const { return wxTimer::IsRunning(); }
-    void Start(int milliseconds) { wxTimer::Start(milliseconds); }
-    void Stop() { wxTimer::Stop(); }
-    Handler handler;
-};
-#endif
 
 UiTicker::UiTicker(Handler handler) : m_impl(std::make_unique<Impl>(std::move(handler))) {}
 
