@@ -155,15 +155,17 @@ mkdir -p "$folder"
 mp3="$folder/запись 1.mp3"
 : >"$mp3"
 winfile='C:\users\'"$(id -un)"'\Мои записи\запись 1.mp3'
-start() {
-  (cd "${1:-$work}" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES${2:-}" exec wine "$exe" "$winfile" >/dev/null 2>&1) &
+start() {  # [folder] [DLL overrides] [Windows path of the file to open]
+  local file=${3:-$winfile}
+  local title="${file##*\\} - Dravellin Recorder"
+  (cd "${1:-$work}" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES${2:-}" exec wine "$exe" "$file" >/dev/null 2>&1) &
   win=
   for _ in $(seq 1 200); do
-    win=$(xdotool search --onlyvisible --name '^запись 1.mp3 - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
+    win=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] && break
     sleep 0.1
   done
-  [ -n "$win" ] || fail "no window titled 'запись 1.mp3 - Dravellin Recorder'"
+  [ -n "$win" ] || fail "no window titled '$title'"
   # The window shows before the program has finished starting (the icon, the commands' window).
   sleep 1
 }
@@ -476,16 +478,7 @@ for v in SourcesApart:1 "Stereo mode:1" "Auto freq:0" SampleFreq:3 Bitrate:7; do
 done
 apart_mp3=$(dirname "$mp3")/apart.mp3
 : > "$apart_mp3"
-(cd "$work" && exec wine "$exe" "${winfile%\\*}\\apart.mp3" >/dev/null 2>&1) &
-win=
-for _ in $(seq 1 200); do
-  win=$(xdotool search --onlyvisible --name '^apart.mp3 - Dravellin Recorder$' 2>/dev/null | head -n 1 || true)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
-[ -n "$win" ] || import -window root "$shots/wine-apart.png"
-[ -n "$win" ] || fail "no window titled 'apart.mp3 - Dravellin Recorder': $(for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do xdotool getwindowname "$w"; done | tr '\n' '|')"
-sleep 1
+start "$work" "" "${winfile%\\*}\\apart.mp3"
 key Return
 for _ in $(seq 1 100); do [ -s "$apart_mp3" ] && break; sleep 0.05; done
 sleep 20
