@@ -1,6 +1,8 @@
 /* Feeds a PulseAudio pipe source at real-time pace: a 440 Hz tone (all channels alike) as
  * interleaved signed 16-bit little-endian PCM, one block at a time (10 ms unless told), until
- * killed. The pipe source hands each block on as it comes, so the block is what a recording
+ * killed, at exactly <rate> frames a second: where a block's share is not a whole number of
+ * frames (44321 a second in blocks of 10 ms), the blocks differ by a frame so that the count
+ * stays on time. The pipe source hands each block on as it comes, so the block is what a recording
  * client is woken for: 10 ms is a low-latency source, 100 ms a sound card's source serving a
  * stream that asked for 100 ms fragments. Like a real
  * microphone it never catches up: a block the FIFO has no room for (the server is not reading,
@@ -66,17 +68,22 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
     const int rate = atoi(argv[2]);
     const int channels = atoi(argv[3]);
-    const int frames = (int)((long long)rate * blockMs / 1000);
-    int16_t* block = malloc((size_t)frames * (size_t)channels * sizeof(int16_t));
-    if (!block || rate <= 0 || channels <= 0 || frames <= 0)
+    /* The most frames one block holds; each block takes what is due by its end. */
+    const int most = (int)(((long long)rate * blockMs + 999) / 1000);
+    int16_t* block = malloc((size_t)most * (size_t)channels * sizeof(int16_t));
+    if (!block || rate <= 0 || channels <= 0 || most <= 0)
         return 2;
-    uint64_t n = 0;
+    uint64_t n = 0, blocks = 0, sent = 0;
     struct timespec next;
     clock_gettime(CLOCK_MONOTONIC, &next);
     int fd = -1;
     for (;;) {
         if (fd < 0)
             fd = open(argv[1], O_WRONLY | O_NONBLOCK);
+        ++blocks;
+        const uint64_t due = blocks * (uint64_t)rate * (uint64_t)blockMs / 1000;
+        const int frames = (int)(due - sent);
+        sent = due;
         if (pcm != NULL) {
             size_t got = 0;
             int rewound = 0;
