@@ -168,16 +168,16 @@ int main()
         // Wine tells such a hole in two parts, a packet's worth at its flag and the rest when the
         // packets' times jump a few packets later: the drops are summed once they add up.
         sink.stallMs = 2000;
-        const auto droppedSeconds = [&] {
-            double seconds = 0;
-            for (const auto& drop : input.Drops())
-                seconds += static_cast<double>(drop.frames) / kRate;
-            return seconds;
+        const auto seconds = [](const std::vector<InputDrop>& drops) {
+            double sum = 0;
+            for (const auto& drop : drops)
+                sum += static_cast<double>(drop.frames) / kRate;
+            return sum;
         };
-        WaitFor([&] { return droppedSeconds() > 1.0; }, 6s);
+        WaitFor([&] { return seconds(input.Drops()) > 1.0; }, 6s);
         std::this_thread::sleep_for(200ms);
         const auto drops = input.Drops();
-        const double dropped = droppedSeconds();
+        const double dropped = seconds(drops);
         std::printf("held 2 s: %zu drops, %.2f s\n", drops.size(), dropped);
         Check(dropped > 1.0 && dropped < 2.0, "a hold past the engine's buffer is a drop of its length");
         input.Close();
