@@ -372,7 +372,8 @@ step "lame_enc.dll only in the current folder, no input device, a refused loopba
 # user's close does (it saves its position), and the handler waits for the writer before Windows
 # may end the process: the file holds every second recorded. Those lie between the first sound
 # written and the session's end being asked for (less 0.2 s), and between Return and the
-# window's going (plus 0.2 s): the end of the session took nothing recorded away.
+# program's end (plus 0.2 s; a stop keeps what the input captured while it waited for its last
+# block, after the window went): the end of the session took nothing recorded away.
 mpg123 -q -w "$work/before.wav" "$mp3" 2>/dev/null || fail "the file does not decode before the session's end"
 before=$(seconds_of "$work/before.wav")
 start
@@ -390,16 +391,16 @@ for _ in $(seq 1 500); do
   xdotool search --onlyvisible --name '^запись 1.mp3 - Dravellin Recorder$' >/dev/null 2>&1 || break
   sleep 0.02
 done
-gone=$(date +%s.%N)
 for _ in $(seq 1 100); do own_program_running || break; sleep 0.1; done
 own_program_running && fail "the program outlived the end of the session"
+over=$(date +%s.%N)
 wait "$ender" 2>/dev/null || true
 wineserver -w
 regq "$settings\\Common" /v x_screen | grep -q REG_DWORD || fail "the end of the session did not close the window"
 mpg123 -q -w "$work/ended.wav" "$mp3" 2>/dev/null || fail "the recording ended by the session's end does not decode"
 ended=$(awk -v a="$(seconds_of "$work/ended.wav")" -v b="$before" 'BEGIN { printf "%.2f", a - b }')
 least=$(awk -v a="$asked" -v f="$first" 'BEGIN { printf "%.2f", a - f - 0.2 }')
-most=$(awk -v g="$gone" -v p="$pressed" 'BEGIN { printf "%.2f", g - p + 0.2 }')
+most=$(awk -v o="$over" -v p="$pressed" 'BEGIN { printf "%.2f", o - p + 0.2 }')
 awk -v e="$ended" -v l="$least" -v m="$most" 'BEGIN { exit !(e >= l && e <= m) }' ||
   fail "the session's end left ${ended} s of a recording of ${least} to ${most} s"
 step "session ended mid-recording: closed, ${ended} s kept of ${least} to ${most} s"
