@@ -264,22 +264,25 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
     }
     // The rate the two clocks' lines tell (input frames per output frame), followed slowly.
     const double told = middle(m_rates, m_rateCount, (to - from) / static_cast<double>(frames));
-    const bool far = std::fabs(told / m_speed - 1.0) > kRateStep;
-    m_speed += (told - m_speed) * std::min(1.0, seconds / (far ? kQuickRateSeconds : kRateSeconds));
     m_sinceJump += seconds;
     if (m_sinceJump <= kYoungSeconds) {
         // Settling: the lines are still being measured and the converter stays close to where
-        // they put it, taking up each block's span and a share of how far off it stands.
+        // they put it, taking up each block's span and, per second, a share of how far off it
+        // stands (a short block takes a small share, or its pitch would jump). The rate it
+        // settles at is where the slow following starts, so the end of settling is not heard.
+        m_speed = told;
         const double error = m_resampler.InputPosition() - from;
         const double steady = std::max(kYoungSteadySeconds, steadySeconds) * rate;
         const double beyond = error > steady ? error - steady : error < -steady ? error + steady : 0.0;
-        const double want = std::max(1.0, (to - from) - kYoungCatchUp * beyond);
+        const double want = std::max(1.0, (to - from) - std::min(1.0, kYoungCatchUp * seconds) * beyond);
         const double ratio = std::clamp(static_cast<double>(frames) / want, nominal * (1.0 - kMaxCorrection),
                                         nominal * (1.0 + kMaxCorrection));
         m_offset.store(error / rate, std::memory_order_relaxed);
         m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
         return ratio;
     }
+    const bool far = std::fabs(told / m_speed - 1.0) > kRateStep;
+    m_speed += (told - m_speed) * std::min(1.0, seconds / (far ? kQuickRateSeconds : kRateSeconds));
     // The correction: a small one for any offset, never heard, and beyond what the clocks'
     // wander stays within, a larger one that takes up a real drift.
     const double off = offset / rate;

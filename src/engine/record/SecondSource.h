@@ -60,10 +60,10 @@ public:
     static constexpr double kCatchUp = 0.5;
     static constexpr std::size_t kReadings = 5;
     // For kYoungSeconds after a jump the lines are still being measured, and the converter
-    // follows them closely instead: each block takes up its span and kYoungCatchUp of how far
-    // it stands off beyond kYoungSteadySeconds.
+    // follows them closely instead: each block takes up its span and kYoungCatchUp per second
+    // of how far it stands off beyond kYoungSteadySeconds.
     static constexpr double kYoungSeconds = 3.0;
-    static constexpr double kYoungCatchUp = 0.1;
+    static constexpr double kYoungCatchUp = 2.5;
     static constexpr double kYoungSteadySeconds = 0.001;
     // How fast (seconds a second) a change in the servers' latencies moves the second source.
     static constexpr double kMaxShiftSlew = 0.0002;

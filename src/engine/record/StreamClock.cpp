@@ -16,12 +16,15 @@ constexpr double kLineSeconds = 4.0;
 constexpr std::size_t kLineBins = 8;
 // The least time between two arrivals whose slope counts.
 constexpr double kPairNanos = 0.5e9;
+// How late against the others a stretch's earliest arrival may lie and still count for the slope.
+constexpr double kLateNanos = 2e6;
 
 }  // namespace
 
 CStreamClock::CStreamClock(double nominalRate)
     : m_nominalPeriod(1e9 / std::max(nominalRate, 1.0)), m_period(m_nominalPeriod), m_points(kMaxPoints),
-      m_earliest(static_cast<std::size_t>(kWindowSeconds * 1e9 / kBinNanos) + 2), m_scratch(kMaxPoints)
+      m_earliest(static_cast<std::size_t>(kWindowSeconds * 1e9 / kBinNanos) + 2), m_kept(m_earliest.size()),
+      m_scratch(kMaxPoints)
 {
     m_slopes.resize(m_earliest.size() * m_earliest.size() / 2);
 }
@@ -91,24 +94,10 @@ void CStreamClock::Fit()
         ++first;
     if (bins - first < kLineBins)
         first = 0;
+    const double reference = m_period;
     m_period = m_nominalPeriod;
-    if (bins - first >= 4 && newest.time - m_earliest[first].time >= kRateAfterSeconds * 1e9) {
-        // The slope: the median of the slopes between every two of the earliest arrivals at
-        // least kPairNanos apart, so a stretch of them that came late together (what piled up
-        // before the stream started, a server catching up) does not tilt it as it would a
-        // least-squares line.
-        std::size_t pairs = 0;
-        for (std::size_t i = first; i < bins; ++i)
-            for (std::size_t j = i + 1; j < bins; ++j)
-                if (m_earliest[j].time - m_earliest[i].time >= kPairNanos && m_earliest[j].frame > m_earliest[i].frame)
-                    m_slopes[pairs++] =
-                        (m_earliest[j].time - m_earliest[i].time) / (m_earliest[j].frame - m_earliest[i].frame);
-        if (pairs > 0) {
-            const auto middle = m_slopes.begin() + static_cast<std::ptrdiff_t>(pairs / 2);
-            std::nth_element(m_slopes.begin(), middle, m_slopes.begin() + static_cast<std::ptrdiff_t>(pairs));
-            m_period = std::clamp(*middle, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
-        }
-    }
+    if (bins - first >= 4 && newest.time - m_earliest[first].time >= kRateAfterSeconds * 1e9)
+        m_period = std::clamp(Slope(first, bins, reference), m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
     // The place: the median of where the earliest arrivals put frame 0 of the window, so a
     // stretch in which every block came late (a stall) does not move it.
     const std::size_t used = bins - first;
@@ -119,6 +108,45 @@ void CStreamClock::Fit()
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
     FitUneven(bins);
+}
+
+double CStreamClock::Slope(std::size_t first, std::size_t bins, double reference)
+{
+    // A stretch whose every arrival came late (a delivery held up past the end of its quarter
+    // second, the newest stretch holding only one so far) is no earliest arrival at all: set
+    // against the others on the last line, one that lies more than kLateNanos (or three times
+    // their middle spread) late is left out. With five stretches, two such would otherwise
+    // decide the median.
+    const std::size_t used = bins - first;
+    for (std::size_t i = 0; i < used; ++i)
+        m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * reference;
+    std::copy_n(m_scratch.begin(), used, m_slopes.begin());
+    const auto mid = m_slopes.begin() + static_cast<std::ptrdiff_t>(used / 2);
+    std::nth_element(m_slopes.begin(), mid, m_slopes.begin() + static_cast<std::ptrdiff_t>(used));
+    const double place = *mid;
+    for (std::size_t i = 0; i < used; ++i)
+        m_slopes[i] = std::fabs(m_scratch[i] - place);
+    std::nth_element(m_slopes.begin(), mid, m_slopes.begin() + static_cast<std::ptrdiff_t>(used));
+    const double late = place + std::max(kLateNanos, 3 * *mid);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < used; ++i)
+        if (m_scratch[i] <= late)
+            m_kept[kept++] = m_earliest[first + i];
+    if (kept < 3)
+        std::copy_n(m_earliest.begin() + static_cast<std::ptrdiff_t>(first), kept = used, m_kept.begin());
+    // The slope: the median of the slopes between every two of them at least kPairNanos apart,
+    // so a stretch of them that came late together (what piled up before the stream started, a
+    // server catching up) does not tilt it as it would a least-squares line.
+    std::size_t pairs = 0;
+    for (std::size_t i = 0; i < kept; ++i)
+        for (std::size_t j = i + 1; j < kept; ++j)
+            if (m_kept[j].time - m_kept[i].time >= kPairNanos && m_kept[j].frame > m_kept[i].frame)
+                m_slopes[pairs++] = (m_kept[j].time - m_kept[i].time) / (m_kept[j].frame - m_kept[i].frame);
+    if (pairs == 0)
+        return m_nominalPeriod;
+    const auto middle = m_slopes.begin() + static_cast<std::ptrdiff_t>(pairs / 2);
+    std::nth_element(m_slopes.begin(), middle, m_slopes.begin() + static_cast<std::ptrdiff_t>(pairs));
+    return *middle;
 }
 
 void CStreamClock::FitUneven(std::size_t bins)

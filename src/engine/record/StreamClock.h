@@ -7,9 +7,10 @@
 // its first seconds) is taken up within seconds. A block is never early, only late by what the
 // system was busy with, so the line follows the earliest arrivals of each quarter second: its
 // slope is the stream's true rate (a little off its nominal rate on any real device), the
-// median of the slopes between them once the arrivals span a second, and its place is the
-// median of where those earliest arrivals put it, so a burst (what piled up before the stream
-// started, a late scheduler) neither tilts nor moves it. An arrival far off the line (a stall,
+// median of the slopes between them once the arrivals span a second (leaving out a stretch
+// whose earliest arrival is still far later than the others'), and its place is the median of
+// where those earliest arrivals put it, so a burst (what piled up before the stream started, a
+// late scheduler) neither tilts nor moves it. An arrival far off the line (a stall,
 // a gap, a source that came back) starts it afresh.
 //
 // A source fed in bursts of a rhythm of its own (a pipe filled by a rate-limiting writer, a
@@ -71,6 +72,9 @@ private:
         double frame = 0;  // from m_originFrame
     };
     void Fit();
+    // The line's slope (nanoseconds per frame) through the earliest arrivals [first, bins), those
+    // far later than the others on a line of slope reference left out.
+    double Slope(std::size_t first, std::size_t bins, double reference);
     // Measures the unevenness over bins earliest arrivals and, for uneven ones, puts the line
     // through the middle of all arrivals instead.
     void FitUneven(std::size_t bins);
@@ -84,6 +88,7 @@ private:
     std::vector<Point> m_points;
     // The earliest arrival of each stretch of the window (the fit's own memory).
     std::vector<Point> m_earliest;
+    std::vector<Point> m_kept;  // those of them the slope goes through
     std::size_t m_head = 0;
     std::size_t m_count = 0;
     double m_origin = 0;

@@ -72,3 +72,23 @@ TEST(StreamClock, BurstsInARhythmOfTheirOwnDoNotMoveTheLine)
     EXPECT_NEAR(clock.Rate() / kRate, 1.0, 0.0005) << clock.Rate();
     EXPECT_GT(clock.Unevenness(), CStreamClock::kUnevenSeconds);
 }
+
+// A monitor as PulseAudio delivers it: a tenth of a second at a time, now and then a delivery
+// held up for another tenth and then handed over short of its end, 47 ms late. Where that is
+// the only arrival of its quarter second yet, it must not tilt the rate measured from the first
+// second on: a tilt of a percent, even for a few blocks, is a glide heard as a change of pitch.
+TEST(StreamClock, AQuarterSecondWithOnlyALateArrivalDoesNotTiltTheRate)
+{
+    constexpr double kRate = 44100.0;
+    CStreamClock clock(kRate);
+    const double origin = 1000.0;
+    double widest = 0;
+    for (int block = 1; block <= 40; ++block) {
+        if (block % 7 == 3)
+            continue;  // held up
+        const auto frames = static_cast<std::uint64_t>(block * kRate / 10) - (block % 7 == 4 ? 2061 : 0);
+        clock.Arrived(static_cast<std::int64_t>((origin + block * 0.1 + 0.002) * 1e9), frames);
+        widest = std::max(widest, std::fabs(clock.Rate() / kRate - 1.0));
+    }
+    EXPECT_LT(widest, 0.001);
+}
