@@ -15,6 +15,7 @@ void CPacketTimeline::Start(std::int64_t now)
 {
     m_any = false;
     m_flaggedUntil = 0;
+    m_flagDropped = false;
     m_nextTime = now;
     m_filled = 0;
 }
@@ -43,8 +44,11 @@ CPacketTimeline::Gap CPacketTimeline::Packet(std::uint64_t position, std::int64_
         if (time <= m_flaggedUntil && late > kTimeTolerance) {
             byTime = FramesIn(late);
             m_flaggedUntil = 0;
+            gap.rest = !discontinuity && m_flagDropped;
         }
         gap.dropped = std::max(byPosition, byTime);
+        if (discontinuity)
+            m_flagDropped = gap.dropped > 0 && m_flaggedUntil != 0;
     }
     m_any = true;
     m_nextPosition = position + frames;

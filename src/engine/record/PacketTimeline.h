@@ -33,6 +33,9 @@ public:
     struct Gap {
         std::uint64_t dropped = 0;  // frames lost before the packet (capture)
         std::uint64_t silence = 0;  // frames of silence to put before the packet (loopback)
+        // dropped is the rest of one hole whose flagged packet a little before told its first
+        // part (Wine's overrun): one drop with that part, not one of its own.
+        bool rest = false;
     };
 
     CPacketTimeline(std::uint32_t rate, bool loopback);
@@ -54,4 +57,5 @@ private:
     std::int64_t m_nextTime = 0;       // when the next packet's first frame is due
     std::uint64_t m_filled = 0;        // silence put in since m_nextTime was set
     std::int64_t m_flaggedUntil = 0;   // a jump of the times up to then is a flagged hole's
+    bool m_flagDropped = false;        // and the flagged packet told a part of it
 };

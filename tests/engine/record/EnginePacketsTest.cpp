@@ -149,10 +149,12 @@ TEST(EnginePackets, ACaptureDevicesHolesAreDropsWhereTheyLie)
     // Flagged with the position moved by less than the hole lasted: its length by the clock.
     EXPECT_EQ(timeline.Packet(8840 + 480, 170 * kMs, 480, true).dropped, 4800u);
     // Flagged as Wine flags an overrun (a packet's move of the position, the times jumping a
-    // few packets later): the jump is the hole. A jump of the times alone is jitter.
+    // few packets later): the jump is the rest of that hole. A jump of the times alone is jitter.
     EXPECT_EQ(timeline.Packet(10280, 180 * kMs, 480, true).dropped, 480u);
     EXPECT_EQ(timeline.Packet(10760, 190 * kMs, 480, false).dropped, 0u);
-    EXPECT_EQ(timeline.Packet(11240, 1200 * kMs, 480, false).dropped, 48000u);
+    const auto rest = timeline.Packet(11240, 1200 * kMs, 480, false);
+    EXPECT_EQ(rest.dropped, 48000u);
+    EXPECT_TRUE(rest.rest);
     EXPECT_EQ(timeline.Packet(11720, 1400 * kMs, 480, false).dropped, 0u);
     EXPECT_EQ(timeline.Idle(5000 * kMs), 0u);  // a silent microphone is no silence to fill
 }

@@ -161,7 +161,10 @@ bool CWasapiAudioInput::Capture()
         if (gap.dropped > 0) {
             const auto frames = static_cast<std::uint64_t>(std::llround(static_cast<double>(gap.dropped) * m_converter.Ratio()));
             std::lock_guard lock(m_mutex);
-            m_drops.push_back(InputDrop{m_framesOut, frames});
+            if (gap.rest && !m_drops.empty())
+                m_drops.back().frames += frames;
+            else
+                m_drops.push_back(InputDrop{m_framesOut, frames});
         }
         Deliver(nullptr, gap.silence);
         Deliver(packet.silent ? nullptr : packet.data, packet.frames);
