@@ -154,7 +154,13 @@ void CSecondSource::TakeArrivals()
 {
     CCaptureQueue::Arrival arrival;
     while (m_input->TakeArrival(arrival)) {
+        const std::uint64_t restarts = m_clock.Restarts();
         m_clock.Arrived(arrival.nanos, arrival.framesEnd);
+        // A line started afresh (the input came back after a loss, or after a stall) says
+        // nothing of what came before it: the frames delivered before are not placed by it.
+        if (m_clock.Restarts() != restarts)
+            m_freshFrom = m_lastFramesEnd;
+        m_lastFramesEnd = arrival.framesEnd;
         // Pieces of one delivery (closer than 5 ms) are one block.
         const double at = static_cast<double>(arrival.nanos);
         if (m_lastArrival > 0 && at - m_lastArrival > 5e6)
@@ -204,14 +210,18 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
     const double shift = Shift(static_cast<double>(frames) / std::max<double>(m_recordingRate, 1.0));
     double from = m_clock.FrameAt(fromNanos + shift);
     const double to = m_clock.FrameAt(toNanos + shift);
-    if (to <= 0.0)
-        return;  // all before the second source's first sound: silence
-    if (from < 0.0) {
+    // Before the first sound the line places (the input's first, or its first since it came
+    // back): silence. The line reaches back over a loss to sound from before it, already used.
+    const double fresh = static_cast<double>(m_freshFrom);
+    if (to <= fresh)
+        return;
+    if (from < fresh) {
         // It began within the block: silence up to its first sound.
-        const auto lead = std::min(frames, static_cast<std::size_t>(std::llround(-from / (to - from) * frames)));
+        const auto lead =
+            std::min(frames, static_cast<std::size_t>(std::llround((fresh - from) / (to - from) * frames)));
         out += lead * channels;
         frames -= lead;
-        from = 0.0;
+        from = fresh;
         if (frames == 0)
             return;
     }

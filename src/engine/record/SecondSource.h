@@ -183,6 +183,9 @@ private:
     std::atomic<double> m_correction{0};
     std::atomic<double> m_offset{0};
     std::atomic<std::uint64_t> m_jumps{0};
+    // The first frame the clock's line places: the first delivered since it last started afresh.
+    std::uint64_t m_freshFrom = 0;
+    std::uint64_t m_lastFramesEnd = 0;
     // The last delivery's time and the time between deliveries (a decaying maximum).
     double m_lastArrival = 0;
     double m_blockNanos = 0;
