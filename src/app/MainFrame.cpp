@@ -7,6 +7,7 @@
 #include "panel/WindowTitle.h"
 #include "platform/MenuAccelerators.h"
 #include "platform/ProfileKeys.h"
+#include "platform/ProgramIcons.h"
 #include "res/MainMenu.h"
 #include "res/ProgramIcon.h"
 #include "res/ResourceIds.h"
@@ -40,7 +41,10 @@ bool CMainFrame::LoadFrame(int resourceId)
     SetOwnFont(*wxNORMAL_FONT);
     SetOwnForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
     SetOwnBackgroundColour(GetBackgroundColour());  // the theme's, looked up once
-    SetIcons(res::ProgramIconBundle());
+    wxIconBundle icons;
+    if (!platform::LoadProgramIcons(icons))
+        icons = res::ProgramIconBundle();
+    SetIcons(icons);
     SetMenuBar(res::CreateMainMenuBar());
     platform::DetachMenuAccelerators(this);
     SetAcceleratorTable(res::CreateMainAccelerators());

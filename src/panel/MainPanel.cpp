@@ -111,7 +111,6 @@ void CMainPanel::CreateControls()
     m_openButton->SetIconId(IDI_OPEN);
     m_recLevelButton->SetIconId(IDI_RECORD_LEVEL);
     m_volumeButton->SetIconId(IDI_VOLUME);
-    DescribeButtons();
 
     m_lamp = new CStatusLamp(this, IDC_STATUS_LAMP, Rect(2, 0, 26, 28));
     DescribeLamp();
@@ -128,6 +127,10 @@ void CMainPanel::CreateControls()
 int CMainPanel::OnCreate()
 {
     CreateControls();
+    // The buttons' descriptions (tooltips, and the names screen readers read) once the window
+    // is up: the system's tooltip window is made with the first, which on Windows held up the
+    // window's first appearance by a few milliseconds.
+    CallAfter([this] { DescribeButtons(); });
     // What an earlier run could not show, once the window is up.
     CallAfter([] { CSavingFailures::ShowKept(); });
 

@@ -80,6 +80,8 @@ TEST_F(CommandsTest, EveryButtonIsNamedAfterItsMenuCommand)
         {m_panel->PlayButton(), "Воспроизведение"}, {m_panel->OpenButton(), "Открыть..."},
         {m_panel->RecLevelButton(), "Уровень записи..."}, {m_panel->VolumeButton(), "Громкость..."},
     };
+    // The descriptions come once the window is up.
+    testing_support::WaitFor([&] { return !m_panel->VolumeButton()->GetDescription().empty(); });
     for (const auto& [button, name] : expected) {
         EXPECT_EQ(button->GetDescription(), name);
         ASSERT_NE(button->GetToolTip(), nullptr) << name;
