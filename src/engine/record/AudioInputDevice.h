@@ -37,11 +37,20 @@ public:
     // Called on the device's own thread with recorded bytes (whole sample frames). It must only
     // copy: no allocation, no waiting on other threads.
     using Sink = std::function<void(const std::uint8_t* data, std::size_t bytes)>;
+    // Called on the device's own thread when the device learns that by nanos (steady-clock
+    // nanoseconds) it had captured framesAhead frames beyond those it has given its sink: a
+    // sound server's answer about its own buffer. It tells the device's clock more closely
+    // than the deliveries' arrival times where a server hands sound over on a cycle of its own.
+    // It must only copy, as the sink.
+    using Timing = std::function<void(std::int64_t nanos, std::uint64_t framesAhead)>;
 
     virtual ~IAudioInputDevice() = default;
     // Opens the device, paused, or begins to. framesPerPeriod is a hint for the device's period
     // size. False when it cannot be opened at all.
     virtual bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) = 0;
+    // Where the device's timing answers go, from the next Open on; a device that has none
+    // ignores it. Before Open.
+    virtual void SetTiming(Timing) {}
     // After an Open that returned true: Opening while the opening goes on (poll again, it never
     // takes longer than a few seconds), Open once Start may be called, Failed when the device
     // could not be opened after all. Owner's thread; never waits.

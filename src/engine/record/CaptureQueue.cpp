@@ -82,6 +82,7 @@ bool CCaptureQueue::OpenDevice(std::unique_ptr<IAudioInputDevice> device, const 
     m_device = std::move(device);
     m_frameBytes = std::max<std::uint32_t>(format.blockAlign, 1);
     m_deviceBase = FramesIn();
+    m_device->SetTiming([this](std::int64_t nanos, std::uint64_t framesAhead) { OnTiming(nanos, framesAhead); });
     if (!m_device->Open(format, framesPerPeriod,
                         [this](const std::uint8_t* data, std::size_t bytes) { OnData(data, bytes); }))
         return false;
@@ -195,6 +196,24 @@ void CCaptureQueue::Join()
         m_delivery.join();
 }
 
+void CCaptureQueue::AddArrival(const Arrival& arrival)
+{
+    // A full ring drops its oldest arrival: whoever follows them looks only at recent ones.
+    if (m_arrivalCount == kMaxArrivals) {
+        m_arrivalHead = (m_arrivalHead + 1) % kMaxArrivals;
+        --m_arrivalCount;
+    }
+    m_arrivals[(m_arrivalHead + m_arrivalCount++) % kMaxArrivals] = arrival;
+}
+
+void CCaptureQueue::OnTiming(std::int64_t nanos, std::uint64_t framesAhead)
+{
+    if (framesAhead == 0)
+        return;  // nothing its deliveries do not already tell
+    std::lock_guard<std::mutex> lock(m_mutex);
+    AddArrival(Arrival{nanos, m_framesIn.load(std::memory_order_relaxed) + framesAhead, true});
+}
+
 void CCaptureQueue::OnData(const std::uint8_t* data, std::size_t bytes)
 {
     const std::int64_t now = platform::SteadyClock::Now();
@@ -204,12 +223,7 @@ void CCaptureQueue::OnData(const std::uint8_t* data, std::size_t bytes)
         const std::uint64_t frames = bytes / m_frameBytes;
         const std::uint64_t at = m_framesIn.load(std::memory_order_relaxed);
         m_framesIn.store(at + frames, std::memory_order_release);
-        // A full ring drops its oldest arrival: whoever follows them looks only at recent ones.
-        if (m_arrivalCount == kMaxArrivals) {
-            m_arrivalHead = (m_arrivalHead + 1) % kMaxArrivals;
-            --m_arrivalCount;
-        }
-        m_arrivals[(m_arrivalHead + m_arrivalCount++) % kMaxArrivals] = Arrival{now, at + frames};
+        AddArrival(Arrival{now, at + frames, false});
         std::uint64_t taken = 0;
         while (bytes > 0) {
             WaveHeader* h = m_queued.Front();

@@ -100,9 +100,12 @@ public:
 
     // One delivery of a device: when it came (steady-clock nanoseconds) and the timeline's
     // position at its end. The last kMaxArrivals are kept for whoever follows the device's clock.
+    // A device's timing answer is kept as an arrival too (told: no sound came with it), at the
+    // frames the device then had.
     struct Arrival {
         std::int64_t nanos = 0;
         std::uint64_t framesEnd = 0;
+        bool told = false;
     };
     static constexpr std::size_t kMaxArrivals = 256;
     // Takes the oldest arrival not yet taken; false when there is none. One taker at a time.
@@ -110,6 +113,8 @@ public:
 
 private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
+    void OnTiming(std::int64_t nanos, std::uint64_t framesAhead);  // device thread
+    void AddArrival(const Arrival& arrival);                    // device thread, m_mutex held
     void DeliveryLoop();                                        // delivery thread
     // What the device counted, on the timeline (owner's thread).
     void AddDeviceCounts(std::vector<InputDrop>* drops, std::vector<InputSwitch>* switches) const;

@@ -160,6 +160,9 @@ void CSecondSource::TakeArrivals()
         // nothing of what came before it: the frames delivered before are not placed by it.
         if (m_clock.Restarts() != restarts)
             m_freshFrom = m_lastFramesEnd;
+        // A timing answer places the clock; what was delivered, and when, only deliveries tell.
+        if (arrival.told)
+            continue;
         m_lastFramesEnd = arrival.framesEnd;
         // Pieces of one delivery (closer than 5 ms) are one block.
         const double at = static_cast<double>(arrival.nanos);

@@ -41,12 +41,14 @@ void PulseCapture::CopyName(std::array<char, 256>& to, const char* from)
         std::strncpy(to.data(), from, to.size() - 1);
 }
 
-bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink)
+bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing)
 {
     Close();
     if (rate == 0 || channels < 1 || channels > 2)
         return false;
     m_sink = std::move(sink);
+    m_timing = std::move(timing);
+    m_cycled.store(false, std::memory_order_relaxed);
     m_rate = rate;
     m_channels = channels;
     m_mix.assign(kMixFrames, 0);
@@ -97,6 +99,10 @@ bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& so
 void PulseCapture::OnReady(pa_stream* stream)
 {
     const PulseApi& api = m_stream.Api();
+    // PulseAudio hands sound over as its source gives it, and the arrivals tell its clock best;
+    // its answers about a pipe-fed source's buffer were seen to wander against them. (The
+    // server's name was answered before the stream was.)
+    m_cycled.store(PulseServer::Get().PipeWire(), std::memory_order_relaxed);
     if (const pa_sample_spec* spec = api.pa_stream_get_sample_spec(stream)) {
         m_streamChannels.store(spec->channels, std::memory_order_relaxed);
         const std::size_t frameBytes = 2u * spec->channels;
@@ -170,13 +176,8 @@ void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
     if (now - self->m_lastCallback > SteadyClock::Nanos(kQuiet))
         self->m_askUntil = now + SteadyClock::Nanos(kAskFor);
     self->m_lastCallback = now;
-    if (now < self->m_askUntil && !self->m_asking) {
-        // No completion callback: the answer comes to OnTiming, which Close clears.
-        if (pa_operation* op = api.pa_stream_update_timing_info(stream, nullptr, nullptr)) {
-            api.pa_operation_unref(op);
-            self->m_asking = true;
-        }
-    }
+    if (now < self->m_askUntil)
+        self->AskTiming(stream);
     // What is waiting stays with the stream until there is a batch of it; the callback comes
     // again with each arrival.
     if (bytes < self->m_batchBytes)
@@ -192,6 +193,25 @@ void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
             self->Deliver(data, length);
         }
         api.pa_stream_drop(stream);
+    }
+    // PipeWire hands sound over on a cycle of its own, in blocks of the fragment's size: each
+    // block comes up to a cycle after its end, by a different share each time, while the count
+    // of frames the server has taken in moves on at each cycle's start. Asked right after a
+    // delivery, which comes just after a cycle, the answer tells that count within a
+    // millisecond or so of when the cycle began.
+    if (self->m_timing && self->m_cycled.load(std::memory_order_relaxed))
+        self->AskTiming(stream);
+}
+
+void PulseCapture::AskTiming(pa_stream* stream)
+{
+    if (m_asking)
+        return;
+    // No completion callback: the answer comes to OnTiming, which Close clears.
+    const PulseApi& api = m_stream.Api();
+    if (pa_operation* op = api.pa_stream_update_timing_info(stream, nullptr, nullptr)) {
+        api.pa_operation_unref(op);
+        m_asking = true;
     }
 }
 
@@ -213,6 +233,12 @@ void PulseCapture::OnTiming(pa_stream* stream, void* userdata)
     const std::int64_t serverMicros = static_cast<std::int64_t>(info->timestamp.tv_sec) * 1000000 + info->timestamp.tv_usec;
     self->m_meter.Timing(serverMicros, info->write_index, info->read_index,
                          unread == static_cast<std::size_t>(-1) ? 0 : unread, SystemMinusSteadyMicros());
+    // Frames the server had taken in by now beyond those read (whether given to the sink, or a
+    // hole dropped): in the sink's count, past what it has been given.
+    const int channels = std::max(self->m_streamChannels.load(std::memory_order_relaxed), 1);
+    if (self->m_timing && self->m_cycled.load(std::memory_order_relaxed) && info->write_index > info->read_index)
+        self->m_timing(SteadyClock::Now(), static_cast<std::uint64_t>(info->write_index - info->read_index) /
+                                               (2u * static_cast<std::uint64_t>(channels)));
 }
 
 void PulseCapture::Deliver(const void* data, std::size_t bytes)

@@ -38,6 +38,9 @@ namespace platform {
 class PulseCapture {
 public:
     using Sink = std::function<void(const std::uint8_t* data, std::size_t bytes)>;
+    // The server had captured framesAhead frames beyond those given to the sink by nanos
+    // (steady-clock nanoseconds). Loop thread.
+    using Timing = std::function<void(std::int64_t nanos, std::uint64_t framesAhead)>;
     using Progress = PulseStream::Progress;
     using Drop = PulseDropMeter::Drop;
     // The stream went over to another source: its name, and the frames delivered before.
@@ -57,7 +60,8 @@ public:
     // Asks for the stream, corked: rate in Hz, channels 1 or 2 as the sink gets them, source a
     // source's name or empty for the default. The server's state must be Ready. False when the
     // request could not even be sent. Does not wait for the server.
-    bool Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink);
+    // timing, when set, is told the server's buffer after every delivery.
+    bool Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing = {});
     Progress Poll() const { return m_stream.Poll(); }
     // The stream's core, for following its opening (ServerStreamOpening).
     PulseStream& Core() { return m_stream; }
@@ -91,10 +95,15 @@ private:
     static void OnRead(pa_stream* stream, std::size_t bytes, void* userdata);  // loop
     static void OnMoved(pa_stream* stream, void* userdata);                    // loop
     static void OnTiming(pa_stream* stream, void* userdata);                   // loop
+    void AskTiming(pa_stream* stream);  // loop: asks for the server's timing unless it is asked
     void Deliver(const void* data, std::size_t bytes);                         // loop
     static void CopyName(std::array<char, 256>& to, const char* from);
 
     Sink m_sink;
+    Timing m_timing;
+    // The server hands sound over on a cycle of its own: m_timing is told. Set when the stream
+    // is ready.
+    std::atomic<bool> m_cycled{false};
     std::uint32_t m_rate = 0;
     int m_channels = 1;                       // delivered to the sink
     std::atomic<int> m_streamChannels{0};     // the stream's own, set when ready

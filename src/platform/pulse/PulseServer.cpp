@@ -1,6 +1,7 @@
 #include "platform/pulse/PulseServer.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/SteadyClock.h"
 #include "platform/UiTrace.h"
@@ -258,11 +259,23 @@ std::string PulseServer::DefaultSource() const
     return m_defaultSource;
 }
 
+void PulseServer::OnServerName(pa_context* /*context*/, const pa_server_info* info, void* userdata)
+{
+    // PipeWire's server names itself "PulseAudio (on PipeWire x.y.z)".
+    if (info != nullptr && info->server_name != nullptr)
+        static_cast<PulseServer*>(userdata)->m_pipeWire.store(std::strstr(info->server_name, "PipeWire") != nullptr,
+                                                               std::memory_order_release);
+}
+
 void PulseServer::OnContextState(pa_context* context, void* userdata)
 {
     auto* self = static_cast<PulseServer*>(userdata);
     switch (self->m_api.pa_context_get_state(context)) {
     case PA_CONTEXT_READY:
+        // Which server it is, asked before anything else on the connection, so answered before
+        // any stream is made on it.
+        if (pa_operation* op = self->m_api.pa_context_get_server_info(context, &PulseServer::OnServerName, self))
+            self->m_api.pa_operation_unref(op);
         self->m_state.store(State::Ready, std::memory_order_release);
         break;
     case PA_CONTEXT_FAILED:

@@ -69,6 +69,10 @@ public:
     // connection (the answer to the server's information comes last). Any thread.
     bool Listed() const { return m_listed.load(std::memory_order_acquire); }
 
+    // True when the server is PipeWire's (known once the connection is ready and the server
+    // answered its first question, before any stream on it is ready). Any thread.
+    bool PipeWire() const { return m_pipeWire.load(std::memory_order_acquire); }
+
     // The function table; valid once Wanted() returned true. Any thread.
     const PulseApi& Api() const { return m_api; }
     // The context; use only under a Lock while the state is Ready (nullptr before any Connect).
@@ -110,6 +114,7 @@ private:
                                void* userdata);  // loop
     static void OnSourceInfo(pa_context* context, const pa_source_info* info, int eol, void* userdata);  // loop
     static void OnSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* userdata);  // loop
+    static void OnServerName(pa_context* context, const pa_server_info* info, void* userdata);  // loop
     static void OnServerInfo(pa_context* context, const pa_server_info* info, void* userdata);  // loop
 
     PulseApi m_api;
@@ -133,6 +138,7 @@ private:
     std::string m_defaultSource;
     std::atomic<std::uint64_t> m_sourcesVersion{0};
     std::atomic<bool> m_listed{false};
+    std::atomic<bool> m_pipeWire{false};
 };
 
 }  // namespace platform

@@ -54,7 +54,8 @@ platform::PulseStream* CDefaultAudioInput::BeginStream()
                                         [clock, &sink](const std::uint8_t* data, std::size_t bytes) {
                                             clock->Delivered(SteadyClock::Now(), bytes);
                                             sink(data, bytes);
-                                        });
+                                        },
+                                        m_timing);
     return begun ? &m_capture->Core() : nullptr;
 }
 

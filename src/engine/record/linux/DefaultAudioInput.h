@@ -39,6 +39,8 @@ public:
     static constexpr std::chrono::milliseconds kStallLimit{1500};
 
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) override;
+    // Through the server only: SDL tells nothing beyond its deliveries.
+    void SetTiming(Timing timing) override { m_timing = std::move(timing); }
     OpenProgress Progress() override;
     bool Start() override;
     void Close() override;
@@ -69,6 +71,7 @@ private:
     WaveFormat m_format;
     std::uint32_t m_framesPerPeriod = 0;
     Sink m_sink;
+    Timing m_timing;
     Phase m_phase = Phase::Closed;
     platform::ServerStreamOpening m_opening;
     bool m_started = false;
