@@ -99,11 +99,13 @@ void CStreamClock::Fit()
     if (bins - first >= 4 && newest.time - m_earliest[first].time >= kRateAfterSeconds * 1e9)
         m_period = std::clamp(Slope(first, bins, reference), m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
     // The place: the median of where the earliest arrivals put frame 0 of the window, so a
-    // stretch in which every block came late (a stall) does not move it.
+    // stretch in which every block came late (a stall) does not move it. Of an even count, the
+    // earlier of the middle two: an arrival is never early, and with two stretches the newer
+    // may hold only the first piece of a delivery whose end is still to come.
     const std::size_t used = bins - first;
     for (std::size_t i = 0; i < used; ++i)
         m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * m_period;
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(used / 2);
+    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / 2);
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;

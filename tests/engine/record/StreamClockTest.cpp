@@ -92,3 +92,25 @@ TEST(StreamClock, AQuarterSecondWithOnlyALateArrivalDoesNotTiltTheRate)
     }
     EXPECT_LT(widest, 0.001);
 }
+
+// A monitor's deliveries come in two pieces a moment apart, the first short of the delivery's
+// end, and now and then a delivery comes a tenth of a second late. Where a first piece opens a
+// quarter second it is that quarter second's only arrival until the rest comes: the line's place
+// must not follow it even for that moment, or the second source is pulled tens of milliseconds
+// late and glides back, heard as a change of pitch.
+TEST(StreamClock, TheFirstPieceOfADeliveryDoesNotMoveThePlace)
+{
+    constexpr double kRate = 44100.0;
+    CStreamClock clock(kRate);
+    const double origin = 1000.0;
+    double latest = 0;
+    for (const double t : {0.1, 0.2, 0.3, 0.55, 0.6, 0.7, 0.8, 0.9, 1.1, 1.2, 1.3, 1.4, 1.5}) {
+        const auto frames = static_cast<std::uint64_t>(t * kRate);
+        for (const std::uint64_t end : {frames - 3500, frames}) {
+            clock.Arrived(static_cast<std::int64_t>((origin + t + 0.002) * 1e9), end);
+            if (clock.Settled())
+                latest = std::max(latest, clock.TimeOf(0.0) * 1e-9 - origin);
+        }
+    }
+    EXPECT_LT(latest, 0.003) << "the line put the stream's start this late (s)";
+}
