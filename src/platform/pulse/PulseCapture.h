@@ -19,7 +19,7 @@
 // whole frames of the asked channel count and must only copy. The callbacks of this class copy
 // into memory allocated by Begin and set atomics.
 //
-// Without libpulse (Windows) the class exists but never opens: Begin returns false.
+// Without a connected server (libpulse not loaded, or no server) Begin returns false.
 
 #include <array>
 #include <atomic>

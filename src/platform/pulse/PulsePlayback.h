@@ -11,7 +11,7 @@
 // Threads. Begin, Poll, Close and the queries on the owner's (user-interface) thread. The fill
 // runs on the sound server connection's loop thread, only between Begin and Close.
 //
-// Without libpulse (Windows) the class exists but never opens: Begin returns false.
+// Without a connected server (libpulse not loaded, or no server) Begin returns false.
 
 #include <atomic>
 #include <chrono>

@@ -14,7 +14,7 @@
 // and the owner's own callbacks run on the connection's loop thread, only between Open and
 // Close.
 //
-// Without libpulse (Windows) the class exists but never opens: Open returns false.
+// Without a connected server (libpulse not loaded, or no server) Open returns false.
 
 #include <atomic>
 #include <functional>
