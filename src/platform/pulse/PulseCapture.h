@@ -60,7 +60,8 @@ public:
     // Asks for the stream, corked: rate in Hz, channels 1 or 2 as the sink gets them, source a
     // source's name or empty for the default. The server's state must be Ready. False when the
     // request could not even be sent. Does not wait for the server.
-    // timing, when set, is told the server's buffer after every delivery.
+    // timing, when set, is told the server's count of frames after every delivery, where the
+    // server hands sound over on a cycle of its own (PipeWire).
     bool Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing = {});
     Progress Poll() const { return m_stream.Poll(); }
     // The stream's core, for following its opening (ServerStreamOpening).
