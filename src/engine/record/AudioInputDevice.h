@@ -43,14 +43,18 @@ public:
     // than the deliveries' arrival times where a server hands sound over on a cycle of its own.
     // It must only copy, as the sink.
     using Timing = std::function<void(std::int64_t nanos, std::uint64_t framesAhead)>;
+    // Called on the device's own thread before it asks for an answer it would not otherwise
+    // get: false while nobody follows the clock, so that a recording that does not need them
+    // costs the server no requests. It must only read, as the sink only copies.
+    using TimingWanted = std::function<bool()>;
 
     virtual ~IAudioInputDevice() = default;
     // Opens the device, paused, or begins to. framesPerPeriod is a hint for the device's period
     // size. False when it cannot be opened at all.
     virtual bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) = 0;
-    // Where the device's timing answers go, from the next Open on; a device that has none
-    // ignores it. Before Open.
-    virtual void SetTiming(Timing) {}
+    // Where the device's timing answers go, and whether they are wanted, from the next Open on;
+    // a device that has none ignores it. Before Open.
+    virtual void SetTiming(Timing, TimingWanted) {}
     // After an Open that returned true: Opening while the opening goes on (poll again, it never
     // takes longer than a few seconds), Open once Start may be called, Failed when the device
     // could not be opened after all. Owner's thread; never waits.

@@ -82,7 +82,8 @@ bool CCaptureQueue::OpenDevice(std::unique_ptr<IAudioInputDevice> device, const 
     m_device = std::move(device);
     m_frameBytes = std::max<std::uint32_t>(format.blockAlign, 1);
     m_deviceBase = FramesIn();
-    m_device->SetTiming([this](std::int64_t nanos, std::uint64_t framesAhead) { OnTiming(nanos, framesAhead); });
+    m_device->SetTiming([this](std::int64_t nanos, std::uint64_t framesAhead) { OnTiming(nanos, framesAhead); },
+                        [this] { return TimingWanted(); });
     if (!m_device->Open(format, framesPerPeriod,
                         [this](const std::uint8_t* data, std::size_t bytes) { OnData(data, bytes); }))
         return false;
@@ -204,6 +205,14 @@ void CCaptureQueue::AddArrival(const Arrival& arrival)
         --m_arrivalCount;
     }
     m_arrivals[(m_arrivalHead + m_arrivalCount++) % kMaxArrivals] = arrival;
+}
+
+bool CCaptureQueue::TimingWanted()
+{
+    // Arrivals nobody takes pile up to the ring's size; one that follows them takes them at
+    // every block it handles, so a few dozen waiting mean nobody does.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_arrivalCount < kMaxArrivals / 4;
 }
 
 void CCaptureQueue::OnTiming(std::int64_t nanos, std::uint64_t framesAhead)

@@ -114,6 +114,7 @@ public:
 private:
     void OnData(const std::uint8_t* data, std::size_t bytes);  // device thread
     void OnTiming(std::int64_t nanos, std::uint64_t framesAhead);  // device thread
+    bool TimingWanted();                                        // device thread
     void AddArrival(const Arrival& arrival);                    // device thread, m_mutex held
     void DeliveryLoop();                                        // delivery thread
     // What the device counted, on the timeline (owner's thread).

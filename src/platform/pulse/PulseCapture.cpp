@@ -41,13 +41,15 @@ void PulseCapture::CopyName(std::array<char, 256>& to, const char* from)
         std::strncpy(to.data(), from, to.size() - 1);
 }
 
-bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing)
+bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing,
+                         TimingWanted wanted)
 {
     Close();
     if (rate == 0 || channels < 1 || channels > 2)
         return false;
     m_sink = std::move(sink);
     m_timing = std::move(timing);
+    m_timingWanted = std::move(wanted);
     m_cycled.store(false, std::memory_order_relaxed);
     m_rate = rate;
     m_channels = channels;
@@ -199,7 +201,9 @@ void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
     // of frames the server has taken in moves on at each cycle's start. Asked right after a
     // delivery, which comes just after a cycle, the answer tells that count within a
     // millisecond or so of when the cycle began.
-    if (self->m_timing && self->m_cycled.load(std::memory_order_relaxed))
+    // Only while somebody follows the clock: each answer costs the server a request.
+    if (self->m_timing && self->m_cycled.load(std::memory_order_relaxed) &&
+        (!self->m_timingWanted || self->m_timingWanted()))
         self->AskTiming(stream);
 }
 

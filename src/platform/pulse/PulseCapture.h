@@ -41,6 +41,8 @@ public:
     // The server had captured framesAhead frames beyond those given to the sink by nanos
     // (steady-clock nanoseconds). Loop thread.
     using Timing = std::function<void(std::int64_t nanos, std::uint64_t framesAhead)>;
+    // Whether timing answers are wanted now (loop thread; it must only read).
+    using TimingWanted = std::function<bool()>;
     using Progress = PulseStream::Progress;
     using Drop = PulseDropMeter::Drop;
     // The stream went over to another source: its name, and the frames delivered before.
@@ -60,9 +62,11 @@ public:
     // Asks for the stream, corked: rate in Hz, channels 1 or 2 as the sink gets them, source a
     // source's name or empty for the default. The server's state must be Ready. False when the
     // request could not even be sent. Does not wait for the server.
-    // timing, when set, is told the server's count of frames after every delivery, where the
-    // server hands sound over on a cycle of its own (PipeWire).
-    bool Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing = {});
+    // timing, when set, is told the server's count of frames after every delivery while
+    // wanted (when set) says so, where the server hands sound over on a cycle of its own
+    // (PipeWire).
+    bool Begin(std::uint32_t rate, int channels, const std::string& source, Sink sink, Timing timing = {},
+               TimingWanted wanted = {});
     Progress Poll() const { return m_stream.Poll(); }
     // The stream's core, for following its opening (ServerStreamOpening).
     PulseStream& Core() { return m_stream; }
@@ -102,6 +106,7 @@ private:
 
     Sink m_sink;
     Timing m_timing;
+    TimingWanted m_timingWanted;
     // The server hands sound over on a cycle of its own: m_timing is told. Set when the stream
     // is ready.
     std::atomic<bool> m_cycled{false};

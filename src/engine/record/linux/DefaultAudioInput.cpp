@@ -55,7 +55,7 @@ platform::PulseStream* CDefaultAudioInput::BeginStream()
                                             clock->Delivered(SteadyClock::Now(), bytes);
                                             sink(data, bytes);
                                         },
-                                        m_timing);
+                                        m_timing, m_timingWanted);
     return begun ? &m_capture->Core() : nullptr;
 }
 

@@ -40,7 +40,11 @@ public:
 
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) override;
     // Through the server only: SDL tells nothing beyond its deliveries.
-    void SetTiming(Timing timing) override { m_timing = std::move(timing); }
+    void SetTiming(Timing timing, TimingWanted wanted) override
+    {
+        m_timing = std::move(timing);
+        m_timingWanted = std::move(wanted);
+    }
     OpenProgress Progress() override;
     bool Start() override;
     void Close() override;
@@ -72,6 +76,7 @@ private:
     std::uint32_t m_framesPerPeriod = 0;
     Sink m_sink;
     Timing m_timing;
+    TimingWanted m_timingWanted;
     Phase m_phase = Phase::Closed;
     platform::ServerStreamOpening m_opening;
     bool m_started = false;
