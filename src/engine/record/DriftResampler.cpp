@@ -1,91 +1,159 @@
 #include "engine/record/DriftResampler.h"
 
 #include <algorithm>
-
-#include <samplerate.h>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
-// Input frames given to the converter at a time: it never runs further ahead than this.
-constexpr std::size_t kPiece = 32;
+// The share of the lower band edge the filter's cutoff stands at, and the Kaiser window's
+// shape: with 48 taps, about 90 dB of rejection from just past the band edge, and the band
+// passed flat to about 17 kHz at 44.1 kHz.
+constexpr double kCutoff = 0.87;
+constexpr double kBeta = 9.0;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// The modified Bessel function of the first kind, order 0 (the Kaiser window's), by its series.
+double BesselI0(double x)
+{
+    double sum = 1;
+    double term = 1;
+    for (int k = 1; k < 50; ++k) {
+        term *= (x / (2 * k)) * (x / (2 * k));
+        sum += term;
+        if (term < sum * 1e-17)
+            break;
+    }
+    return sum;
+}
+
+// Four floats at a time: the dot products below are most of the converter's work, and a
+// compiler does not reorder a float sum into vectors of its own accord.
+typedef float Float4 __attribute__((vector_size(16)));
+
+Float4 Load(const float* p)
+{
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The filter rows a and b applied to the same kTaps input frames from x on: both sums at once.
+void Dot2(const float* a, const float* b, const float* x, float* sumA, float* sumB)
+{
+    Float4 accA = {0, 0, 0, 0};
+    Float4 accB = {0, 0, 0, 0};
+    for (int k = 0; k < CDriftResampler::kTaps; k += 4) {
+        const Float4 v = Load(x + k);
+        accA += Load(a + k) * v;
+        accB += Load(b + k) * v;
+    }
+    *sumA = (accA[0] + accA[1]) + (accA[2] + accA[3]);
+    *sumB = (accB[0] + accB[1]) + (accB[2] + accB[3]);
+}
+
+static_assert(CDriftResampler::kTaps % 4 == 0, "the dot products take four taps at a time");
 
 }  // namespace
 
-void CDriftResampler::StateDeleter::operator()(SRC_STATE_tag* state) const
-{
-    src_delete(state);
-}
-
 CDriftResampler::CDriftResampler(int channels, double nominalRatio)
-    : m_channels(std::clamp(channels, 1, 2)), m_in(kPiece * 2)
+    : m_channels(std::clamp(channels, 1, 2)), m_history(kHistory * static_cast<std::size_t>(m_channels))
 {
-    int error = 0;
-    m_state.reset(src_new(SRC_SINC_FASTEST, m_channels, &error));
-    if (!m_state)
+    if (!(nominalRatio > 0))
         return;
-    // The converter's own delay, measured once: where an impulse at the first input frame
-    // comes out, at the nominal ratio.
-    std::vector<float> impulse(1024 * static_cast<std::size_t>(m_channels), 0.0f);
-    impulse[0] = 1.0f;
-    std::vector<float> out(4096 * static_cast<std::size_t>(m_channels), 0.0f);
-    SRC_DATA data{};
-    data.data_in = impulse.data();
-    data.input_frames = 1024;
-    data.data_out = out.data();
-    data.output_frames = 4096;
-    data.src_ratio = nominalRatio;
-    if (src_process(m_state.get(), &data) == 0 && data.output_frames_gen > 0) {
-        long peak = 0;
-        for (long i = 1; i < data.output_frames_gen; ++i)
-            if (out[static_cast<std::size_t>(i * m_channels)] > out[static_cast<std::size_t>(peak * m_channels)])
-                peak = i;
-        m_delay = static_cast<double>(peak) / nominalRatio;
+    // The cutoff in cycles per input frame: below the input's band edge, and below the output's
+    // where the output's rate is the lower.
+    const double cutoff = 0.5 * kCutoff * std::min(1.0, nominalRatio);
+    const double half = kTaps / 2;
+    m_table.resize(static_cast<std::size_t>(kPhases + 1) * kTaps);
+    for (int p = 0; p <= kPhases; ++p) {
+        float* row = &m_table[static_cast<std::size_t>(p) * kTaps];
+        double sum = 0;
+        std::vector<double> taps(kTaps);
+        for (int k = 0; k < kTaps; ++k) {
+            // Tap k meets the input frame that lies t frames before the position.
+            const double t = static_cast<double>(p) / kPhases + (half - 1) - k;
+            const double x = 2 * cutoff * t;
+            const double sinc = std::abs(x) < 1e-12 ? 1.0 : std::sin(kPi * x) / (kPi * x);
+            const double edge = t / half;
+            const double window = std::abs(edge) >= 1 ? 0.0 : BesselI0(kBeta * std::sqrt(1 - edge * edge)) / BesselI0(kBeta);
+            taps[static_cast<std::size_t>(k)] = sinc * window;
+            sum += taps[static_cast<std::size_t>(k)];
+        }
+        for (int k = 0; k < kTaps; ++k)
+            row[k] = static_cast<float>(taps[static_cast<std::size_t>(k)] / sum);
     }
     Restart(0);
 }
 
-CDriftResampler::~CDriftResampler() = default;
-
 void CDriftResampler::Restart(double firstInput)
 {
-    if (m_state)
-        src_reset(m_state.get());
-    // The first outputs come from before the first input (the converter starts from silence).
-    m_position = firstInput - m_delay;
+    // The input before the first one given is silence.
+    std::fill(m_history.begin(), m_history.end(), 0.0f);
+    m_historyStart = firstInput - kTaps;
+    m_historyFill = kTaps;
+    // The first outputs come from before the first input: the filter reaches Delay() ahead.
+    m_position = firstInput - Delay();
 }
 
 std::size_t CDriftResampler::Convert(const std::int16_t* in, std::size_t inFrames, std::size_t* taken, float* out,
                                      std::size_t frames, double ratio)
 {
-    if (!m_state || frames == 0)
+    if (!Valid() || frames == 0 || !(ratio > 0))
         return 0;
-    // The ratio is set for the whole call, not glided into from the last one: libsamplerate
-    // glides across the output a call asks for, and a call that runs out of input stops partway
-    // through its glide, so where it stands would depend on how much input there was. Set, every
-    // output frame steps 1 / ratio input frames on, and the count below is the converter's own.
-    // The loop changes the ratio by a few parts in a million a block: a step of that size is not
-    // heard.
-    if (src_set_ratio(m_state.get(), ratio) != 0)
-        return 0;
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    const int reach = kTaps / 2;
     std::size_t made = 0;
     std::size_t used = 0;
-    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    // Output frame n of this call comes from input frame m_position + n / ratio: counted from
+    // the call's start, not step by step, so that no rounding piles up. Here relative to the
+    // history's first frame.
+    const double step = 1.0 / ratio;
+    double from = m_position - m_historyStart;
     while (made < frames) {
-        const std::size_t piece = std::min(kPiece, inFrames - used);
-        for (std::size_t i = 0; i < piece * channels; ++i)
-            m_in[i] = static_cast<float>(in[used * channels + i]) * (1.0f / 32768.0f);
-        SRC_DATA data{};
-        data.data_in = m_in.data();
-        data.input_frames = static_cast<long>(piece);
-        data.data_out = out + made * channels;
-        data.output_frames = static_cast<long>(frames - made);
-        data.src_ratio = ratio;
-        if (src_process(m_state.get(), &data) != 0)
-            break;
-        used += static_cast<std::size_t>(data.input_frames_used);
-        made += static_cast<std::size_t>(data.output_frames_gen);
-        if (data.input_frames_used == 0 && data.output_frames_gen == 0)
-            break;  // out of input
+        double at = from + static_cast<double>(made) * step;
+        const double whole = std::floor(at);
+        auto base = static_cast<std::size_t>(whole);
+        // The filter reads frames base - reach + 1 to base + reach: take input up to there.
+        const std::size_t needed = base + static_cast<std::size_t>(reach) + 1;
+        if (needed > m_historyFill) {
+            const std::size_t more = needed - m_historyFill;
+            if (inFrames - used < more)
+                break;  // out of input
+            if (m_historyFill + more > kHistory) {
+                // Only the last kTaps frames are read again: they move to the front.
+                const std::size_t keep = kTaps;
+                const std::size_t drop = m_historyFill - keep;
+                for (std::size_t c = 0; c < channels; ++c) {
+                    float* row = &m_history[c * kHistory];
+                    std::memmove(row, row + drop, keep * sizeof(float));
+                }
+                m_historyStart += static_cast<double>(drop);
+                m_historyFill = keep;
+                from -= static_cast<double>(drop);
+                at -= static_cast<double>(drop);
+                base -= drop;
+            }
+            for (std::size_t i = 0; i < more; ++i, ++used)
+                for (std::size_t c = 0; c < channels; ++c)
+                    m_history[c * kHistory + m_historyFill + i] =
+                        static_cast<float>(in[used * channels + c]) * (1.0f / 32768.0f);
+            m_historyFill += more;
+        }
+        const double phase = std::clamp(at - static_cast<double>(base), 0.0, 1.0) * kPhases;
+        const auto row = std::min(static_cast<std::size_t>(phase), static_cast<std::size_t>(kPhases - 1));
+        const auto blend = static_cast<float>(phase - static_cast<double>(row));
+        const float* a = &m_table[row * kTaps];
+        const float* b = a + kTaps;
+        const std::size_t first = base + 1 - static_cast<std::size_t>(reach);
+        for (std::size_t c = 0; c < channels; ++c) {
+            float sumA = 0;
+            float sumB = 0;
+            Dot2(a, b, &m_history[c * kHistory + first], &sumA, &sumB);
+            out[made * channels + c] = sumA + blend * (sumB - sumA);
+        }
+        ++made;
     }
     m_position += static_cast<double>(made) / ratio;
     if (taken != nullptr)

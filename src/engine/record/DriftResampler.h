@@ -1,39 +1,45 @@
 #pragma once
 // Converts a stream of 16-bit frames from one rate to another with a ratio that may change a
-// little from one block to the next, as following a device's drifting clock needs: libsamplerate's
-// band-limited sinc converter. The ratio holds for a whole call; the caller keeps its changes
-// small (parts in a million a block), so a change is never heard as a step in pitch, and where
-// the converter stands on the input is known exactly, however much input a call had.
+// little from one block to the next, as following a device's drifting clock needs: a
+// band-limited (Kaiser-windowed sinc) interpolator of its own. The ratio holds for a whole
+// call; the caller keeps its changes small (parts in a million a block), so a change is never
+// heard as a step in pitch, and where the converter stands on the input is known exactly,
+// however much input a call had.
 //
-// The caller asks for a number of output frames and says how far through the input they should
-// reach; the converter is fed a few input frames at a time, so it never holds more than a
-// little input ahead of its output, and InputPosition() tells, to within that, which input frame
-// the next output frame comes from.
+// Every output frame is the input filtered at the fractional input position it comes from: a
+// table holds the filter at kPhases positions between two input frames, and a position between
+// two of them is interpolated linearly. The filter's cutoff is set once, for the nominal ratio
+// (a drift of a few tenths of a percent does not need another), a little below the lower of the
+// two rates' band edges; its taps sum to exactly one at every position, so a constant or a ramp
+// comes through unchanged.
+//
+// The caller asks for a number of output frames; the converter takes input frames as it needs
+// them, so it never holds more than its filter's reach ahead of its output, and InputPosition()
+// tells which input frame the next output frame comes from.
 //
 // Thread: one at a time. Allocates in the constructor only.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
-
-struct SRC_STATE_tag;
 
 class CDriftResampler {
 public:
+    // Taps of the filter: it reaches kTaps / 2 input frames either side of a position.
+    static constexpr int kTaps = 48;
+    // Filter positions tabled between two input frames.
+    static constexpr int kPhases = 256;
+
     // channels interleaved (1 or 2); ratio is output frames per input frame, nominally.
     CDriftResampler(int channels, double nominalRatio);
-    ~CDriftResampler();
-    CDriftResampler(const CDriftResampler&) = delete;
-    CDriftResampler& operator=(const CDriftResampler&) = delete;
 
-    bool Valid() const { return m_state != nullptr; }
+    bool Valid() const { return !m_table.empty(); }
     // Where the converter stands on the input: the input frame the next output frame comes
     // from (fractional), on the numbering Restart set.
     double InputPosition() const { return m_position; }
     // Input frames the converter's own filter holds back: output made from the input up to
     // frame f comes out only once f + Delay() has been given.
-    double Delay() const { return m_delay; }
+    double Delay() const { return kTaps / 2; }
     // Makes frames output frames (interleaved floats, full scale 1.0) with the given ratio,
     // taking input frames from in (interleaved 16-bit) as it needs them; returns the frames
     // made, fewer when the input ran out. Adds the input frames it took to *taken.
@@ -43,12 +49,16 @@ public:
     void Restart(double firstInput);
 
 private:
-    struct StateDeleter {
-        void operator()(SRC_STATE_tag* state) const;
-    };
-    std::unique_ptr<SRC_STATE_tag, StateDeleter> m_state;
+    // Input frames the history holds; when it is full, the last kTaps move to its front.
+    static constexpr std::size_t kHistory = 4096;
+
     int m_channels;
-    double m_delay = 0;
+    // kPhases + 1 rows of kTaps taps: row p is the filter at p / kPhases past an input frame.
+    std::vector<float> m_table;
+    // The input the filter reads, one row per channel, as floats: frame m_historyStart + i at
+    // index i, up to m_historyEnd (not included).
+    std::vector<float> m_history;
+    double m_historyStart = 0;
+    std::size_t m_historyFill = 0;
     double m_position = 0;
-    std::vector<float> m_in;     // one small piece of input, as floats
 };

@@ -81,3 +81,43 @@ TEST(DriftResampler, ItsPositionIsWhereTheConverterStands)
     }
     EXPECT_GT(checked, 20000);
 }
+
+// A tone comes out as the same tone, sampled where the converter says: what differs from the
+// ideal (the band-limited interpolation's error, the table's steps) stays 80 dB down, for a
+// drifting clock on the same rate and for 48 kHz onto 44.1 kHz, and a tone above the band that
+// the output can hold is taken out rather than folded back into it.
+TEST(DriftResampler, ATonePassesCleanAndWhatTheOutputCannotHoldIsTakenOut)
+{
+    struct Case {
+        double nominal, ratio, hz;  // hz: the tone, at a 48 kHz input's frame spacing
+        bool passes;
+    };
+    const Case cases[] = {{1.0, 1.0003, 1000, true}, {1.0, 0.9995, 15000, true},
+                          {44100.0 / 48000, 44100.0 / 48000 * 1.002, 9000, true},
+                          {44100.0 / 48000, 44100.0 / 48000, 23000, false}};
+    for (const Case& c : cases) {
+        CDriftResampler resampler(2, c.nominal);
+        std::vector<std::int16_t> in(2 * 30000);
+        const double w = 2 * M_PI * c.hz / 48000;
+        for (std::size_t i = 0; i < in.size() / 2; ++i)
+            in[2 * i] = in[2 * i + 1] = static_cast<std::int16_t>(std::lround(16000 * std::sin(w * static_cast<double>(i))));
+        std::vector<float> out(2 * 20000);
+        const double from = resampler.InputPosition();
+        std::size_t taken = 0;
+        const std::size_t made = resampler.Convert(in.data(), in.size() / 2, &taken, out.data(), 20000, c.ratio);
+        ASSERT_EQ(made, 20000u);
+        double error = 0, level = 0;
+        for (std::size_t k = 1000; k < made; ++k) {
+            const double ideal = 16000.0 / 32768 * std::sin(w * (from + static_cast<double>(k) / c.ratio));
+            const double got = out[2 * k];
+            EXPECT_EQ(got, out[2 * k + 1]);
+            error += (got - ideal) * (got - ideal);
+            level += got * got;
+        }
+        const double toneLevel = 0.5 * (16000.0 / 32768) * (16000.0 / 32768) * static_cast<double>(made - 1000);
+        if (c.passes)
+            EXPECT_LT(10 * std::log10(error / toneLevel), -80) << c.hz << " Hz at " << c.ratio;
+        else
+            EXPECT_LT(10 * std::log10(level / toneLevel), -80) << c.hz << " Hz at " << c.ratio;
+    }
+}
