@@ -1,6 +1,7 @@
-// The second source's converter, as the recording drives it (CDriftResampler, our own windowed
-// sinc), against libsamplerate's SINC_FASTEST (fed 32 frames at a time, as the converter once
-// fed it, so that where it stands stays known) and libspeexdsp's resampler at a few qualities,
+// The program's rate converter (CDriftResampler, our own windowed sinc: a second source's, and
+// an input's whose rate is not the recording's), driven as a second source drives it, against
+// libsamplerate's SINC_FASTEST (fed 32 frames at a time, so that where it stands is known to
+// within that, as a drift loop needs) and libspeexdsp's resampler at a few qualities,
 // converting a 48 kHz source onto a 44.1 kHz recording in 10 ms blocks whose ratio changes by a
 // few parts in a million every block, as the drift loop changes it.
 //  - cost: the time to convert one second of sound, mono and stereo;

@@ -53,6 +53,9 @@ void Dot2(const float* a, const float* b, const float* x, float* sumA, float* su
     *sumB = (accB[0] + accB[1]) + (accB[2] + accB[3]);
 }
 
+float ToFloat(std::int16_t sample) { return static_cast<float>(sample) * (1.0f / 32768.0f); }
+float ToFloat(float sample) { return sample; }
+
 static_assert(CDriftResampler::kTaps % 4 == 0, "the dot products take four taps at a time");
 
 }  // namespace
@@ -100,53 +103,71 @@ void CDriftResampler::Restart(double firstInput)
 std::size_t CDriftResampler::Convert(const std::int16_t* in, std::size_t inFrames, std::size_t* taken, float* out,
                                      std::size_t frames, double ratio)
 {
+    return Run(in, inFrames, taken, out, frames, ratio);
+}
+
+std::size_t CDriftResampler::Convert(const float* in, std::size_t inFrames, std::size_t* taken, float* out,
+                                     std::size_t frames, double ratio)
+{
+    return Run(in, inFrames, taken, out, frames, ratio);
+}
+
+template <typename Sample>
+void CDriftResampler::Take(const Sample* in, std::size_t count)
+{
+    const std::size_t channels = static_cast<std::size_t>(m_channels);
+    if (m_historyFill + count > kHistory) {
+        // The filter reads only the last kTaps frames again: they move to the front.
+        const std::size_t drop = m_historyFill - kTaps;
+        for (std::size_t c = 0; c < channels; ++c) {
+            float* row = &m_history[c * kHistory];
+            std::memmove(row, row + drop, kTaps * sizeof(float));
+        }
+        m_historyStart += static_cast<double>(drop);
+        m_historyFill = kTaps;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t c = 0; c < channels; ++c)
+            m_history[c * kHistory + m_historyFill + i] = ToFloat(in[i * channels + c]);
+    m_historyFill += count;
+}
+
+template <typename Sample>
+std::size_t CDriftResampler::Run(const Sample* in, std::size_t inFrames, std::size_t* taken, float* out,
+                                 std::size_t frames, double ratio)
+{
     if (!Valid() || frames == 0 || !(ratio > 0))
         return 0;
     const std::size_t channels = static_cast<std::size_t>(m_channels);
-    const int reach = kTaps / 2;
+    const std::size_t reach = kTaps / 2;
+    // Output frame n of this call comes from input frame m_position + n / ratio: counted from
+    // the call's start, not step by step, so that no rounding piles up.
+    const double step = 1.0 / ratio;
     std::size_t made = 0;
     std::size_t used = 0;
-    // Output frame n of this call comes from input frame m_position + n / ratio: counted from
-    // the call's start, not step by step, so that no rounding piles up. Here relative to the
-    // history's first frame.
-    const double step = 1.0 / ratio;
-    double from = m_position - m_historyStart;
     while (made < frames) {
-        double at = from + static_cast<double>(made) * step;
-        const double whole = std::floor(at);
-        auto base = static_cast<std::size_t>(whole);
-        // The filter reads frames base - reach + 1 to base + reach: take input up to there.
-        const std::size_t needed = base + static_cast<std::size_t>(reach) + 1;
-        if (needed > m_historyFill) {
-            const std::size_t more = needed - m_historyFill;
-            if (inFrames - used < more)
-                break;  // out of input
-            if (m_historyFill + more > kHistory) {
-                // Only the last kTaps frames are read again: they move to the front.
-                const std::size_t keep = kTaps;
-                const std::size_t drop = m_historyFill - keep;
-                for (std::size_t c = 0; c < channels; ++c) {
-                    float* row = &m_history[c * kHistory];
-                    std::memmove(row, row + drop, keep * sizeof(float));
-                }
-                m_historyStart += static_cast<double>(drop);
-                m_historyFill = keep;
-                from -= static_cast<double>(drop);
-                at -= static_cast<double>(drop);
-                base -= drop;
-            }
-            for (std::size_t i = 0; i < more; ++i, ++used)
-                for (std::size_t c = 0; c < channels; ++c)
-                    m_history[c * kHistory + m_historyFill + i] =
-                        static_cast<float>(in[used * channels + c]) * (1.0f / 32768.0f);
-            m_historyFill += more;
+        double at = m_position + static_cast<double>(made) * step - m_historyStart;
+        // The filter reads frames base - reach + 1 to base + reach: input is taken up to there.
+        auto base = static_cast<std::size_t>(std::floor(at));
+        if (base + reach + 1 > m_historyFill) {
+            const std::size_t more = base + reach + 1 - m_historyFill;
+            // Out of input: what is left is taken too, so that a caller may hand over all it
+            // has, and the next call goes on from it.
+            const std::size_t count = std::min(more, inFrames - used);
+            const double start = m_historyStart;
+            Take(in + used * channels, count);
+            used += count;
+            if (count < more)
+                break;
+            at -= m_historyStart - start;
+            base = static_cast<std::size_t>(std::floor(at));
         }
         const double phase = std::clamp(at - static_cast<double>(base), 0.0, 1.0) * kPhases;
         const auto row = std::min(static_cast<std::size_t>(phase), static_cast<std::size_t>(kPhases - 1));
         const auto blend = static_cast<float>(phase - static_cast<double>(row));
         const float* a = &m_table[row * kTaps];
         const float* b = a + kTaps;
-        const std::size_t first = base + 1 - static_cast<std::size_t>(reach);
+        const std::size_t first = base + 1 - reach;
         for (std::size_t c = 0; c < channels; ++c) {
             float sumA = 0;
             float sumB = 0;

@@ -15,7 +15,8 @@
 //
 // The caller asks for a number of output frames; the converter takes input frames as it needs
 // them, so it never holds more than its filter's reach ahead of its output, and InputPosition()
-// tells which input frame the next output frame comes from.
+// tells which input frame the next output frame comes from. It also serves a fixed ratio: asked
+// for more than the input makes, it takes all of it.
 //
 // Thread: one at a time. Allocates in the constructor only.
 
@@ -41,10 +42,13 @@ public:
     // frame f comes out only once f + Delay() has been given.
     double Delay() const { return kTaps / 2; }
     // Makes frames output frames (interleaved floats, full scale 1.0) with the given ratio,
-    // taking input frames from in (interleaved 16-bit) as it needs them; returns the frames
-    // made, fewer when the input ran out. Adds the input frames it took to *taken.
+    // taking input frames from in (interleaved, 16-bit or floats at full scale 1.0) as it needs
+    // them; returns the frames made, fewer when the input ran out, and then every input frame
+    // was taken (the next call goes on from them). Adds the input frames it took to *taken.
     std::size_t Convert(const std::int16_t* in, std::size_t inFrames, std::size_t* taken, float* out,
                         std::size_t frames, double ratio);
+    std::size_t Convert(const float* in, std::size_t inFrames, std::size_t* taken, float* out, std::size_t frames,
+                        double ratio);
     // Starts afresh: the next input given is frame firstInput (nothing held).
     void Restart(double firstInput);
 
@@ -52,11 +56,18 @@ private:
     // Input frames the history holds; when it is full, the last kTaps move to its front.
     static constexpr std::size_t kHistory = 4096;
 
+    template <typename Sample>
+    std::size_t Run(const Sample* in, std::size_t inFrames, std::size_t* taken, float* out, std::size_t frames,
+                    double ratio);
+    // Appends count input frames to the history.
+    template <typename Sample>
+    void Take(const Sample* in, std::size_t count);
+
     int m_channels;
     // kPhases + 1 rows of kTaps taps: row p is the filter at p / kPhases past an input frame.
     std::vector<float> m_table;
     // The input the filter reads, one row per channel, as floats: frame m_historyStart + i at
-    // index i, up to m_historyEnd (not included).
+    // index i, for the first m_historyFill frames.
     std::vector<float> m_history;
     double m_historyStart = 0;
     std::size_t m_historyFill = 0;

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include <samplerate.h>
-
 namespace {
 
 // Speaker positions of a channel mask.
@@ -74,11 +72,6 @@ std::size_t MixFormat::BytesPerFrame() const
     return bytes * channels;
 }
 
-void CMixFormatConverter::StateDeleter::operator()(SRC_STATE_tag* state) const
-{
-    src_delete(state);
-}
-
 CMixFormatConverter::CMixFormatConverter() = default;
 CMixFormatConverter::~CMixFormatConverter() = default;
 
@@ -91,15 +84,14 @@ bool CMixFormatConverter::Configure(const MixFormat& in, std::uint16_t outChanne
     m_ratio = static_cast<double>(outRate) / in.rate;
     BuildMatrix();
     m_mixed.assign(kChunkFrames * outChannels, 0.0f);
-    // The sinc converter may hand over a little more than the ratio says in one call.
+    // The converter may hand over a frame or so more than the ratio says in one call.
     const std::size_t most = static_cast<std::size_t>(std::ceil(kChunkFrames * m_ratio)) + 64;
     m_resampled.assign(most * outChannels, 0.0f);
     m_out.assign(most * outChannels, 0);
     m_resampler.reset();
     if (in.rate != outRate) {
-        int error = 0;
-        m_resampler.reset(src_new(SRC_SINC_FASTEST, outChannels, &error));
-        if (!m_resampler)
+        m_resampler = std::make_unique<CDriftResampler>(outChannels, m_ratio);
+        if (!m_resampler->Valid())
             return false;
     }
     return true;
@@ -184,21 +176,9 @@ std::size_t CMixFormatConverter::Convert(const std::uint8_t* in, std::size_t fra
     const float* result = m_mixed.data();
     std::size_t made = frames;
     if (m_resampler) {
-        // The output has room for all the input makes: the converter takes it in a call or two.
-        made = 0;
-        std::size_t used = 0;
-        while (used < frames && made * m_outChannels < m_resampled.size()) {
-            SRC_DATA data{};
-            data.data_in = m_mixed.data() + used * m_outChannels;
-            data.input_frames = static_cast<long>(frames - used);
-            data.data_out = m_resampled.data() + made * m_outChannels;
-            data.output_frames = static_cast<long>(m_resampled.size() / m_outChannels - made);
-            data.src_ratio = m_ratio;
-            if (src_process(m_resampler.get(), &data) != 0 || data.input_frames_used == 0)
-                break;
-            used += static_cast<std::size_t>(data.input_frames_used);
-            made += static_cast<std::size_t>(data.output_frames_gen);
-        }
+        // The output has room for all the input makes, and the converter takes all of it.
+        made = m_resampler->Convert(m_mixed.data(), frames, nullptr, m_resampled.data(),
+                                    m_resampled.size() / m_outChannels, m_ratio);
         result = m_resampled.data();
     }
     for (std::size_t i = 0; i < made * m_outChannels; ++i) {

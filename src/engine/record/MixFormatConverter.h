@@ -3,7 +3,8 @@
 // 32-bit or a 3-byte container, 32-bit integers, 8-bit; any number of channels, placed by a
 // speaker mask) into the recording's 16-bit PCM with its channel count and rate: every channel
 // is read at its own width, the speakers are mixed down (or a mono input copied up) by where
-// they stand, and the rate is converted with libsamplerate's sinc converter when it differs.
+// they stand, and the rate is converted by the band-limited converter the second source uses
+// (CDriftResampler, at a fixed ratio) when it differs.
 //
 // Downmix to stereo: each side takes its front speaker whole, the centre, its back and side
 // speakers at -3 dB, and the low-frequency channel not at all; a speaker in the middle behind
@@ -17,7 +18,8 @@
 #include <memory>
 #include <vector>
 
-struct SRC_STATE_tag;
+#include "engine/record/DriftResampler.h"
+
 
 // A sound engine's mix format.
 struct MixFormat {
@@ -53,9 +55,6 @@ public:
     double Ratio() const { return m_ratio; }
 
 private:
-    struct StateDeleter {
-        void operator()(SRC_STATE_tag* state) const;
-    };
 
     float Sample(const std::uint8_t* p) const;
     void BuildMatrix();
@@ -67,5 +66,5 @@ private:
     std::vector<float> m_mixed;   // one chunk, mixed to the output channels
     std::vector<float> m_resampled;
     std::vector<std::int16_t> m_out;
-    std::unique_ptr<SRC_STATE_tag, StateDeleter> m_resampler;  // null when the rates agree
+    std::unique_ptr<CDriftResampler> m_resampler;  // null when the rates agree
 };
