@@ -70,10 +70,10 @@ CDriftResampler::CDriftResampler(int channels, double nominalRatio)
     const double cutoff = 0.5 * kCutoff * std::min(1.0, nominalRatio);
     const double half = kTaps / 2;
     m_table.resize(static_cast<std::size_t>(kPhases + 1) * kTaps);
+    std::vector<double> taps(kTaps);
     for (int p = 0; p <= kPhases; ++p) {
         float* row = &m_table[static_cast<std::size_t>(p) * kTaps];
         double sum = 0;
-        std::vector<double> taps(kTaps);
         for (int k = 0; k < kTaps; ++k) {
             // Tap k meets the input frame that lies t frames before the position.
             const double t = static_cast<double>(p) / kPhases + (half - 1) - k;

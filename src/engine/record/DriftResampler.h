@@ -1,6 +1,6 @@
 #pragma once
-// Converts a stream of 16-bit frames from one rate to another with a ratio that may change a
-// little from one block to the next, as following a device's drifting clock needs: a
+// Converts a stream of frames (16-bit, or floats) from one rate to another with a ratio that may
+// change a little from one block to the next, as following a device's drifting clock needs: a
 // band-limited (Kaiser-windowed sinc) interpolator of its own. The ratio holds for a whole
 // call; the caller keeps its changes small (parts in a million a block), so a change is never
 // heard as a step in pitch, and where the converter stands on the input is known exactly,
@@ -10,8 +10,8 @@
 // table holds the filter at kPhases positions between two input frames, and a position between
 // two of them is interpolated linearly. The filter's cutoff is set once, for the nominal ratio
 // (a drift of a few tenths of a percent does not need another), a little below the lower of the
-// two rates' band edges; its taps sum to exactly one at every position, so a constant or a ramp
-// comes through unchanged.
+// two rates' band edges; its taps sum to exactly one at every position, so a constant comes
+// through unchanged.
 //
 // The caller asks for a number of output frames; the converter takes input frames as it needs
 // them, so it never holds more than its filter's reach ahead of its output, and InputPosition()
