@@ -27,7 +27,9 @@
 
 class CStreamClock {
 public:
-    static constexpr double kWindowSeconds = 10.0;
+    // Long enough for the line through a bursty source's arrivals to average many cycles of its
+    // rhythm: over ten seconds it still wandered by ten milliseconds either way.
+    static constexpr double kWindowSeconds = 20.0;
     // The rate is measured once the arrivals span this long; until then it is the nominal one.
     static constexpr double kRateAfterSeconds = 1.0;
     // The line is trusted once the arrivals span this long (two are enough).
