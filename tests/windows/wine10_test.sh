@@ -121,8 +121,13 @@ loopback_capture() {
   step "loopback of the default output: tone, pause, tone"
 }
 
+# The program's own lines among what a command printed (Wine's notes left out).
+said_by_program() {
+  printf '%s\n' "$1" | tr -d '\r' | grep -a '^dravellin-recorder:' | head -n 3
+}
+
 program_loopback() {
-  local installer=$1 settings='HKCU\Software\Dravellin Software\dravellin-recorder'
+  local installer=$1 settings='HKCU\Software\Dravellin Software\dravellin-recorder' said
   cp "$installer" "$work/setup.exe"
   w10 wine "$work/setup.exe" /S
   w10 wineserver -w
@@ -138,11 +143,11 @@ program_loopback() {
     sleep 0.1
   done
   sleep 1
-  w10 wine "$exe" --record >/dev/null 2>&1 || fail "--record failed"
+  said=$(w10 wine "$exe" --record 2>&1) || fail "--record failed: $(said_by_program "$said")"
   sleep 1
   play_with_pause
   sleep 1
-  w10 wine "$exe" --stop >/dev/null 2>&1 || fail "--stop failed"
+  said=$(w10 wine "$exe" --stop 2>&1) || fail "--stop failed: $(said_by_program "$said")"
   sleep 1
   w10 wine taskkill /IM dravellin-recorder.exe >/dev/null 2>&1 || true
   w10 wineserver -w

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/SteadyClock.h"
 #include "platform/windows/ComScope.h"
@@ -108,6 +109,7 @@ WasapiStream::Result CWasapiAudioInput::OpenStream()
         return WasapiStream::Result::Refused;
     }
     m_timeline = std::make_unique<CPacketTimeline>(m_stream.MixFormat().rate, m_stream.Loopback());
+    m_stampOffsetSet = false;
     std::lock_guard lock(m_mutex);
     m_sourceName = m_stream.Name();
     return result;
@@ -156,8 +158,18 @@ bool CWasapiAudioInput::Capture()
         if (packet.frames == 0)
             break;
         any = true;
-        const CPacketTimeline::Gap gap =
-            m_timeline->Packet(packet.position, packet.time, packet.frames, packet.discontinuity);
+        // The engine holds half a second, so capture times further than kStampReach from now
+        // are on a clock of their own (Wine stamps loopback packets so). Their spacing still
+        // tells the silence between packets, but set against our clock (the start, a wait that
+        // ran out) they would make hours of it: they are moved onto ours, the first such
+        // packet taken as captured now.
+        const std::int64_t now = WasapiStream::Now();
+        if (!m_stampOffsetSet || std::llabs(now - (packet.time - m_stampOffset)) > kStampReach) {
+            m_stampOffset = std::llabs(now - packet.time) > kStampReach ? packet.time - now : 0;
+            m_stampOffsetSet = true;
+        }
+        const std::int64_t time = packet.time - m_stampOffset;
+        const CPacketTimeline::Gap gap = m_timeline->Packet(packet.position, time, packet.frames, packet.discontinuity);
         if (gap.dropped > 0) {
             const auto frames = static_cast<std::uint64_t>(std::llround(static_cast<double>(gap.dropped) * m_converter.Ratio()));
             std::lock_guard lock(m_mutex);
@@ -168,7 +180,7 @@ bool CWasapiAudioInput::Capture()
         }
         Deliver(nullptr, gap.silence);
         Deliver(packet.silent ? nullptr : packet.data, packet.frames);
-        const double latency = static_cast<double>(WasapiStream::Now() - packet.time) / 1e7;
+        const double latency = static_cast<double>(WasapiStream::Now() - time) / 1e7;
         m_latency.store(std::max(0.0, latency), std::memory_order_relaxed);
         if (m_stream.Release(packet.frames) != WasapiStream::Result::Ok) {
             m_failed.store(true, std::memory_order_release);

@@ -49,6 +49,9 @@ public:
     static constexpr unsigned kBufferMs = 500;
     // The longest wait for a packet before the clock is looked at (silence, a new default).
     static constexpr unsigned kWaitMs = 20;
+    // How far (100-nanosecond units) a packet's capture time may lie from now and still be
+    // on the performance counter's clock.
+    static constexpr std::int64_t kStampReach = 50'000'000;
 
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) override;
     OpenProgress Progress() override { return m_progress.load(std::memory_order_acquire); }
@@ -89,6 +92,9 @@ private:
     platform::WasapiStream m_stream;
     CMixFormatConverter m_converter;
     std::unique_ptr<CPacketTimeline> m_timeline;
+    // What to take off the packets' capture times to put them on our clock (capture thread).
+    std::int64_t m_stampOffset = 0;
+    bool m_stampOffsetSet = false;
     std::uint64_t m_framesOut = 0;  // frames handed to the sink since Open
     platform::CaptureEndpointWatch m_watch;
 
