@@ -239,21 +239,26 @@ fi
 [ "${BENCH_UI_ONLY:-0}" = 1 ] && exit 0
 
 # ---------------------------------------------------------------------------------------------
-# CPU ticks of each thread of process $1: "tid ticks comm" lines.
+# CPU ticks and wake-ups (voluntary context switches: each a sleep the thread chose, then a
+# wake-up) of each thread of process $1:
+# "tid ticks wake-ups comm" lines.
 thread_ticks() {
   local t st
   for t in /proc/"$1"/task/*; do
     st=$(cat "$t/stat" 2>/dev/null) || continue
     # The name in parentheses may hold spaces: the fields after it are counted from its end.
-    printf '%s %s %s\n' "${t##*/}" "$(awk '{ print $12 + $13 }' <<<"${st##*) }")" "$(cat "$t/comm" 2>/dev/null)"
+    printf '%s %s %s %s\n' "${t##*/}" "$(awk '{ print $12 + $13 }' <<<"${st##*) }")" \
+      "$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$t/status" 2>/dev/null)" \
+      "$(cat "$t/comm" 2>/dev/null)"
   done
 }
 # The ticks each kind of thread spent between the two thread_ticks files $2 and $3 of process $1,
-# as "window loop encoder sdl other": threads started in between count from zero.
+# as "window loop encoder sdl other" ($4 "switches" counts their wake-ups instead of ticks):
+# threads started in between count from zero.
 thread_split() {
-  awk -v pid="$1" '
-    FNR == NR { was[$1] = $2; next }
-    { t = $2 - was[$1]; c = $3
+  awk -v pid="$1" -v field="${4:-ticks}" '
+    FNR == NR { was[$1] = (field == "switches") ? $3 : $2; next }
+    { t = ((field == "switches") ? $3 : $2) - was[$1]; c = $4
       if ($1 == pid) k = "window"
       else if (c == "threaded-ml") k = "loop"
       else if (c ~ /^SDL/) k = "sdl"
@@ -275,6 +280,7 @@ cpu_runs() {
   local same=$1
   : >"$scratch/cpu.txt"
   : >"$scratch/split.txt"
+  : >"$scratch/wakes.txt"
   : >"$scratch/lame.txt"
   : >"$scratch/lame-same.txt"
   : >"$scratch/rec.trace"
@@ -322,6 +328,7 @@ cpu_runs() {
     awk -v a="$after" -v b="$before" -v hz="$hz" 'BEGIN { printf "%.3f\n", (a - b) / hz }' >>"$scratch/cpu.txt"
     # Per thread over the recording, and the rest: Record, Stop and what ended before Stop.
     echo "$(thread_split "$pid" "$scratch/threads.before" "$scratch/threads.stop") $((after - stop))" >>"$scratch/split.txt"
+    thread_split "$pid" "$scratch/threads.before" "$scratch/threads.stop" switches >>"$scratch/wakes.txt"
     lame_cpu "$scratch/cut.raw" >>"$scratch/lame.txt"
     lame_cpu "$same" >>"$scratch/lame-same.txt"
   done
@@ -340,7 +347,11 @@ cpu_runs() {
   column=1
   for name in "window's thread" "sound-server loop thread" "encoding thread" "SDL's threads" "other threads" \
     "Record and Stop"; do
-    printf '    %-28s CPU s %s\n' "$name" "$(awk -v c="$column" -v hz="$hz" '{ print $c / hz }' "$scratch/split.txt" | stats 2)"
+    printf '    %-28s CPU s %s' "$name" "$(awk -v c="$column" -v hz="$hz" '{ print $c / hz }' "$scratch/split.txt" | stats 2)"
+    # Each time a thread sleeps and wakes costs the kernel's and its loop's work, whatever it did.
+    [ "$column" -le 5 ] && printf '   wake-ups a second %s' \
+      "$(awk -v c="$column" -v s="$record_seconds" '{ print $c / s }' "$scratch/wakes.txt" | stats 1)"
+    printf '\n'
     column=$((column + 1))
   done
   printf '  input overruns per recording   %s\n' "$(awk '$2 == "record-overruns" { print $3 }' "$scratch/rec.trace" | stats)"
