@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PixelTestSupport.h"
+#include "support/XInput.h"
 #include "controls/ControlRect.h"
 #include "controls/LevelMeter.h"
 #include "res/ResourceIds.h"
@@ -223,25 +224,17 @@ TEST_F(LevelMeterTest, EachPictureIsTheSameAsOneDrawnWhole)
 
 namespace {
 
-// What the X server shows in the meter's window now.
+// What the X server shows in the meter's window now (what a user sees, not the toolkit's copy).
 wxImage OnScreen(wxWindow* window)
 {
     GdkWindow* gdk = window->GTKGetDrawingWindow();
     const wxSize size = window->GetClientSize();
-    GdkPixbuf* pixbuf = gdk ? gdk_pixbuf_get_from_window(gdk, 0, 0, size.x, size.y) : nullptr;
-    wxImage image(size.x, size.y, true);
-    if (pixbuf == nullptr)
-        return image;
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guchar* data = gdk_pixbuf_get_pixels(pixbuf);
-    for (int y = 0; y < size.y; ++y)
-        for (int x = 0; x < size.x; ++x) {
-            const guchar* p = data + y * stride + x * channels;
-            image.SetRGB(x, y, p[0], p[1], p[2]);
-        }
-    g_object_unref(pixbuf);
-    return image;
+    if (gdk == nullptr)
+        return wxImage(size.x, size.y, true);
+    int x = 0;
+    int y = 0;
+    gdk_window_get_origin(gdk, &x, &y);
+    return testing_support::XScreenImage(wxRect(x, y, size.x, size.y));
 }
 
 }  // namespace
