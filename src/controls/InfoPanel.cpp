@@ -72,7 +72,5 @@ void CInfoPanel::ShowSize(std::uint32_t kBytes, const std::string& timeText)
 void CInfoPanel::DrawLine(const wxRect& rect, const std::string& text)
 {
     const wxString line = wxString::FromUTF8(text);
-    Draw([&](wxDC& dc) {
-        DrawLineOfText(dc, m_font, line, rect, Align::Left);
-    });
+    ShowLineOfText(m_font, line, rect, Align::Left);
 }

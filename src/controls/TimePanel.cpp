@@ -50,7 +50,5 @@ void CTimePanel::Redraw()
 {
     const wxRect text(0, kTop, m_width - kRightMargin, m_height - kTop);
     const wxString time = FormatTime(m_seconds);
-    Draw([&](wxDC& dc) {
-        DrawLineOfText(dc, m_font, time, text, Align::Right);
-    });
+    ShowLineOfText(m_font, time, text, Align::Right);
 }
