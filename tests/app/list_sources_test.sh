@@ -23,7 +23,7 @@ rc=0; out=$("$program" --list-sources 2>err) || rc=$?
 # Each line: a value, one tab, a name.
 awk -F '\t' 'NF != 2 || $2 == "" { bad = 1 } END { exit bad }' <<<"$out" || fail "a line is not VALUE<tab>NAME: $out"
 description() {  # description KIND NAME: the server's description of a sink or source
-  pactl list "$1" | awk -v n="$2" '$1 == "Name:" { on = $2 == n } on && /^\s*Description:/ { sub(/^\s*Description: /, ""); print; exit }'
+  pactl list "$1" | awk -v n="$2" '$1 == "Name:" { on = $2 == n } on && /^[[:space:]]*Description:/ { sub(/^[[:space:]]*Description: /, ""); print; exit }'
 }
 mic=$(description sources "$DR_PULSE_SOURCE")
 speaker=$(description sinks "$DR_PULSE_SINK")
