@@ -118,16 +118,6 @@ void CBackBufferCtrl::DrawLineOfText(wxDC& dc, const wxFont& font, const wxStrin
     dc.DrawText(text, x, rect.y);
 }
 
-void CBackBufferCtrl::ShowLineOfText(const wxFont& font, const wxString& text, const wxRect& rect, Align align)
-{
-    if (m_bitmap.IsOk() &&
-        m_textPainter.Draw(m_bitmap, font, text, rect, align == Align::Right, kGreen, kBlack)) {
-        Present(rect);
-        return;
-    }
-    Draw([&](wxDC& dc) { DrawLineOfText(dc, font, text, rect, align); });
-}
-
 void CBackBufferCtrl::OnPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);

@@ -18,7 +18,6 @@
 #include <wx/window.h>
 
 #include "platform/DirectDraw.h"
-#include "platform/TextLinePainter.h"
 
 class CBackBufferCtrl : public wxWindow {
 public:
@@ -63,10 +62,6 @@ protected:
     enum class Align { Left, Right };
     static void DrawLineOfText(wxDC& dc, const wxFont& font, const wxString& text, const wxRect& rect, Align align);
 
-    // The same line drawn into the back buffer, then shown: straight into its pixels where the
-    // platform allows it, else through DrawLineOfText.
-    void ShowLineOfText(const wxFont& font, const wxString& text, const wxRect& rect, Align align);
-
     int m_width = 0;
     int m_height = 0;
 
@@ -77,5 +72,4 @@ private:
     void Present(const wxRect& changed);
 
     wxBitmap m_bitmap;
-    platform::TextLinePainter m_textPainter;
 };

@@ -72,5 +72,7 @@ void CInfoPanel::ShowSize(std::uint32_t kBytes, const std::string& timeText)
 void CInfoPanel::DrawLine(const wxRect& rect, const std::string& text)
 {
     const wxString line = wxString::FromUTF8(text);
-    ShowLineOfText(m_font, line, rect, Align::Left);
+    Draw([&](wxDC& dc) {
+        DrawLineOfText(dc, m_font, line, rect, Align::Left);
+    });
 }

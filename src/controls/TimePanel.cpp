@@ -50,5 +50,7 @@ void CTimePanel::Redraw()
 {
     const wxRect text(0, kTop, m_width - kRightMargin, m_height - kTop);
     const wxString time = FormatTime(m_seconds);
-    ShowLineOfText(m_font, time, text, Align::Right);
+    Draw([&](wxDC& dc) {
+        DrawLineOfText(dc, m_font, time, text, Align::Right);
+    });
 }
