@@ -26,6 +26,8 @@
 # speaker's monitor playing the test tone). BENCH_PERF=1 also profiles each recording with perf
 # and prints where its CPU went (the profiler's own cost counts in its CPU figure); with
 # BENCH_PERF_KEEP=<folder> it records call graphs and keeps each profile in that folder.
+# BENCH_FLOOR=1 also measures, after each recording, what the server's own client and a bare
+# frame drawing ten times a second cost over the same time (see floor_run).
 #
 # The recording CPU is split by thread over the recording itself (Record to just before Stop):
 # the window's thread (timers, level meter, lamp, time and size), the sound-server client's
@@ -273,6 +275,30 @@ lame_cpu() {
       "$1" "$scratch/lame.mp3" 2>/dev/null ; } 2>&1 | tail -n1 | awk '{ printf "%.3f\n", $1 + $2 }'
 }
 
+# BENCH_FLOOR=1: anchors for the recording's cost besides encoding, over record_seconds: the
+# sound server's own client (parec) reading each source the recording reads at the fragment the
+# program asks for (100 ms), the least any client of the server pays; and a bare wxWidgets frame
+# redrawing a picture of the level meter's size ten times a second the toolkit's plain way
+# (refresh and paint). Appends "parec-ticks frame-ticks".
+floor_run() {
+  local pids=() p sources=("${PULSE_SOURCE:-$(pactl get-default-source)}") before=() frame fb i pt=0
+  [ -n "$second_source" ] && sources+=("$second_source")
+  for i in "${sources[@]}"; do
+    parec --raw --device="$i" --latency-msec=100 --format=s16le --rate=44100 --channels=2 >/dev/null &
+    pids+=($!)
+  done
+  "$build/bare_frame" --tick &
+  frame=$!
+  sleep 2
+  for p in "${pids[@]}"; do before+=("$(cpu_ticks "$p")"); done
+  fb=$(cpu_ticks "$frame")
+  sleep "$record_seconds"
+  for i in "${!pids[@]}"; do pt=$((pt + $(cpu_ticks "${pids[$i]}") - before[i])); done
+  echo "$pt $(($(cpu_ticks "$frame") - fb))" >>"$scratch/floor.txt"
+  kill "${pids[@]}" "$frame" 2>/dev/null || true
+  wait "${pids[@]}" "$frame" 2>/dev/null || true
+}
+
 # CPU of RUNS recordings of record_seconds each from the server's default microphone (or the
 # source PULSE_SOURCE names), whole program, against lame encoding record_seconds of the test
 # tone and of $1, the PCM the microphone gives.
@@ -284,6 +310,7 @@ cpu_runs() {
   : >"$scratch/lame.txt"
   : >"$scratch/lame-same.txt"
   : >"$scratch/rec.trace"
+  : >"$scratch/floor.txt"
   for _ in $(seq 1 "$runs"); do
     cfg="$scratch/config-rec-$RANDOM$RANDOM"
     mkdir -p "$cfg/Dravellin Software"
@@ -331,6 +358,7 @@ cpu_runs() {
     thread_split "$pid" "$scratch/threads.before" "$scratch/threads.stop" switches >>"$scratch/wakes.txt"
     lame_cpu "$scratch/cut.raw" >>"$scratch/lame.txt"
     lame_cpu "$same" >>"$scratch/lame-same.txt"
+    if [ "${BENCH_FLOOR:-0}" = 1 ]; then floor_run; fi
   done
   cm=$(median <"$scratch/cpu.txt")
   lm=$(median <"$scratch/lame.txt")
@@ -354,6 +382,15 @@ cpu_runs() {
     printf '\n'
     column=$((column + 1))
   done
+  if [ "${BENCH_FLOOR:-0}" = 1 ]; then
+    local pm
+    pm=$(awk -v hz="$hz" '{ print $1 / hz }' "$scratch/floor.txt" | median)
+    printf '  the server'"'"'s own client alone (parec, 100 ms fragments), CPU s %s: with lame on the same PCM %s lame\n' \
+      "$(awk -v hz="$hz" '{ print $1 / hz }' "$scratch/floor.txt" | stats 2)" \
+      "$(ratio "$(awk -v s="$sm" -v p="$pm" 'BEGIN { print s + p }')" "$sm")"
+    printf '  a bare frame redrawing a meter-sized picture ten times a second the toolkit'"'"'s plain way, CPU s %s\n' \
+      "$(awk -v hz="$hz" '{ print $2 / hz }' "$scratch/floor.txt" | stats 2)"
+  fi
   printf '  input overruns per recording   %s\n' "$(awk '$2 == "record-overruns" { print $3 }' "$scratch/rec.trace" | stats)"
   printf '  pressing Record, ms the window is blocked (goal: under 30 ms) %s\n' \
     "$(awk '$2 == "record-start" { print $3 }' "$scratch/rec.trace" | stats)"
