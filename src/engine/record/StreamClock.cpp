@@ -38,6 +38,8 @@ void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
         m_count = 0;
     }
     if (m_count == 0) {
+        m_judged = m_steady = false;
+        m_mostUneven = 0;
         m_origin = t;
         m_originFrame = frame;
         m_period = m_nominalPeriod;
@@ -98,14 +100,30 @@ void CStreamClock::Fit()
     m_period = m_nominalPeriod;
     if (bins - first >= 4 && newest.time - m_earliest[first].time >= kRateAfterSeconds * 1e9)
         m_period = std::clamp(Slope(first, bins, reference), m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
-    // The place: the median of where the earliest arrivals put frame 0 of the window, so a
-    // stretch in which every block came late (a stall) does not move it. Of an even count, the
-    // earlier of the middle two: an arrival is never early, and with two stretches the newer
-    // may hold only the first piece of a delivery whose end is still to come.
+    // Once measured over kSlewAfterSeconds, a device's rate does not change: what moves the
+    // slope further (a stall, a skipped cycle, a burst after a busy second, all of which tilt a
+    // line through a few seconds by a percent for about a second) moves it by kRateSlew a
+    // second at the most. Only for a source found steady over those seconds (its earliest
+    // arrivals never further than kSteadySeconds off the line in the middle): one in bursts
+    // of a rhythm of its own keeps its line through the middle of the window, free to move.
+    if (!m_judged && newest.time - m_earliest[0].time >= kSlewAfterSeconds * 1e9) {
+        m_judged = true;
+        m_steady = m_mostUneven < kSteadySeconds;
+    }
+    if (m_steady) {
+        const double slew = m_nominalPeriod * kRateSlew * std::max(0.0, newest.time - m_lastFit) * 1e-9;
+        m_period = std::clamp(m_period, reference - slew, reference + slew);
+    }
+    m_lastFit = newest.time;
+    // The place: the lower quarter of where the earliest arrivals put frame 0 of the window, so
+    // a stretch in which every block came late (a stall, up to three quarters of the line's
+    // stretch) does not move it, and one arrival early by luck does not either: an arrival is
+    // never early, and with two stretches the newer may hold only the first piece of a
+    // delivery whose end is still to come.
     const std::size_t used = bins - first;
     for (std::size_t i = 0; i < used; ++i)
         m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * m_period;
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / 2);
+    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / 4);
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
@@ -164,7 +182,10 @@ void CStreamClock::FitUneven(std::size_t bins)
     const auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(bins / 2);
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(bins));
     m_unevenness = *middle * 1e-9;
-    if (m_unevenness < kUnevenSeconds)
+    m_mostUneven = std::max(m_mostUneven, m_unevenness);
+    // A source found steady once measured keeps its line along the earliest arrivals: what
+    // scatters them later is a busy moment (a stall, a skipped cycle), not a rhythm of its own.
+    if (m_unevenness < kUnevenSeconds || m_steady)
         return;
     // Bursts that come early and late in a rhythm of their own (a pipe fed by a rate-limiting
     // writer, a network source): the earliest of each stretch follow the rhythm, not the

@@ -8,10 +8,11 @@
 // system was busy with, so the line follows the earliest arrivals of each quarter second: its
 // slope is the stream's true rate (a little off its nominal rate on any real device), the
 // median of the slopes between them once the arrivals span a second (leaving out a stretch
-// whose earliest arrival is still far later than the others'), and its place is the median of
-// where those earliest arrivals put it, so a burst (what piled up before the stream started, a
-// late scheduler) neither tilts nor moves it. An arrival far off the line (a stall,
-// a gap, a source that came back) starts it afresh.
+// whose earliest arrival is still far later than the others'), moving slowly once measured for a
+// few seconds, and its place is the lower quarter of where those earliest arrivals put it, so a
+// burst (what piled up before the stream started, a late scheduler, a stall) neither tilts nor
+// moves it. An arrival far off the line (a long stall, a gap, a source that came back) starts
+// it afresh.
 //
 // A source fed in bursts of a rhythm of its own (a pipe filled by a rate-limiting writer, a
 // network source) is early as often as late, and its earliest arrivals trace the rhythm rather
@@ -39,6 +40,13 @@ public:
     // Arrivals whose earliest lie this far (seconds) off the line in the middle come in bursts
     // of a rhythm of their own, and the line goes through the middle of them instead.
     static constexpr double kUnevenSeconds = 0.01;
+    // A source whose earliest arrivals lay no further than kSteadySeconds off the line in the
+    // middle until they spanned kSlewAfterSeconds is steady: from then on its measured rate
+    // moves by at most kRateSlew (a share of the nominal rate) a second, and its line stays
+    // along the earliest arrivals.
+    static constexpr double kSlewAfterSeconds = 4.0;
+    static constexpr double kSteadySeconds = 0.003;
+    static constexpr double kRateSlew = 0.001;
 
     // The stream's nominal frames per second.
     explicit CStreamClock(double nominalRate);
@@ -99,4 +107,11 @@ private:
     std::vector<double> m_slopes;  // between pairs of the earliest arrivals (the fit's memory)
     std::uint64_t m_restarts = 0;
     double m_unevenness = 0;
+    // When the last fit was (from m_origin).
+    double m_lastFit = 0;
+    // Whether the line was found steady when it first spanned kSlewAfterSeconds (m_judged),
+    // and the most unevenness seen since it started.
+    bool m_judged = false;
+    bool m_steady = false;
+    double m_mostUneven = 0;
 };

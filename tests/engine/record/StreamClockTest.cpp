@@ -139,3 +139,33 @@ TEST(StreamClock, TheFirstPieceOfADeliveryDoesNotMoveThePlace)
     }
     EXPECT_LT(latest, 0.003) << "the line put the stream's start this late (s)";
 }
+
+// A busy machine's two upsets, as traced on both servers under a build's load: a stall (every
+// delivery 85 ms late for 1.4 s, then on time again) and a skipped cycle (every delivery 23 ms
+// later from then on). Neither may tilt the rate by more than what nobody hears; the stall
+// leaves the place where it was, and the skipped cycle moves it, as a step, within seconds.
+TEST(StreamClock, AStallOrASkippedCycleDoesNotTiltTheRate)
+{
+    constexpr double kRate = 44100.0;
+    const double origin = 1000.0;
+    for (const bool stall : {true, false}) {
+        SCOPED_TRACE(stall ? "stall" : "skipped cycle");
+        CStreamClock clock(kRate);
+        double widest = 0, farthest = 0;
+        for (int block = 1; block <= 200; ++block) {
+            const double t = block * 0.1;
+            const double late = stall ? (t >= 7.0 && t < 8.4 ? 0.085 : 0.0) : (t >= 6.0 ? 0.023 : 0.0);
+            const auto frames = static_cast<std::uint64_t>(block * kRate / 10);
+            clock.Arrived(static_cast<std::int64_t>((origin + t + 0.002 + 0.001 * (block % 3) + late) * 1e9), frames);
+            if (t >= 1.5)
+                widest = std::max(widest, std::fabs(clock.Rate() / kRate - 1.0));
+            // Where the line puts the newest frame, against its earliest arrival.
+            if (stall || t >= 10.0)
+                farthest = std::max(farthest, std::fabs(clock.TimeOf(static_cast<double>(frames)) * 1e-9 -
+                                                        (origin + t + 0.002 + (stall ? 0.0 : 0.023))));
+        }
+        EXPECT_LT(widest, 0.0015);
+        EXPECT_LT(farthest, 0.005);
+        EXPECT_EQ(clock.Restarts(), 0u);
+    }
+}
