@@ -1,7 +1,7 @@
 // An anchor for the figures: a wxWidgets program that shows one empty frame of the main window's
 // size and nothing else (the start-up figures). With --tick it also redraws a picture of the
 // level meter's size ten times a second, the toolkit's plain way (a refresh, then a paint
-// handler that puts a ready bitmap): what any window showing a live level costs at the least.
+// handler that puts a ready bitmap): what a window showing a live level costs done that way.
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>

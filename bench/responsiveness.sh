@@ -277,7 +277,8 @@ lame_cpu() {
 
 # BENCH_FLOOR=1: anchors for the recording's cost besides encoding, over record_seconds: the
 # sound server's own client (parec) reading each source the recording reads at the fragment the
-# program asks for (100 ms), the least any client of the server pays; and a bare wxWidgets frame
+# program asks for (100 ms), what reading the sources costs a client that does nothing else
+# with them (not a strict floor: its reads are its own); and a bare wxWidgets frame
 # redrawing a picture of the level meter's size ten times a second the toolkit's plain way
 # (refresh and paint). Appends "parec-ticks frame-ticks".
 floor_run() {
