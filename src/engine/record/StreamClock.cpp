@@ -106,28 +106,33 @@ void CStreamClock::Fit()
     // second at the most. Only for a source found steady over those seconds (its earliest
     // arrivals never further than kSteadySeconds off the line in the middle): one in bursts
     // of a rhythm of its own keeps its line through the middle of the window, free to move.
-    if (!m_judged && newest.time - m_earliest[0].time >= kSlewAfterSeconds * 1e9) {
-        m_judged = true;
-        m_steady = m_mostUneven < kSteadySeconds;
-    }
     if (m_steady) {
         const double slew = m_nominalPeriod * kRateSlew * std::max(0.0, newest.time - m_lastFit) * 1e-9;
         m_period = std::clamp(m_period, reference - slew, reference + slew);
     }
     m_lastFit = newest.time;
-    // The place: the lower quarter of where the earliest arrivals put frame 0 of the window, so
-    // a stretch in which every block came late (a stall, up to three quarters of the line's
-    // stretch) does not move it, and one arrival early by luck does not either: an arrival is
-    // never early, and with two stretches the newer may hold only the first piece of a
-    // delivery whose end is still to come.
+    // The place: the median of where the earliest arrivals put frame 0 of the window, so a
+    // stretch in which every block came late does not move it. Of an even count, the earlier
+    // of the middle two: an arrival is never early, and with two stretches the newer may hold
+    // only the first piece of a delivery whose end is still to come. For a steady source, the
+    // lower quarter: a busy machine's stall may make up to three quarters of the line's
+    // stretch late, and its earliest arrivals lie within a millisecond of each other.
     const std::size_t used = bins - first;
     for (std::size_t i = 0; i < used; ++i)
         m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * m_period;
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / 4);
+    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / (m_steady ? 4 : 2));
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
     FitUneven(bins);
+    // Judged once the arrivals span kSlewAfterSeconds, by the most unevenness seen until then
+    // (this fit's included): a server may run a source on another device's clock for its first
+    // seconds, and a pipe it reads turns from a steady line to a sawtooth of a few milliseconds
+    // only once it runs at its own pace, which must stay free to be taken up.
+    if (!m_judged && newest.time - m_earliest[0].time >= kSlewAfterSeconds * 1e9) {
+        m_judged = true;
+        m_steady = m_mostUneven < kSteadySeconds;
+    }
 }
 
 double CStreamClock::Slope(std::size_t first, std::size_t bins, double reference)

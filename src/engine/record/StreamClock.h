@@ -8,10 +8,11 @@
 // system was busy with, so the line follows the earliest arrivals of each quarter second: its
 // slope is the stream's true rate (a little off its nominal rate on any real device), the
 // median of the slopes between them once the arrivals span a second (leaving out a stretch
-// whose earliest arrival is still far later than the others'), moving slowly once measured for a
-// few seconds, and its place is the lower quarter of where those earliest arrivals put it, so a
-// burst (what piled up before the stream started, a late scheduler, a stall) neither tilts nor
-// moves it. An arrival far off the line (a long stall, a gap, a source that came back) starts
+// whose earliest arrival is still far later than the others'), and its place is the median of
+// where those earliest arrivals put it, so a burst (what piled up before the stream started, a
+// late scheduler) neither tilts nor moves it. A source found steady over its first seconds (a
+// device) is held tighter from then on: its rate moves slowly and its place is the lower
+// quarter, so a busy machine's stall or skipped cycle does not move it either. An arrival far off the line (a long stall, a gap, a source that came back) starts
 // it afresh.
 //
 // A source fed in bursts of a rhythm of its own (a pipe filled by a rate-limiting writer, a
@@ -43,9 +44,10 @@ public:
     // A source whose earliest arrivals lay no further than kSteadySeconds off the line in the
     // middle until they spanned kSlewAfterSeconds is steady: from then on its measured rate
     // moves by at most kRateSlew (a share of the nominal rate) a second, and its line stays
-    // along the earliest arrivals.
-    static constexpr double kSlewAfterSeconds = 4.0;
-    static constexpr double kSteadySeconds = 0.003;
+    // along the earliest arrivals. Not sooner: a server may run a source on another device's
+    // clock for up to four seconds before its own pace shows.
+    static constexpr double kSlewAfterSeconds = 6.0;
+    static constexpr double kSteadySeconds = 0.002;
     static constexpr double kRateSlew = 0.001;
 
     // The stream's nominal frames per second.
