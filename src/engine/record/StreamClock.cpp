@@ -114,13 +114,16 @@ void CStreamClock::Fit()
     // The place: the median of where the earliest arrivals put frame 0 of the window, so a
     // stretch in which every block came late does not move it. Of an even count, the earlier
     // of the middle two: an arrival is never early, and with two stretches the newer may hold
-    // only the first piece of a delivery whose end is still to come. For a steady source, the
-    // lower quarter: a busy machine's stall may make up to three quarters of the line's
-    // stretch late, and its earliest arrivals lie within a millisecond of each other.
+    // only the first piece of a delivery whose end is still to come. For a source steady so
+    // far (found so, or not yet judged and not yet seen uneven), the lower quarter: a busy
+    // machine's stall may make up to three quarters of the line's stretch late, and its
+    // earliest arrivals lie within a millisecond of each other. Taken from the start, so being
+    // found steady does not move the line.
+    const bool steady = m_judged ? m_steady : m_mostUneven < kSteadySeconds;
     const std::size_t used = bins - first;
     for (std::size_t i = 0; i < used; ++i)
         m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * m_period;
-    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / (m_steady ? 4 : 2));
+    auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>((used - 1) / (steady ? 4 : 2));
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
