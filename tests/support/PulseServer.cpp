@@ -88,23 +88,33 @@ std::string PulseServer::AddSlowMicrophone()
 
 namespace {
 
-pid_t Spawn(std::vector<std::string> args)
+// Starts args[0] with args; with ownGroup, in a process group of its own, so EndAndReap ends a
+// pipeline it starts (a shell's children) with it.
+pid_t Spawn(std::vector<std::string> args, bool ownGroup = false)
 {
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    posix_spawnattr_t attributes;
+    if (::posix_spawnattr_init(&attributes) != 0)
         return -1;
-    return pid;
+    if (ownGroup) {
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
+    }
+    pid_t pid = -1;
+    const int failed = ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    return failed != 0 ? -1 : pid;
 }
 
-void EndAndReap(pid_t& pid)
+// Ends what Spawn started (its whole group, if it has one of its own) and reaps it.
+void EndAndReap(pid_t& pid, bool ownGroup = false)
 {
     if (pid <= 0)
         return;
-    ::kill(pid, SIGTERM);
+    ::kill(ownGroup ? -pid : pid, SIGTERM);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -188,11 +198,14 @@ PacedWriter::PacedWriter(const std::string& rawPath, const std::string& fifo, do
     // pv hands over whatever its rate allows, cut anywhere; dd regroups that into whole tenths of
     // a second, so the FIFO gets whole frames (PulseAudio's pipe source asserts on a part frame).
     const long long block = std::llround(bytesPerSecond / 10 / frameBytes) * frameBytes;
+    // Its own process group: ending the shell alone would leave pv and dd writing into the FIFO
+    // for what is left of the file, into the next test's recording.
     m_pid = Spawn({"sh", "-c", "pv -q -L \"$2\" -B \"$3\" \"$0\" | exec dd obs=\"$3\" status=none > \"$1\"", rawPath,
-                   fifo, std::to_string(rate), std::to_string(block)});
+                   fifo, std::to_string(rate), std::to_string(block)},
+                  true);
 }
 
-PacedWriter::~PacedWriter() { EndAndReap(m_pid); }
+PacedWriter::~PacedWriter() { EndAndReap(m_pid, true); }
 
 bool PulseServer::Freeze(bool frozen)
 {
