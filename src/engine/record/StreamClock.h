@@ -10,10 +10,10 @@
 // median of the slopes between them once the arrivals span a second (leaving out a stretch
 // whose earliest arrival is still far later than the others'), and its place is the median of
 // where those earliest arrivals put it, so a burst (what piled up before the stream started, a
-// late scheduler) neither tilts nor moves it. A source found steady over its first seconds (a
-// device) is held tighter from then on: its rate moves slowly and its place is the lower
-// quarter, so a busy machine's stall or skipped cycle does not move it either. An arrival far off the line (a long stall, a gap, a source that came back) starts
-// it afresh.
+// late scheduler) neither tilts nor moves it. A source whose arrivals stay even (a device) takes
+// the lower quarter instead, and once found steady over its first seconds its rate moves only
+// slowly, so a busy machine's stall or skipped cycle does not move its line either. An arrival
+// far off the line (a long stall, a gap, a source that came back) starts it afresh.
 //
 // A source fed in bursts of a rhythm of its own (a pipe filled by a rate-limiting writer, a
 // network source) is early as often as late, and its earliest arrivals trace the rhythm rather
