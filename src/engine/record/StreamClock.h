@@ -48,7 +48,7 @@ public:
     // clock for up to four seconds before its own pace shows.
     static constexpr double kSlewAfterSeconds = 6.0;
     static constexpr double kSteadySeconds = 0.002;
-    static constexpr double kRateSlew = 0.001;
+    static constexpr double kRateSlew = 0.0003;
 
     // The stream's nominal frames per second.
     explicit CStreamClock(double nominalRate);
