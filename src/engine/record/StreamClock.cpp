@@ -40,6 +40,7 @@ void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
     if (m_count == 0) {
         m_judged = m_steady = false;
         m_mostUneven = 0;
+        m_mostEarly = 0;
         m_origin = t;
         m_originFrame = frame;
         m_period = m_nominalPeriod;
@@ -96,16 +97,17 @@ void CStreamClock::Fit()
         ++first;
     if (bins - first < kLineBins)
         first = 0;
+    const bool steady = m_judged ? m_steady : SteadySoFar();
     const double reference = m_period;
     m_period = m_nominalPeriod;
     if (bins - first >= 4 && newest.time - m_earliest[first].time >= kRateAfterSeconds * 1e9)
-        m_period = std::clamp(Slope(first, bins, reference), m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
+        m_period = std::clamp(Slope(first, bins, reference, steady), m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
     // Once measured over kSlewAfterSeconds, a device's rate does not change: what moves the
     // slope further (a stall, a skipped cycle, a burst after a busy second, all of which tilt a
     // line through a few seconds by a percent for about a second) moves it by kRateSlew a
-    // second at the most. Only for a source found steady over those seconds (its earliest
-    // arrivals never further than kSteadySeconds off the line in the middle): one in bursts
-    // of a rhythm of its own keeps its line through the middle of the window, free to move.
+    // second at the most. Only for a source found steady over those seconds (see
+    // kSteadySeconds): one in bursts of a rhythm of its own keeps its line through the middle
+    // of the window, free to move.
     if (m_steady) {
         const double slew = m_nominalPeriod * kRateSlew * std::max(0.0, newest.time - m_lastFit) * 1e-9;
         m_period = std::clamp(m_period, reference - slew, reference + slew);
@@ -115,11 +117,10 @@ void CStreamClock::Fit()
     // stretch in which every block came late does not move it. Of an even count, the earlier
     // of the middle two: an arrival is never early, and with two stretches the newer may hold
     // only the first piece of a delivery whose end is still to come. For a source steady so
-    // far (found so, or not yet judged and not yet seen uneven), the lower quarter: a busy
+    // far (found so, or not yet judged and steady until now), the lower quarter: a busy
     // machine's stall may make up to three quarters of the line's stretch late, and its
     // earliest arrivals lie within a millisecond of each other. Taken from the start, so being
     // found steady does not move the line.
-    const bool steady = m_judged ? m_steady : m_mostUneven < kSteadySeconds;
     const std::size_t used = bins - first;
     for (std::size_t i = 0; i < used; ++i)
         m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * m_period;
@@ -127,35 +128,36 @@ void CStreamClock::Fit()
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(used));
     m_time = m_origin + *middle;
     m_frame = m_originFrame;
-    FitUneven(bins);
-    // Judged once the arrivals span kSlewAfterSeconds, by the most unevenness seen until then
-    // (this fit's included): a server may run a source on another device's clock for its first
+    FitUneven(first, bins, steady);
+    // Judged once the arrivals span kSlewAfterSeconds, by what was seen until then (this fit
+    // included): a server may run a source on another device's clock for its first
     // seconds, and a pipe it reads turns from a steady line to a sawtooth of a few milliseconds
     // only once it runs at its own pace, which must stay free to be taken up.
     if (!m_judged && newest.time - m_earliest[0].time >= kSlewAfterSeconds * 1e9) {
         m_judged = true;
-        m_steady = m_mostUneven < kSteadySeconds;
+        m_steady = SteadySoFar();
     }
 }
 
-double CStreamClock::Slope(std::size_t first, std::size_t bins, double reference)
+double CStreamClock::Slope(std::size_t first, std::size_t bins, double reference, bool steady)
 {
     // A stretch whose every arrival came late (a delivery held up past the end of its quarter
     // second, the newest stretch holding only one so far) is no earliest arrival at all: set
     // against the others on the last line, one that lies more than kLateNanos (or three times
     // their middle spread) late is left out. With five stretches, two such would otherwise
-    // decide the median.
+    // decide the median. For a steady source, against the lower quarter and its spread: a stall
+    // may make half its stretches late, and it must not tilt the line either.
     const std::size_t used = bins - first;
     for (std::size_t i = 0; i < used; ++i)
         m_scratch[i] = m_earliest[first + i].time - m_earliest[first + i].frame * reference;
     std::copy_n(m_scratch.begin(), used, m_slopes.begin());
-    const auto mid = m_slopes.begin() + static_cast<std::ptrdiff_t>(used / 2);
-    std::nth_element(m_slopes.begin(), mid, m_slopes.begin() + static_cast<std::ptrdiff_t>(used));
-    const double place = *mid;
+    const auto at = m_slopes.begin() + static_cast<std::ptrdiff_t>(steady ? (used - 1) / 4 : used / 2);
+    std::nth_element(m_slopes.begin(), at, m_slopes.begin() + static_cast<std::ptrdiff_t>(used));
+    const double place = *at;
     for (std::size_t i = 0; i < used; ++i)
         m_slopes[i] = std::fabs(m_scratch[i] - place);
-    std::nth_element(m_slopes.begin(), mid, m_slopes.begin() + static_cast<std::ptrdiff_t>(used));
-    const double late = place + std::max(kLateNanos, 3 * *mid);
+    std::nth_element(m_slopes.begin(), at, m_slopes.begin() + static_cast<std::ptrdiff_t>(used));
+    const double late = place + std::max(kLateNanos, 3 * *at);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < used; ++i)
         if (m_scratch[i] <= late)
@@ -177,7 +179,7 @@ double CStreamClock::Slope(std::size_t first, std::size_t bins, double reference
     return *middle;
 }
 
-void CStreamClock::FitUneven(std::size_t bins)
+void CStreamClock::FitUneven(std::size_t first, std::size_t bins, bool steady)
 {
     // How far the earliest arrivals lie off the line, in the middle: a few milliseconds for a
     // device delivering at its own pace, tens for a source fed in bursts of uneven rhythm.
@@ -191,9 +193,15 @@ void CStreamClock::FitUneven(std::size_t bins)
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(bins));
     m_unevenness = *middle * 1e-9;
     m_mostUneven = std::max(m_mostUneven, m_unevenness);
-    // A source found steady once measured keeps its line along the earliest arrivals: what
-    // scatters them later is a busy moment (a stall, a skipped cycle), not a rhythm of its own.
-    if (m_unevenness < kUnevenSeconds || m_steady)
+    // How far the line's stretch ran ahead of it, the newest left out (it may hold only the
+    // first piece of a delivery): a device's arrivals lie along the line or behind it.
+    double early = 0;
+    for (std::size_t i = first; i + 1 < bins; ++i)
+        early = std::max(early, place - (m_earliest[i].time - m_earliest[i].frame * m_period));
+    m_mostEarly = std::max(m_mostEarly, early * 1e-9);
+    // A steady source keeps its line along the earliest arrivals: what scatters them is a busy
+    // moment (a stall, a skipped cycle), not a rhythm of its own.
+    if (m_unevenness < kUnevenSeconds || steady)
         return;
     // Bursts that come early and late in a rhythm of their own (a pipe fed by a rate-limiting
     // writer, a network source): the earliest of each stretch follow the rhythm, not the
@@ -217,6 +225,11 @@ void CStreamClock::FitUneven(std::size_t bins)
         return;
     m_period = std::clamp(sft / sff, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
     m_time = m_origin + meanTime - meanFrame * m_period;
+}
+
+bool CStreamClock::SteadySoFar() const
+{
+    return m_mostUneven < kSteadySeconds || m_mostEarly < kEarlySeconds;
 }
 
 bool CStreamClock::Settled() const

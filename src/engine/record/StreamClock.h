@@ -42,12 +42,16 @@ public:
     // of a rhythm of their own, and the line goes through the middle of them instead.
     static constexpr double kUnevenSeconds = 0.01;
     // A source whose earliest arrivals lay no further than kSteadySeconds off the line in the
-    // middle until they spanned kSlewAfterSeconds is steady: from then on its measured rate
-    // moves by at most kRateSlew (a share of the nominal rate) a second, and its line stays
-    // along the earliest arrivals. Not sooner: a server may run a source on another device's
-    // clock for up to four seconds before its own pace shows.
+    // middle, or never more than kEarlySeconds ahead of it, until they spanned
+    // kSlewAfterSeconds is steady: from then on its measured rate moves by at most kRateSlew (a
+    // share of the nominal rate) a second, and its line stays along the earliest arrivals. Not
+    // sooner: a server may run a source on another device's clock for up to four seconds
+    // before its own pace shows. Either measure will do, as a block is never early: a stall in
+    // the first seconds may leave half a device's arrivals far behind its line, but none ahead,
+    // while a pipe fed in a rhythm of its own, or one whose pace changed, runs ahead of it.
     static constexpr double kSlewAfterSeconds = 6.0;
     static constexpr double kSteadySeconds = 0.002;
+    static constexpr double kEarlySeconds = 0.003;
     static constexpr double kRateSlew = 0.0003;
 
     // The stream's nominal frames per second.
@@ -86,10 +90,14 @@ private:
     void Fit();
     // The line's slope (nanoseconds per frame) through the earliest arrivals [first, bins), those
     // far later than the others on a line of slope reference left out.
-    double Slope(std::size_t first, std::size_t bins, double reference);
-    // Measures the unevenness over bins earliest arrivals and, for uneven ones, puts the line
-    // through the middle of all arrivals instead.
-    void FitUneven(std::size_t bins);
+    // For a steady source, against the lower quarter of them instead of their median.
+    double Slope(std::size_t first, std::size_t bins, double reference, bool steady);
+    // Measures the unevenness over bins earliest arrivals, and how far those of the line's
+    // stretch [first, bins) run ahead of it; for uneven ones not steady, puts the line through
+    // the middle of all arrivals instead.
+    void FitUneven(std::size_t first, std::size_t bins, bool steady);
+    // Whether the arrivals so far have been those of a steady source.
+    bool SteadySoFar() const;
 
     double m_nominalPeriod;  // nanoseconds per frame
     double m_period;
@@ -112,8 +120,10 @@ private:
     // When the last fit was (from m_origin).
     double m_lastFit = 0;
     // Whether the line was found steady when it first spanned kSlewAfterSeconds (m_judged),
-    // and the most unevenness seen since it started.
+    // the most unevenness seen since it started, and the furthest (seconds) an earliest
+    // arrival ran ahead of it.
     bool m_judged = false;
     bool m_steady = false;
     double m_mostUneven = 0;
+    double m_mostEarly = 0;
 };
