@@ -18,6 +18,8 @@ constexpr std::size_t kLineBins = 8;
 constexpr double kPairNanos = 0.5e9;
 // How late against the others a stretch's earliest arrival may lie and still count for the slope.
 constexpr double kLateNanos = 2e6;
+// How far the first stretch's earliest arrival may lie ahead of the next two's and still count.
+constexpr double kBacklogNanos = 10e6;
 
 }  // namespace
 
@@ -85,6 +87,18 @@ void CStreamClock::Fit()
         } else if (p.time - p.frame * m_nominalPeriod <
                    m_earliest[bins - 1].time - m_earliest[bins - 1].frame * m_nominalPeriod) {
             m_earliest[bins - 1] = p;
+        }
+    }
+    // A source may hand over what it held before it started at once, with its first blocks:
+    // those run ahead of every later one, as no block can. The first stretch since the line
+    // started is left out when it lies far ahead of the next two (the newer of them may hold only
+    // the first piece of a delivery, so not before there are two), or it would tilt the line
+    // and take the source for one with a rhythm of its own.
+    if (bins >= 3 && m_earliest[0].time < kBinNanos) {
+        const auto ahead = [this](const Point& p) { return p.time - p.frame * m_nominalPeriod; };
+        if (ahead(m_earliest[0]) < std::min(ahead(m_earliest[1]), ahead(m_earliest[2])) - kBacklogNanos) {
+            std::copy(m_earliest.begin() + 1, m_earliest.begin() + static_cast<std::ptrdiff_t>(bins), m_earliest.begin());
+            --bins;
         }
     }
     const Point& newest = m_points[(m_head + m_count - 1) % kMaxPoints];

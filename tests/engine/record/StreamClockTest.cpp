@@ -146,8 +146,10 @@ TEST(StreamClock, TheFirstPieceOfADeliveryDoesNotMoveThePlace)
 // A busy machine's upsets, as traced on both servers under load: a stall (every delivery 85 ms
 // late for 1.4 s, then on time again), one in the first seconds (35 ms late for two of them,
 // before the source could be found steady), and a skipped cycle (every delivery 23 ms later
-// from then on). None may tilt the rate by more than what nobody hears; a stall leaves the
-// place where it was, and the skipped cycle moves it, as a step, within seconds.
+// from then on); and what a source held before it started, handed over with its first blocks
+// (40 ms before any later block could come). None may tilt the rate by more than what nobody
+// hears; a stall leaves the place where it was, the backlog leaves it where the later blocks
+// put it from the third stretch on, and the skipped cycle moves it, as a step, within seconds.
 TEST(StreamClock, AStallOrASkippedCycleDoesNotTiltTheRate)
 {
     constexpr double kRate = 44100.0;
@@ -157,7 +159,7 @@ TEST(StreamClock, AStallOrASkippedCycleDoesNotTiltTheRate)
         double from, to, late;
     };
     for (const Upset upset : {Upset{"stall", 7.0, 8.4, 0.085}, Upset{"early stall", 2.2, 4.2, 0.035},
-                              Upset{"skipped cycle", 6.0, 1e9, 0.023}}) {
+                              Upset{"skipped cycle", 6.0, 1e9, 0.023}, Upset{"backlog", 0.0, 0.25, -0.04}}) {
         SCOPED_TRACE(upset.name);
         const bool step = upset.to > 100;
         CStreamClock clock(kRate);
@@ -170,7 +172,7 @@ TEST(StreamClock, AStallOrASkippedCycleDoesNotTiltTheRate)
             if (t >= 1.5)
                 widest = std::max(widest, std::fabs(clock.Rate() / kRate - 1.0));
             // Where the line puts the newest frame, against its earliest arrival.
-            if (!step || t >= 10.0)
+            if (step ? t >= 10.0 : upset.late > 0 || t >= 1.0)
                 farthest = std::max(farthest, std::fabs(clock.TimeOf(static_cast<double>(frames)) * 1e-9 -
                                                         (origin + t + 0.002 + (step ? upset.late : 0.0))));
         }
