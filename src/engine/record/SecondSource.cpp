@@ -196,23 +196,33 @@ double CSecondSource::ArrivedUntil()
     }
     // A block reads from where the converter stands, its delay ahead of what it gives out and
     // up to kJumpSeconds off its place, and its delay and a margin past the block's span.
-    const double reach = 2 * m_resampler.Delay() + kReadAheadFrames +
+    const double reach = 2 * m_resampler.Delay() + kReadAheadFrames + std::fabs(m_held) +
                          (kJumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
     return m_clock.TimeOf(static_cast<double>(end) - reach) - m_shift;
 }
 
-void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out, double firstUnevenness)
+void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames, float* out, double firstUnevenness,
+                           bool follows)
 {
     const std::size_t channels = static_cast<std::size_t>(m_rendered);
     std::fill(out, out + frames * channels, 0.0f);
     TakeArrivals();
     // Nothing until the second source's clock can be trusted: a jump later would be heard.
-    if (!m_clock.Settled() || frames == 0)
+    if (!m_clock.Settled() || frames == 0) {
+        m_lastTo = -1;
         return;
+    }
     // Which of the second source's frames were captured over the block's stretch of time.
     const double shift = Shift(static_cast<double>(frames) / std::max<double>(m_recordingRate, 1.0));
     double from = m_clock.FrameAt(fromNanos + shift);
     const double to = m_clock.FrameAt(toNanos + shift);
+    // How far the lines moved this block's start from where the last block ended, the servers'
+    // latencies left out (they are followed on their own).
+    const bool went = follows && m_lastTo >= 0 && m_clock.Restarts() == m_lastRestarts;
+    const double moved = went ? m_clock.FrameAt(fromNanos + m_lastShift) - m_lastTo : 0.0;
+    m_lastTo = to;
+    m_lastShift = shift;
+    m_lastRestarts = m_clock.Restarts();
     // Before the first sound the line places (the input's first, or its first since it came
     // back): silence. The line reaches back over a loss to sound from before it, already used.
     const double fresh = static_cast<double>(m_freshFrom);
@@ -228,7 +238,7 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
         if (frames == 0)
             return;
     }
-    const double ratio = FollowClock(from, to, frames, firstUnevenness + m_clock.Unevenness());
+    const double ratio = FollowClock(from, to, frames, firstUnevenness + m_clock.Unevenness(), moved);
     const std::size_t need =
         static_cast<std::size_t>(static_cast<double>(frames) / ratio + m_resampler.Delay() + kReadAheadFrames);
     const std::size_t got = ReadRing(m_next, need);
@@ -244,7 +254,16 @@ void CSecondSource::Render(double fromNanos, double toNanos, std::size_t frames,
     m_next += taken;
 }
 
-double CSecondSource::FollowClock(double from, double to, std::size_t frames, double unevenness)
+void CSecondSource::Hold(double moved, double seconds)
+{
+    const double rate = m_input->Format().samplesPerSec;
+    if (std::fabs(m_held + moved) <= kMostHeldSeconds * rate)
+        m_held += moved;
+    const double let = kMaxShiftSlew * seconds * rate;
+    m_held -= std::clamp(m_held, -let, let);
+}
+
+double CSecondSource::FollowClock(double from, double to, std::size_t frames, double unevenness, double moved)
 {
     const double rate = std::max<double>(m_input->Format().samplesPerSec, 1.0);
     const double outRate = std::max<double>(m_recordingRate, 1.0);
@@ -260,8 +279,20 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
         std::nth_element(sorted.begin(), at, sorted.begin() + static_cast<std::ptrdiff_t>(n));
         return *at;
     };
-    // How far (input frames; more: ahead) the converter stands from where the block should start.
-    double offset = m_placed ? middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from) : 0.0;
+    // Settled, the lines' moves are held rather than followed; but only where both sources
+    // deliver evenly: a line through bursts moves as it is measured better, and is followed.
+    // What counts is how even they were lately (a step of one source's deliveries makes its
+    // arrivals uneven for a few seconds, the very time it is held).
+    if (m_placed && m_sinceJump > kYoungSeconds) {
+        m_calmest = std::min(unevenness, m_calmest + kEvenSeconds * 0.1 * seconds);
+        Hold(m_calmest < kEvenSeconds ? moved : 0.0, seconds);
+    } else {
+        m_held = 0;
+        m_calmest = unevenness;
+    }
+    // How far (input frames; more: ahead) the converter stands from where the block should start,
+    // what is held left out.
+    double offset = m_placed ? middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from + m_held) : 0.0;
     const double steadySeconds = std::min(kUnevenSteady * unevenness, kMostSteadySeconds);
     if (!m_placed || std::fabs(offset) > kJumpSeconds * rate) {
         // A real jump (the start, a loss, a stall): to its place at once. The next output comes
@@ -272,6 +303,7 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
         m_placed = true;
         m_jumps.fetch_add(1, std::memory_order_relaxed);
         m_offsetCount = 0;
+        m_held = 0;
         offset = middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from);
         m_sinceJump = 0;
     }

@@ -12,7 +12,9 @@
 // the rate the two lines tell is followed slowly, and a correction on top of it, bounded to
 // what nobody hears, takes up how far off the converter stands; only an offset beyond what the
 // lines' wander stays within is taken up faster (a real drift the lines had not yet measured).
-// Readings far off for a moment, of either kind, are not followed. Only a large disagreement
+// Readings far off for a moment, of either kind, are not followed, and a line that moves its
+// place while both sources go on is held: the server delivers a source later or sooner than
+// before, which says nothing of when its sound was captured. Only a large disagreement
 // (the start, the second source lost or stalled) moves it to the right place at once, as a
 // jump, with silence where it has nothing.
 //
@@ -73,6 +75,16 @@ public:
     // the largest correction for seconds would be heard as a change of pitch).
     static constexpr double kUnevenSteady = 0.5;
     static constexpr double kMostSteadySeconds = 0.015;
+    // Once settled, a line that moves its place from one block to the next while both sources
+    // go on without a break has most likely not moved the sound: the server changed how late it
+    // delivers a source (another quantum, a pipe that took up a backlog) without telling, as a
+    // change in the latencies it tells. Up to kMostHeldSeconds of such moves are held, and let
+    // go as such a change is followed, by kMaxShiftSlew a second. A larger move, or one across
+    // a break, is a jump as before. Only while the two sources' arrivals lie within
+    // kEvenSeconds of their lines together: the line through a source in bursts moves as it is
+    // measured better.
+    static constexpr double kMostHeldSeconds = 0.05;
+    static constexpr double kEvenSeconds = 0.002;
 
     // format: the second input's own format (16-bit, 1 or 2 channels); recordingRate: the rate
     // the sound is wanted at; mono: the recording takes this source's channels averaged anyway
@@ -113,9 +125,11 @@ public:
     // 1.0, at the recording's rate) captured over the same stretch of time as a block of the
     // first source's, which arrived from fromNanos to toNanos (steady-clock nanoseconds, on
     // the first source's smoothed arrival line); silence where it has none. firstUnevenness:
-    // how far (seconds) the first source's arrivals lie off its line (CStreamClock::Unevenness).
-    // First source's delivery thread.
-    void Render(double fromNanos, double toNanos, std::size_t frames, float* out, double firstUnevenness = 0);
+    // how far (seconds) the first source's arrivals lie off its line (CStreamClock::Unevenness);
+    // follows: the block's frames follow on from the last block's, on a line that has not
+    // started afresh since. First source's delivery thread.
+    void Render(double fromNanos, double toNanos, std::size_t frames, float* out, double firstUnevenness = 0,
+                bool follows = false);
     // Up to when (steady-clock nanoseconds, on the first source's arrival line) the second
     // source's sound has arrived, so that Render has it all; minus infinity while its clock is
     // not yet measured. First source's delivery thread.
@@ -142,7 +156,11 @@ private:
     double Shift(double seconds);
     // The ratio (output frames per input frame) for a block of frames output frames that should
     // start from input frame from; moves the converter to its place first when it is far off.
-    double FollowClock(double from, double to, std::size_t frames, double unevenness);
+    // moved: how far (input frames) the lines moved the block's start since the last block.
+    double FollowClock(double from, double to, std::size_t frames, double unevenness, double moved);
+    // Takes up how far (input frames) the lines moved the block's start since the last block,
+    // and lets go of a share of what is held, over a block of seconds.
+    void Hold(double moved, double seconds);
 
     std::uint32_t m_recordingRate;
     int m_channels;  // the input's
@@ -180,6 +198,17 @@ private:
     double m_speed;  // input frames per output frame, as the clocks tell (followed slowly)
     double m_shift = 0;      // what Shift() last gave
     double m_sinceJump = 0;  // seconds of output since the last jump
+    // How far (input frames) the lines moved the sound's place while it went on: held, and let
+    // go slowly.
+    double m_held = 0;
+    // The least the two sources' unevenness has been lately (seconds): it rises by a tenth of
+    // kEvenSeconds a second at most.
+    double m_calmest = 0;
+    // Where the last block ended (input frames), the shift it was placed with, and the second
+    // clock's restarts then; m_lastTo < 0: no block to follow on from.
+    double m_lastTo = -1;
+    double m_lastShift = 0;
+    std::uint64_t m_lastRestarts = 0;
     std::atomic<double> m_correction{0};
     std::atomic<double> m_offset{0};
     std::atomic<std::uint64_t> m_jumps{0};

@@ -116,8 +116,11 @@ void CSourceMixer::Mix(std::size_t frames, const Out& out)
         m_head = (m_head + n) % m_capacity;
         m_count -= n;
         frames -= n;
+        const bool follows = first == m_renderedUntil && m_clock.Restarts() == m_renderedRestarts;
+        m_renderedUntil = first + n;
+        m_renderedRestarts = m_clock.Restarts();
         m_second.Render(m_clock.TimeOf(static_cast<double>(first)), m_clock.TimeOf(static_cast<double>(first + n)),
-                        n, m_rendered.data(), m_clock.Unevenness());
+                        n, m_rendered.data(), m_clock.Unevenness(), follows);
         for (std::size_t i = 0; i < n; ++i) {
             Combine(&m_block[i * channels], &m_rendered[i * static_cast<std::size_t>(m_secondChannels)]);
             m_limiterPositions[m_limitedSlot] = first + i;

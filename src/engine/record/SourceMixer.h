@@ -75,6 +75,9 @@ private:
     // The waiting first-source frames, with their timeline positions, oldest first.
     std::vector<std::int16_t> m_waiting;
     std::vector<std::uint64_t> m_positions;
+    // Where the last block handed to the second source ended, and the line's restarts then.
+    std::uint64_t m_renderedUntil = 0;
+    std::uint64_t m_renderedRestarts = 0;
     std::size_t m_capacity;
     std::size_t m_head = 0;
     std::size_t m_count = 0;
