@@ -195,7 +195,8 @@ double CSecondSource::ArrivedUntil()
         end = m_end;
     }
     // A block reads from where the converter stands, its delay ahead of what it gives out and
-    // up to kJumpSeconds off its place, and its delay and a margin past the block's span.
+    // up to kJumpSeconds off its place (and what is held), and its delay and a margin past the
+    // block's span.
     const double reach = 2 * m_resampler.Delay() + kReadAheadFrames + std::fabs(m_held) +
                          (kJumpSeconds + kMarginSeconds) * m_input->Format().samplesPerSec;
     return m_clock.TimeOf(static_cast<double>(end) - reach) - m_shift;
