@@ -278,11 +278,13 @@ lame_cpu() {
 # BENCH_FLOOR=1: anchors for the recording's cost besides encoding, over record_seconds: the
 # sound server's own client (parec) reading each source the recording reads at the fragment the
 # program asks for (100 ms), what reading the sources costs a client that does nothing else
-# with them (not a strict floor: its reads are its own); and a bare wxWidgets frame
+# with them (not a strict floor: its reads are its own); a bare wxWidgets frame
 # redrawing a picture of the level meter's size ten times a second the toolkit's plain way
-# (refresh and paint). Appends "parec-ticks frame-ticks".
+# (refresh and paint); and a bare frame whose timer wakes it as often but draws nothing (what
+# the level meter's ten ticks a second cost before anything is drawn).
+# Appends "parec-ticks frame-ticks waking-frame-ticks".
 floor_run() {
-  local pids=() p sources=("${PULSE_SOURCE:-$(pactl get-default-source)}") before=() frame fb i pt=0
+  local pids=() p sources=("${PULSE_SOURCE:-$(pactl get-default-source)}") before=() frame fb waking wb i pt=0
   [ -n "$second_source" ] && sources+=("$second_source")
   for i in "${sources[@]}"; do
     parec --raw --device="$i" --latency-msec=100 --format=s16le --rate=44100 --channels=2 >/dev/null &
@@ -290,14 +292,17 @@ floor_run() {
   done
   "$build/bare_frame" --tick &
   frame=$!
+  "$build/bare_frame" --wake &
+  waking=$!
   sleep 2
   for p in "${pids[@]}"; do before+=("$(cpu_ticks "$p")"); done
   fb=$(cpu_ticks "$frame")
+  wb=$(cpu_ticks "$waking")
   sleep "$record_seconds"
   for i in "${!pids[@]}"; do pt=$((pt + $(cpu_ticks "${pids[$i]}") - before[i])); done
-  echo "$pt $(($(cpu_ticks "$frame") - fb))" >>"$scratch/floor.txt"
-  kill "${pids[@]}" "$frame" 2>/dev/null || true
-  wait "${pids[@]}" "$frame" 2>/dev/null || true
+  echo "$pt $(($(cpu_ticks "$frame") - fb)) $(($(cpu_ticks "$waking") - wb))" >>"$scratch/floor.txt"
+  kill "${pids[@]}" "$frame" "$waking" 2>/dev/null || true
+  wait "${pids[@]}" "$frame" "$waking" 2>/dev/null || true
 }
 
 # CPU of RUNS recordings of record_seconds each from the server's default microphone (or the
@@ -391,6 +396,9 @@ cpu_runs() {
       "$(ratio "$(awk -v s="$sm" -v p="$pm" 'BEGIN { print s + p }')" "$sm")"
     printf '  a bare frame redrawing a meter-sized picture ten times a second the toolkit'"'"'s plain way, CPU s %s\n' \
       "$(awk -v hz="$hz" '{ print $2 / hz }' "$scratch/floor.txt" | stats 2)"
+    printf '  a bare frame woken ten times a second that draws nothing, CPU s %s: %s lame\n' \
+      "$(awk -v hz="$hz" '{ print $3 / hz }' "$scratch/floor.txt" | stats 2)" \
+      "$(ratio "$(awk -v hz="$hz" '{ print $3 / hz }' "$scratch/floor.txt" | median)" "$sm")"
   fi
   printf '  input overruns per recording   %s\n' "$(awk '$2 == "record-overruns" { print $3 }' "$scratch/rec.trace" | stats)"
   printf '  pressing Record, ms the window is blocked (goal: under 30 ms) %s\n' \
