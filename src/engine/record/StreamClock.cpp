@@ -95,8 +95,9 @@ void CStreamClock::Fit()
     // the first piece of a delivery, so not before there are two), or it would tilt the line
     // and take the source for one with a rhythm of its own.
     if (bins >= 3 && m_earliest[0].time < kBinNanos) {
-        const auto ahead = [this](const Point& p) { return p.time - p.frame * m_nominalPeriod; };
-        if (ahead(m_earliest[0]) < std::min(ahead(m_earliest[1]), ahead(m_earliest[2])) - kBacklogNanos) {
+        // How late an arrival lies against the nominal pace (less: earlier).
+        const auto late = [this](const Point& p) { return p.time - p.frame * m_nominalPeriod; };
+        if (late(m_earliest[0]) < std::min(late(m_earliest[1]), late(m_earliest[2])) - kBacklogNanos) {
             std::copy(m_earliest.begin() + 1, m_earliest.begin() + static_cast<std::ptrdiff_t>(bins), m_earliest.begin());
             --bins;
         }
