@@ -27,7 +27,7 @@ CSecondSource::CSecondSource(CCaptureInput::MakeDevice makeDevice, const WaveFor
       m_resampler(m_rendered, static_cast<double>(recordingRate) / std::max<std::uint32_t>(format.samplesPerSec, 1)),
       m_speed(static_cast<double>(format.samplesPerSec) / std::max<std::uint32_t>(recordingRate, 1))
 {
-    m_ring.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
+    m_ring = std::make_unique_for_overwrite<std::int16_t[]>(m_capacity * static_cast<std::size_t>(m_channels));
     m_firstReadings.reserve(kLatencyReadings + 1);
     m_secondReadings.reserve(kLatencyReadings + 1);
     m_sortedReadings.reserve(kLatencyReadings + 1);
@@ -136,7 +136,7 @@ std::size_t CSecondSource::ReadRing(std::uint64_t frame, std::size_t count)
         const std::size_t slot = static_cast<std::size_t>(frame % m_capacity);
         const std::size_t tail = std::min(n, m_capacity - slot);
         std::copy_n(&m_ring[slot * channels], tail * channels, m_scratch.data());
-        std::copy_n(m_ring.data(), (n - tail) * channels, m_scratch.data() + tail * channels);
+        std::copy_n(m_ring.get(), (n - tail) * channels, m_scratch.data() + tail * channels);
         return n;
     }
     // The average of the two channels, as the mixer would take it after converting each (the

@@ -170,9 +170,10 @@ private:
     // silent too long.
     std::optional<std::chrono::steady_clock::time_point> m_runningSince;
     bool m_silent = false;
-    // The ring: frames [m_begin, m_end) of the second input's timeline (guarded).
+    // The ring: frames [m_begin, m_end) of the second input's timeline (guarded). Its memory is
+    // not cleared beforehand: a slot is read only once written.
     std::mutex m_ringMutex;
-    std::vector<std::int16_t> m_ring;
+    std::unique_ptr<std::int16_t[]> m_ring;
     std::size_t m_capacity = 0;  // frames
     std::uint64_t m_begin = 0;
     std::uint64_t m_end = 0;

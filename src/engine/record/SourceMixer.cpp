@@ -26,8 +26,8 @@ CSourceMixer::CSourceMixer(CSecondSource& second, const WaveFormat& format, bool
 {
     // Room for the longest wait and a few seconds of first-source sound arriving at once.
     m_capacity = std::max(m_maxWait, m_maxUnsettledWait) + static_cast<std::size_t>(4.5 * format.samplesPerSec);
-    m_waiting.assign(m_capacity * static_cast<std::size_t>(m_channels), 0);
-    m_positions.assign(m_capacity, 0);
+    m_waiting = std::make_unique_for_overwrite<std::int16_t[]>(m_capacity * static_cast<std::size_t>(m_channels));
+    m_positions = std::make_unique_for_overwrite<std::uint64_t[]>(m_capacity);
     m_block.assign(kBlock * static_cast<std::size_t>(m_channels), 0);
     m_rendered.assign(kBlock * static_cast<std::size_t>(m_secondChannels), 0.0f);
     m_frame.assign(static_cast<std::size_t>(m_channels), 0.0f);
@@ -112,7 +112,7 @@ void CSourceMixer::Mix(std::size_t frames, const Out& out)
         // At most two runs: up to the end of the waiting room's memory, and on from its start.
         const std::size_t tail = std::min(n, m_capacity - m_head);
         std::copy_n(&m_waiting[m_head * channels], tail * channels, m_block.data());
-        std::copy_n(m_waiting.data(), (n - tail) * channels, m_block.data() + tail * channels);
+        std::copy_n(m_waiting.get(), (n - tail) * channels, m_block.data() + tail * channels);
         m_head = (m_head + n) % m_capacity;
         m_count -= n;
         frames -= n;

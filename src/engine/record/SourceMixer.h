@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/record/PeakLimiter.h"
@@ -72,9 +73,11 @@ private:
     bool m_apart;
     CStreamClock m_clock;
     CPeakLimiter m_limiter;
-    // The waiting first-source frames, with their timeline positions, oldest first.
-    std::vector<std::int16_t> m_waiting;
-    std::vector<std::uint64_t> m_positions;
+    // The waiting first-source frames, with their timeline positions, oldest first: a ring of
+    // m_capacity frames. Its memory is not cleared beforehand (several megabytes, which the
+    // window's thread would otherwise clear at Record): a slot is read only once written.
+    std::unique_ptr<std::int16_t[]> m_waiting;
+    std::unique_ptr<std::uint64_t[]> m_positions;
     // Where the last block handed to the second source ended, and the line's restarts then.
     std::uint64_t m_renderedUntil = 0;
     std::uint64_t m_renderedRestarts = 0;
