@@ -339,15 +339,19 @@ TEST_F(TwoSources, ASecondMicrophoneRunningFastStaysInStepAndComesBack)
 
 // Two microphones whose sound comes in bursts of a tenth of a second, paced by pv (as a pipe
 // tunnel or a network source delivers), the second 0.5 % fast, recorded apart for half a
-// minute: the second's clicks keep their place beside the first's, and once settled (six
-// seconds) move by no more than a few milliseconds from one click to the next. The bursts' rhythm (pv's, and the
-// server's reading of the pipe) leaves each source's arrival line wandering by ten to twenty
-// milliseconds over tens of seconds, which a slow drift follows.
+// minute: the second's clicks keep their place beside the first's, where the bursts really put
+// them (each pv starts and runs in a rhythm of its own, which puts the two a few milliseconds
+// apart, a different few each time: the writers note when each burst went into its FIFO), and
+// move by no more than a few milliseconds from one click to the next. The server hands the
+// bursts on 0 to 70 ms after they came, in a rhythm of its own, so the lines through the two
+// sources' arrivals need their first seconds to settle, and may put the second source into
+// place with a jump until then: only from eight seconds on are the clicks measured.
 TEST_F(TwoSources, TwoMicrophonesInBurstsStayTogether)
 {
-    // PipeWire reads a pipe on a schedule of its own that wanders a further 30 to 40 ms over
-    // half a minute and jumps by a whole cycle (23 ms) now and then, which neither the
-    // arrivals nor the server's timing tell.
+    // PipeWire reads each pipe on a schedule of its own, against which pv's rhythm beats: the
+    // second source swings slowly about its place, by 12 ms either way on a quiet machine and
+    // up to 30 ms beside the other suite, which neither the arrivals nor the server's timing
+    // tell.
     if (PulseServer::IsPipeWire())
         GTEST_SKIP() << "PipeWire's pipe reading wanders beyond what this test allows";
     const int rate = PulseServer::Rate();
@@ -377,40 +381,43 @@ TEST_F(TwoSources, TwoMicrophonesInBurstsStayTogether)
     int decodedChannels = 0, decodedRate = 0;
     const auto pcm = Record(33.0, &decodedChannels, &decodedRate);
     ASSERT_EQ(decodedChannels, 2);
+    // Where the second source's sound stands against the first's.
+    const double apart = secondWriter.Place() - firstWriter.Place();
+    ASSERT_TRUE(std::isfinite(apart));
     const std::vector<double> left = Clicks(Channel(pcm, 2, 0), decodedRate);
     const std::vector<double> right = Clicks(Channel(pcm, 2, 1), decodedRate);
     ASSERT_GE(left.size(), 60u);
-    std::vector<double> offsets;
+    // How far each of the second source's clicks lies from where it belongs.
+    std::vector<double> errors, times;
     std::string where;
     for (double r : right) {
         const double l = *std::min_element(left.begin(), left.end(),
                                            [r](double a, double b) { return std::fabs(a - r) < std::fabs(b - r); });
-        if (r < 6.0 || std::fabs(l - r) > 0.1)
+        if (r < 8.0 || std::fabs(l - r) > 0.1)
             continue;
-        offsets.push_back(r - l);
-        where += " " + std::to_string(r).substr(0, 5) + ":" + std::to_string(1000 * (r - l)).substr(0, 5);
+        errors.push_back(r - l - apart);
+        times.push_back(r);
+        where += " " + std::to_string(r).substr(0, 5) + ":" + std::to_string(1000 * (r - l - apart)).substr(0, 5);
     }
-    SCOPED_TRACE("clicks (s: ms)" + where);
-    EXPECT_GE(offsets.size() + 14, left.size()) << "the second source lost clicks";
-    ASSERT_FALSE(offsets.empty());
-    std::vector<double> sorted = offsets;
-    std::sort(sorted.begin(), sorted.end());
-    const double median = sorted[sorted.size() / 2];
-    // The two pipes start a moment apart and are read in rhythms of their own.
-    EXPECT_LE(std::fabs(median), 0.035);
-    // Nine in ten within 20 ms of their middle and none beyond 40; a step above 5 ms between
-    // neighbours at most twice (a busy machine's late block). Before, they wandered by 90 ms
-    // with steps of up to 140.
-    std::vector<double> off, steps;
-    for (std::size_t i = 0; i < offsets.size(); ++i) {
-        off.push_back(std::fabs(offsets[i] - median));
-        if (i > 0)
-            steps.push_back(std::fabs(offsets[i] - offsets[i - 1]));
+    SCOPED_TRACE("the sources stand " + std::to_string(1000 * apart).substr(0, 5) + " ms apart; clicks off (s: ms)" +
+                 where);
+    EXPECT_GE(errors.size() + 18, left.size()) << "the second source lost clicks";
+    ASSERT_FALSE(errors.empty());
+    // The lines through the bursts may still lie 14 ms off at eight seconds on a busy machine,
+    // and close in over the next fifteen: none beyond 16 ms from eight seconds on, and none
+    // beyond 6 over the last ten. A step above 3 ms between neighbours at most once (a busy
+    // machine's late block). Before, they wandered by 90 ms with steps of up to 140.
+    double settled = 0;
+    std::size_t steps = 0;
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        EXPECT_LT(std::fabs(errors[i]), 0.016) << "click " << i;
+        if (times[i] > times.back() - 10.0)
+            settled = std::max(settled, std::fabs(errors[i]));
+        if (i > 0 && std::fabs(errors[i] - errors[i - 1]) > 0.003)
+            ++steps;
     }
-    std::sort(off.begin(), off.end());
-    EXPECT_LT(off[off.size() * 9 / 10], 0.020);
-    EXPECT_LT(off.back(), 0.040);
-    EXPECT_LE(std::count_if(steps.begin(), steps.end(), [](double s) { return s > 0.005; }), 2);
+    EXPECT_LT(settled, 0.006);
+    EXPECT_LE(steps, 1u);
 }
 
 TEST_F(TwoSources, AStartThatFailsForTheSecondSourceLeavesTheFileAsItWas)

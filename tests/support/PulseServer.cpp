@@ -2,6 +2,7 @@
 
 #include "support/PollUntil.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cerrno>
 #include <cmath>
@@ -89,8 +90,8 @@ std::string PulseServer::AddSlowMicrophone()
 namespace {
 
 // Starts args[0] with args; with ownGroup, in a process group of its own, so EndAndReap ends a
-// pipeline it starts (a shell's children) with it.
-pid_t Spawn(std::vector<std::string> args, bool ownGroup = false)
+// pipeline it starts (a shell's children) with it. Its standard output is output, when given.
+pid_t Spawn(std::vector<std::string> args, bool ownGroup = false, int output = -1)
 {
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -103,8 +104,13 @@ pid_t Spawn(std::vector<std::string> args, bool ownGroup = false)
         ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         ::posix_spawnattr_setpgroup(&attributes, 0);
     }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (output >= 0)
+        ::posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
     pid_t pid = -1;
-    const int failed = ::posix_spawnp(&pid, argv[0], nullptr, &attributes, argv.data(), environ);
+    const int failed = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
     ::posix_spawnattr_destroy(&attributes);
     return failed != 0 ? -1 : pid;
 }
@@ -119,6 +125,15 @@ void EndAndReap(pid_t& pid, bool ownGroup = false)
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     pid = -1;
+}
+
+// Writing into a FIFO whose reader died raises SIGPIPE: the calling thread gets EPIPE instead.
+void WantEpipe()
+{
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 }
 
 bool SourceListed(const std::string& name)
@@ -193,19 +208,92 @@ SpeakerPlayer::SpeakerPlayer(const std::string& rawPath)
 SpeakerPlayer::~SpeakerPlayer() { EndAndReap(m_pid); }
 
 PacedWriter::PacedWriter(const std::string& rawPath, const std::string& fifo, double bytesPerSecond, int frameBytes)
+    : m_bytesPerSecond(bytesPerSecond)
 {
     const long long rate = std::llround(bytesPerSecond);
     // pv hands over whatever its rate allows, cut anywhere; dd regroups that into whole tenths of
     // a second, so the FIFO gets whole frames (PulseAudio's pipe source asserts on a part frame).
     const long long block = std::llround(bytesPerSecond / 10 / frameBytes) * frameBytes;
-    // Its own process group: ending the shell alone would leave pv and dd writing into the FIFO
-    // for what is left of the file, into the next test's recording.
-    m_pid = Spawn({"sh", "-c", "pv -q -L \"$2\" -B \"$3\" \"$0\" | exec dd obs=\"$3\" status=none > \"$1\"", rawPath,
-                   fifo, std::to_string(rate), std::to_string(block)},
-                  true);
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    // Its reader (the server, or the helper that serves it) may still be opening it.
+    int out = -1;
+    for (int tries = 0; tries < 250 && out < 0; ++tries) {
+        out = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (out < 0 && errno == ENXIO)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        else if (out < 0)
+            break;
+    }
+    if (out < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return;
+    }
+    // Its own process group: ending the shell alone would leave pv and dd writing for what is
+    // left of the file, into the next test's recording.
+    m_pid = Spawn({"sh", "-c", "pv -q -L \"$1\" -B \"$2\" \"$0\" | exec dd obs=\"$2\" status=none", rawPath,
+                   std::to_string(rate), std::to_string(block)},
+                  true, fds[1]);
+    ::close(fds[1]);
+    m_relay = std::thread([this, in = fds[0], out, block] { Relay(in, out, static_cast<std::size_t>(block)); });
 }
 
-PacedWriter::~PacedWriter() { EndAndReap(m_pid, true); }
+PacedWriter::~PacedWriter()
+{
+    EndAndReap(m_pid, true);
+    m_stop = true;
+    if (m_relay.joinable())
+        m_relay.join();
+}
+
+void PacedWriter::Relay(int from, int fifo, std::size_t block)
+{
+    WantEpipe();
+    // A burst goes on whole, as dd grouped it, the moment it is complete.
+    std::vector<char> burst(block);
+    std::size_t have = 0;
+    double bytes = 0;
+    const auto waitFor = [this](int fd, short events) {
+        pollfd p{fd, events, 0};
+        while (!m_stop)
+            if (::poll(&p, 1, 100) > 0)
+                return true;
+        return false;
+    };
+    while (waitFor(from, POLLIN)) {
+        const ssize_t got = ::read(from, burst.data() + have, block - have);
+        if (got <= 0)
+            break;
+        have += static_cast<std::size_t>(got);
+        if (have < block)
+            continue;
+        for (std::size_t put = 0; put < have && waitFor(fifo, POLLOUT);) {
+            const ssize_t n = ::write(fifo, burst.data() + put, have - put);
+            if (n < 0 && errno != EAGAIN)
+                break;
+            put += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        bytes += static_cast<double>(have);
+        have = 0;
+        const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_late.push_back(now - bytes / m_bytesPerSecond);
+    }
+    ::close(from);
+    ::close(fifo);
+}
+
+double PacedWriter::Place() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_late.size() <= 10)
+        return std::nan("");
+    std::vector<double> late(m_late.begin() + 10, m_late.end());
+    std::sort(late.begin(), late.end());
+    return late[late.size() / 20];
+}
 
 bool PulseServer::Freeze(bool frozen)
 {
@@ -292,11 +380,7 @@ std::int16_t MicFeeder::Sample(std::uint64_t frame) const
 
 void MicFeeder::Run()
 {
-    // Writing into a FIFO whose reader died raises SIGPIPE: this thread wants EPIPE instead.
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    WantEpipe();
 
     const int rate = PulseServer::Rate();
     const int channels = PulseServer::Channels();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <sys/types.h>
 #include <thread>
@@ -104,7 +105,9 @@ private:
 
 // Writes a raw file into a FIFO at bytesPerSecond with pv, which hands it over a tenth of a
 // second's worth at a time: a source whose sound comes in bursts, paced by a program that is
-// not ours. From construction until destruction.
+// not ours. From construction until destruction. Each burst passes through a thread of its own
+// on its way into the FIFO, which notes when it was handed over: where the source's sound
+// really stands against the clock, whatever pv's start and rhythm.
 class PacedWriter {
 public:
     PacedWriter(const std::string& rawPath, const std::string& fifo, double bytesPerSecond, int frameBytes);
@@ -112,8 +115,22 @@ public:
     PacedWriter(const PacedWriter&) = delete;
     PacedWriter& operator=(const PacedWriter&) = delete;
 
+    // How late (seconds on the steady clock, from an arbitrary origin shared by all writers)
+    // the bursts came against the pace, as early as they came: the 5th percentile of when each
+    // burst's last byte reached the FIFO less where the pace puts it, from the second second on.
+    // Two writers' difference is how far apart their sound stands. NaN until it has handed
+    // over more than ten bursts.
+    double Place() const;
+
 private:
+    void Relay(int from, int fifo, std::size_t block);
+
     pid_t m_pid = -1;
+    double m_bytesPerSecond;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    std::vector<double> m_late;  // per burst handed over: how late, seconds (guarded)
+    std::thread m_relay;
 };
 
 // Writes a signal into the server's microphone FIFO at real-time pace from a thread of its own,
