@@ -14,7 +14,7 @@ std::uint64_t CPacketTimeline::FramesIn(std::int64_t span) const
 void CPacketTimeline::Start(std::int64_t now)
 {
     m_any = false;
-    m_flaggedUntil = 0;
+    m_flagFrames = 0;
     m_flagDropped = false;
     m_nextTime = now;
     m_filled = 0;
@@ -35,20 +35,24 @@ CPacketTimeline::Gap CPacketTimeline::Packet(std::uint64_t position, std::int64_
         // A flagged hole may move the position by less than it lasted, and its place may come
         // a little after the flag (Wine flags the first packet after an overrun, moves the
         // position by one packet however long the hole, and hands over what its buffer still
-        // held before the times jump): the first jump of the times within kFlagSpan of the
-        // flag is the hole's length. A jump of the times alone is their jitter.
+        // held before the times jump): the first jump of the times within kFlagSeconds of sound
+        // after the flag is the hole's length. A jump of the times alone is their jitter. Wine
+        // may flag the packet that carries the jump too (it overran again while its buffer was
+        // being emptied): still the same hole.
+        const bool open = m_flagFrames > 0 && m_flagDropped;
         if (discontinuity)
-            m_flaggedUntil = time + kFlagSpan;
+            m_flagFrames = static_cast<std::uint64_t>(m_rate) * kFlagSeconds;
         const std::int64_t late = time - m_nextTime;
         std::uint64_t byTime = 0;
-        if (time <= m_flaggedUntil && late > kTimeTolerance) {
+        if (m_flagFrames > 0 && late > kTimeTolerance) {
             byTime = FramesIn(late);
-            m_flaggedUntil = 0;
-            gap.rest = !discontinuity && m_flagDropped;
+            m_flagFrames = 0;
+            gap.rest = open;
         }
         gap.dropped = std::max(byPosition, byTime);
-        if (discontinuity)
-            m_flagDropped = gap.dropped > 0 && m_flaggedUntil != 0;
+        if (discontinuity && !gap.rest)
+            m_flagDropped = gap.dropped > 0 && m_flagFrames != 0;
+        m_flagFrames -= std::min<std::uint64_t>(m_flagFrames, frames);
     }
     m_any = true;
     m_nextPosition = position + frames;

@@ -27,8 +27,11 @@ public:
     static constexpr std::int64_t kFillMargin = 1'000'000;  // 100 ms
     // A gap by time shorter than this is the packets' jitter.
     static constexpr std::int64_t kTimeTolerance = 300'000;  // 30 ms
-    // How long after a flagged packet a jump of the times is still that hole's.
-    static constexpr std::int64_t kFlagSpan = 20'000'000;  // 2 s
+    // How much sound (seconds of it, in the packets handed over after a flagged one) a jump of
+    // the times may still come in and be that hole's: the engine hands over what its buffer
+    // (half a second) held first. Counted in packets, not by their times, which jump by as
+    // long as the hole lasted.
+    static constexpr std::uint32_t kFlagSeconds = 2;
 
     struct Gap {
         std::uint64_t dropped = 0;  // frames lost before the packet (capture)
@@ -56,6 +59,6 @@ private:
     std::uint64_t m_nextPosition = 0;  // the device position the next packet should have
     std::int64_t m_nextTime = 0;       // when the next packet's first frame is due
     std::uint64_t m_filled = 0;        // silence put in since m_nextTime was set
-    std::int64_t m_flaggedUntil = 0;   // a jump of the times up to then is a flagged hole's
+    std::uint64_t m_flagFrames = 0;    // a jump of the times within so many frames is a flagged hole's
     bool m_flagDropped = false;        // and the flagged packet told a part of it
 };

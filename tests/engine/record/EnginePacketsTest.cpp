@@ -156,6 +156,22 @@ TEST(EnginePackets, ACaptureDevicesHolesAreDropsWhereTheyLie)
     EXPECT_EQ(rest.dropped, 48000u);
     EXPECT_TRUE(rest.rest);
     EXPECT_EQ(timeline.Packet(11720, 1400 * kMs, 480, false).dropped, 0u);
+    // Holes of three seconds: the times jump by that much however long the hole lasted, and the
+    // packet that carries the jump may be flagged again (an overrun while the buffer emptied).
+    std::uint64_t position = 12200;
+    std::int64_t time = 1410 * kMs;
+    for (const bool flaggedAgain : {false, true}) {
+        position += 480;  // the flagged packet moves the position by one packet
+        for (int packet = 0; packet <= 50; ++packet, position += 480, time += 10 * kMs)
+            EXPECT_EQ(timeline.Packet(position, time, 480, packet == 0).dropped, packet == 0 ? 480u : 0u);
+        position += flaggedAgain ? 480 : 0;
+        time += 3000 * kMs;
+        const auto jump = timeline.Packet(position, time, 480, flaggedAgain);
+        EXPECT_EQ(jump.dropped, 144000u);
+        EXPECT_TRUE(jump.rest);
+        position += 480;
+        time += 10 * kMs;
+    }
     EXPECT_EQ(timeline.Idle(5000 * kMs), 0u);  // a silent microphone is no silence to fill
 }
 
