@@ -131,7 +131,8 @@ void CWasapiAudioInput::Run()
         if (m_stream.Start() != WasapiStream::Result::Ok) {
             m_failed = true;
         } else {
-            m_timeline->Start(WasapiStream::Now());
+            m_lastTime = WasapiStream::Now();
+            m_timeline->Start(m_lastTime);
             // Without the engine's notifications a lost endpoint is still found by its
             // errors or its silence, and the default is kept.
             m_watch.Start(m_stream.Id(), m_wake);
@@ -158,17 +159,23 @@ bool CWasapiAudioInput::Capture()
         if (packet.frames == 0)
             break;
         any = true;
-        // The engine holds half a second, so capture times further than kStampReach from now
-        // are on a clock of their own (Wine stamps loopback packets so). Their spacing still
-        // tells the silence between packets, but set against our clock (the start, a wait that
-        // ran out) they would make hours of it: they are moved onto ours, the first such
-        // packet taken as captured now.
+        // A packet is captured after the one before it (or the stream's start), and no later
+        // than now: capture times further than kStampReach outside that span are on a clock of
+        // their own (Wine stamps its packets so, hours off). Their spacing still tells the
+        // silence between packets, but set against our clock (the start, a wait that ran out)
+        // they would make hours of it: they are moved onto ours, the first such packet taken as
+        // captured now. A packet handed over long after its capture because our thread was held
+        // (by a sink that blocked, say) follows the one before it, and keeps its time.
         const std::int64_t now = WasapiStream::Now();
-        if (!m_stampOffsetSet || std::llabs(now - (packet.time - m_stampOffset)) > kStampReach) {
-            m_stampOffset = std::llabs(now - packet.time) > kStampReach ? packet.time - now : 0;
+        const auto onOurClock = [&](std::int64_t time) {
+            return time >= m_lastTime - kStampReach && time <= now + kStampReach;
+        };
+        if (!m_stampOffsetSet || !onOurClock(packet.time - m_stampOffset)) {
+            m_stampOffset = onOurClock(packet.time) ? 0 : packet.time - now;
             m_stampOffsetSet = true;
         }
         const std::int64_t time = packet.time - m_stampOffset;
+        m_lastTime = time;
         const CPacketTimeline::Gap gap = m_timeline->Packet(packet.position, time, packet.frames, packet.discontinuity);
         if (gap.dropped > 0) {
             const auto frames = static_cast<std::uint64_t>(std::llround(static_cast<double>(gap.dropped) * m_converter.Ratio()));
@@ -227,7 +234,8 @@ void CWasapiAudioInput::FollowDefault()
         m_failed.store(true, std::memory_order_release);
         return;
     }
-    m_timeline->Start(WasapiStream::Now());
+    m_lastTime = WasapiStream::Now();
+    m_timeline->Start(m_lastTime);
     m_watch.Follow(m_stream.Id());
     std::lock_guard lock(m_mutex);
     m_switches.push_back(InputSwitch{m_stream.Name(), m_framesOut});

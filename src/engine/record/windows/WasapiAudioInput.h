@@ -49,8 +49,8 @@ public:
     static constexpr unsigned kBufferMs = 500;
     // The longest wait for a packet before the clock is looked at (silence, a new default).
     static constexpr unsigned kWaitMs = 20;
-    // How far (100-nanosecond units) a packet's capture time may lie from now and still be
-    // on the performance counter's clock.
+    // How far (100-nanosecond units) a packet's capture time may lie outside the span from the
+    // packet before it to now and still be on the performance counter's clock.
     static constexpr std::int64_t kStampReach = 50'000'000;
 
     bool Open(const WaveFormat& format, std::uint32_t framesPerPeriod, Sink sink) override;
@@ -95,6 +95,8 @@ private:
     // What to take off the packets' capture times to put them on our clock (capture thread).
     std::int64_t m_stampOffset = 0;
     bool m_stampOffsetSet = false;
+    // The last packet's capture time on our clock, or the stream's start.
+    std::int64_t m_lastTime = 0;
     std::uint64_t m_framesOut = 0;  // frames handed to the sink since Open
     platform::CaptureEndpointWatch m_watch;
 
