@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "platform/SteadyClock.h"
 #include "platform/windows/ComScope.h"
