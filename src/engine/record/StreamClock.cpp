@@ -20,6 +20,9 @@ constexpr double kPairNanos = 0.5e9;
 constexpr double kLateNanos = 2e6;
 // How far the first stretch's earliest arrival may lie ahead of the next two's and still count.
 constexpr double kBacklogNanos = 10e6;
+// The share of the window's span over which the slope through a bursty source's arrivals is
+// followed.
+constexpr double kUnevenSlopeShare = 0.1;
 
 }  // namespace
 
@@ -41,6 +44,7 @@ void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
     }
     if (m_count == 0) {
         m_judged = m_steady = false;
+        m_unevenAt = -1;
         m_mostUneven = 0;
         m_mostEarly = 0;
         m_origin = t;
@@ -216,8 +220,10 @@ void CStreamClock::FitUneven(std::size_t first, std::size_t bins, bool steady)
     m_mostEarly = std::max(m_mostEarly, early * 1e-9);
     // A steady source keeps its line along the earliest arrivals: what scatters them is a busy
     // moment (a stall, a skipped cycle), not a rhythm of its own.
-    if (m_unevenness < kUnevenSeconds || steady)
+    if (m_unevenness < kUnevenSeconds || steady) {
+        m_unevenAt = -1;
         return;
+    }
     // Bursts that come early and late in a rhythm of their own (a pipe fed by a rate-limiting
     // writer, a network source): the earliest of each stretch follow the rhythm, not the
     // source's pace, while the middle of all arrivals over the window averages it out. So the
@@ -238,7 +244,20 @@ void CStreamClock::FitUneven(std::size_t first, std::size_t bins, bool steady)
     }
     if (sff <= 0)
         return;
-    m_period = std::clamp(sft / sff, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
+    // The slope of that line swings by a few hundredths of a percent as each delivery comes
+    // (the newest arrival, early or late, weighs most at the window's end), which moves the
+    // line's end by milliseconds from one delivery to the next. Once the window spans
+    // kSlewAfterSeconds the slope is followed over a tenth of its span, so the swings average
+    // out; before, it is still being found and is taken as it comes.
+    const double slope = std::clamp(sft / sff, m_nominalPeriod * 0.98, m_nominalPeriod * 1.02);
+    const double newest = m_points[(m_head + m_count - 1) % kMaxPoints].time;
+    const double span = newest - m_points[m_head].time;
+    if (m_unevenAt < 0 || span < kSlewAfterSeconds * 1e9)
+        m_unevenPeriod = slope;
+    else
+        m_unevenPeriod += (slope - m_unevenPeriod) * std::min(1.0, (newest - m_unevenAt) / (kUnevenSlopeShare * span));
+    m_unevenAt = newest;
+    m_period = m_unevenPeriod;
     m_time = m_origin + meanTime - meanFrame * m_period;
 }
 

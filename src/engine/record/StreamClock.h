@@ -122,6 +122,10 @@ private:
     // Whether the line was found steady when it first spanned kSlewAfterSeconds (m_judged),
     // the most unevenness seen since it started, and the furthest (seconds) an earliest
     // arrival ran ahead of it.
+    // The slope (nanoseconds per frame) of the line through a bursty source's arrivals, as
+    // followed, and the time of the arrival it was last followed at (< 0: not followed yet).
+    double m_unevenPeriod = 0;
+    double m_unevenAt = -1;
     bool m_judged = false;
     bool m_steady = false;
     double m_mostUneven = 0;
