@@ -284,7 +284,7 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
     // deliver evenly: a line through bursts moves as it is measured better, and is followed.
     // What counts is how even they were lately (a step of one source's deliveries makes its
     // arrivals uneven for a few seconds, the very time it is held).
-    if (m_placed && m_sinceJump > kYoungSeconds) {
+    if (m_placed && !Young()) {
         m_calmest = std::min(unevenness, m_calmest + kEvenSeconds * 0.1 * seconds);
         Hold(m_calmest < kEvenSeconds ? moved : 0.0, seconds);
     } else {
@@ -307,11 +307,12 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
         m_held = 0;
         offset = middle(m_offsets, m_offsetCount, m_resampler.InputPosition() - from);
         m_sinceJump = 0;
+        m_jumpArrival = m_lastArrival;
     }
     // The rate the two clocks' lines tell (input frames per output frame), followed slowly.
     const double told = middle(m_rates, m_rateCount, (to - from) / static_cast<double>(frames));
     m_sinceJump += seconds;
-    if (m_sinceJump <= kYoungSeconds) {
+    if (Young()) {
         // Settling: the lines are still being measured and the converter stays close to where
         // they put it, taking up each block's span and, per second, a share of how far off it
         // stands (a short block takes a small share, or its pitch would jump). The rate it
@@ -333,8 +334,13 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
     // wander stays within, a larger one that takes up a real drift.
     const double off = offset / rate;
     const double beyond = std::max(0.0, std::fabs(off) - std::max(kSteadySeconds, steadySeconds));
-    const double correction =
-        std::clamp(kTrim * off, -kMaxTrim, kMaxTrim) + std::copysign(std::min(kCatchUp * beyond, kMaxCorrection), off);
+    // Where a source comes in bursts, its line is only known to a few milliseconds and the
+    // converter stands off it by as much after settling: it is trimmed towards it faster, still
+    // by less than a tenth of a semitone.
+    const bool bursty = steadySeconds > kSteadySeconds;
+    const double most = bursty ? kMaxBurstTrim : kMaxTrim;
+    const double correction = std::clamp((bursty ? kBurstTrim : kTrim) * off, -most, most) +
+                              std::copysign(std::min(kCatchUp * beyond, kMaxCorrection), off);
     m_offset.store(off, std::memory_order_relaxed);
     const double ratio = std::clamp(1.0 / (m_speed * (1.0 - correction)), nominal * (1.0 - kMaxCorrection),
                                     nominal * (1.0 + kMaxCorrection));

@@ -58,6 +58,9 @@ public:
     static constexpr double kRateStep = 0.003;
     static constexpr double kTrim = 0.1;
     static constexpr double kMaxTrim = 0.0005;
+    // The same where either source comes in bursts (see kUnevenSteady).
+    static constexpr double kBurstTrim = 0.3;
+    static constexpr double kMaxBurstTrim = 0.002;
     static constexpr double kSteadySeconds = 0.003;
     static constexpr double kCatchUp = 0.5;
     static constexpr std::size_t kReadings = 5;
@@ -74,7 +77,7 @@ public:
     // two sources' unevenness together, up to kMostSteadySeconds, short of a jump (a glide at
     // the largest correction for seconds would be heard as a change of pitch).
     static constexpr double kUnevenSteady = 0.5;
-    static constexpr double kMostSteadySeconds = 0.015;
+    static constexpr double kMostSteadySeconds = 0.006;
     // Once settled, a line that moves its place from one block to the next while both sources
     // go on without a break has most likely not moved the sound: the server changed how late it
     // delivers a source (another quantum, a pipe that took up a backlog) without telling, as a
@@ -199,6 +202,14 @@ private:
     double m_speed;  // input frames per output frame, as the clocks tell (followed slowly)
     double m_shift = 0;      // what Shift() last gave
     double m_sinceJump = 0;  // seconds of output since the last jump
+    double m_jumpArrival = 0;  // the second source's latest delivery at the last jump
+    // Settling after a jump: until kYoungSeconds of output have been rendered, and the second
+    // source has gone on delivering for as long. Both: what piled up while its clock was first
+    // measured is rendered at once, in a moment, while the lines are still young.
+    bool Young() const
+    {
+        return m_sinceJump <= kYoungSeconds || m_lastArrival - m_jumpArrival < kYoungSeconds * 1e9;
+    }
     // How far (input frames) the lines moved the sound's place while it went on: held, and let
     // go slowly.
     double m_held = 0;
