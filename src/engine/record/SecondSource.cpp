@@ -155,11 +155,15 @@ void CSecondSource::TakeArrivals()
     CCaptureQueue::Arrival arrival;
     while (m_input->TakeArrival(arrival)) {
         const std::uint64_t restarts = m_clock.Restarts();
+        const bool doubting = m_clock.Doubting();
         m_clock.Arrived(arrival.nanos, arrival.framesEnd);
-        // A line started afresh (the input came back after a loss, or after a stall) says
-        // nothing of what came before it: the frames delivered before are not placed by it.
+        // A line started afresh (the input came back after a loss) says nothing of what came
+        // before it: the frames delivered before are not placed by it. Where it starts from a
+        // delivery the clock held back, from the frames before that one.
         if (m_clock.Restarts() != restarts)
-            m_freshFrom = m_lastFramesEnd;
+            m_freshFrom = doubting ? m_beforeDoubt : m_lastFramesEnd;
+        else if (!doubting && m_clock.Doubting())
+            m_beforeDoubt = m_lastFramesEnd;
         // A timing answer places the clock; what was delivered, and when, only deliveries tell.
         if (arrival.told)
             continue;

@@ -227,6 +227,7 @@ private:
     // The first frame the clock's line places: the first delivered since it last started afresh.
     std::uint64_t m_freshFrom = 0;
     std::uint64_t m_lastFramesEnd = 0;
+    std::uint64_t m_beforeDoubt = 0;  // the last delivery's end before the one the clock holds back
     // The last delivery's time and the time between deliveries (a decaying maximum).
     double m_lastArrival = 0;
     double m_blockNanos = 0;

@@ -38,9 +38,32 @@ void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
 {
     const double t = static_cast<double>(nanos);
     const double frame = static_cast<double>(framesEnd);
-    if (m_count > 0 && (frame < m_frame || std::fabs(t - TimeOf(frame)) > kRestartNanos)) {
-        ++m_restarts;
-        m_count = 0;
+    if (m_count > 0) {
+        const double late = t - TimeOf(frame);
+        // A delivery far later than the line puts it is taken for a start afresh only once the
+        // next one is as far off: a stall (a busy server, a held thread) hands over what piled
+        // up late, and those that follow come back onto the line, which stays. Pieces of one
+        // delivery are doubted with it.
+        if (frame >= m_frame && late > kRestartNanos && (!m_doubting || t - m_doubtedTime < kGroupNanos)) {
+            m_doubting = true;
+            m_doubtedTime = t;
+            m_doubtedFrame = frame;
+            return;
+        }
+        const bool off = frame < m_frame || std::fabs(late) > kRestartNanos;
+        if (m_doubting && off && frame >= m_frame) {
+            // Still off a delivery later: the line starts afresh from the doubted one.
+            m_doubting = false;
+            ++m_restarts;
+            m_count = 0;
+            Arrived(static_cast<std::int64_t>(m_doubtedTime), static_cast<std::uint64_t>(m_doubtedFrame));
+        } else if (off) {
+            m_doubting = false;
+            ++m_restarts;
+            m_count = 0;
+        } else {
+            m_doubting = false;
+        }
     }
     if (m_count == 0) {
         m_judged = m_steady = false;

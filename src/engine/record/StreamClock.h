@@ -13,7 +13,8 @@
 // late scheduler) neither tilts nor moves it. A source whose arrivals stay even (a device) takes
 // the lower quarter instead, and once found steady over its first seconds its rate moves only
 // slowly, so a busy machine's stall or skipped cycle does not move its line either. An arrival
-// far off the line (a long stall, a gap, a source that came back) starts it afresh.
+// far off the line (a gap, a source that came back) starts it afresh; one far late is held back
+// until the next delivery tells whether it was only a stall.
 //
 // A source fed in bursts of a rhythm of its own (a pipe filled by a rate-limiting writer, a
 // network source) is early as often as late, and its earliest arrivals trace the rhythm rather
@@ -65,6 +66,7 @@ public:
     {
         m_count = 0;
         m_unevenness = 0;
+        m_doubting = false;
     }
     // At least one block has arrived.
     bool Started() const { return m_count > 0; }
@@ -78,6 +80,9 @@ public:
     double Rate() const { return 1e9 / m_period; }
     // Times the line started afresh after an arrival far off it.
     std::uint64_t Restarts() const { return m_restarts; }
+    // A delivery far later than the line puts it is held back until the next one tells whether
+    // the line starts afresh from it (after a stall, it does not).
+    bool Doubting() const { return m_doubting; }
     // How far (seconds) the arrivals' earliest lie off the line in the middle, once they span a
     // couple of seconds (0 before): how much the line may wander as it is measured afresh.
     double Unevenness() const { return m_unevenness; }
@@ -116,6 +121,10 @@ private:
     std::vector<double> m_scratch;
     std::vector<double> m_slopes;  // between pairs of the earliest arrivals (the fit's memory)
     std::uint64_t m_restarts = 0;
+    // The delivery held back (steady-clock nanoseconds, frames end), while m_doubting.
+    bool m_doubting = false;
+    double m_doubtedTime = 0;
+    double m_doubtedFrame = 0;
     double m_unevenness = 0;
     // When the last fit was (from m_origin).
     double m_lastFit = 0;

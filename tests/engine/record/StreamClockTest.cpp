@@ -187,3 +187,32 @@ TEST(StreamClock, AStallOrASkippedCycleDoesNotTiltTheRate)
         EXPECT_EQ(clock.Restarts(), 0u);
     }
 }
+
+// A stall of half a second (everything due hands over at its end, a millisecond apart) leaves the
+// line where it was; a source that from then on delivers 0.6 s later than before starts it
+// afresh, a delivery after the first far-late one, from that one on.
+TEST(StreamClock, AStallOfHalfASecondKeepsTheLineAndALastingShiftStartsItAfresh)
+{
+    constexpr double kRate = 44100.0;
+    const double origin = 1000.0;
+    for (const bool lasting : {false, true}) {
+        SCOPED_TRACE(lasting ? "lasting shift" : "stall");
+        CStreamClock clock(kRate);
+        double at = 0;
+        for (int block = 1; block <= 150; ++block) {
+            const double due = block * 0.1;
+            if (lasting)
+                at = due >= 10.0 ? due + 0.6 : due;
+            else
+                at = block >= 100 && block < 105 ? 10.5 - 0.001 * (105 - block) : due;
+            clock.Arrived(static_cast<std::int64_t>((origin + at + 0.002) * 1e9),
+                          static_cast<std::uint64_t>(block * kRate / 10));
+            if (block == 100) {
+                EXPECT_TRUE(clock.Doubting());
+            }
+        }
+        EXPECT_EQ(clock.Restarts(), lasting ? 1u : 0u);
+        EXPECT_FALSE(clock.Doubting());
+        EXPECT_NEAR(clock.TimeOf(150 * kRate / 10) * 1e-9, origin + at + 0.002, 0.002);
+    }
+}
