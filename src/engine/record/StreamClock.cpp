@@ -51,19 +51,16 @@ void CStreamClock::Arrived(std::int64_t nanos, std::uint64_t framesEnd)
             return;
         }
         const bool off = frame < m_frame || std::fabs(late) > kRestartNanos;
-        if (m_doubting && off && frame >= m_frame) {
-            // Still off a delivery later: the line starts afresh from the doubted one.
-            m_doubting = false;
+        // Still off a delivery later: the line starts afresh from the doubted one. Back on it:
+        // the doubted one was a stall's, and is forgotten.
+        const bool confirmed = m_doubting && off && frame >= m_frame;
+        m_doubting = false;
+        if (off) {
             ++m_restarts;
             m_count = 0;
-            Arrived(static_cast<std::int64_t>(m_doubtedTime), static_cast<std::uint64_t>(m_doubtedFrame));
-        } else if (off) {
-            m_doubting = false;
-            ++m_restarts;
-            m_count = 0;
-        } else {
-            m_doubting = false;
         }
+        if (confirmed)
+            Arrived(static_cast<std::int64_t>(m_doubtedTime), static_cast<std::uint64_t>(m_doubtedFrame));
     }
     if (m_count == 0) {
         m_judged = m_steady = false;

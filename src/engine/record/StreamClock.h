@@ -125,16 +125,16 @@ private:
     bool m_doubting = false;
     double m_doubtedTime = 0;
     double m_doubtedFrame = 0;
+    // The slope (nanoseconds per frame) of the line through a bursty source's arrivals, as
+    // followed, and the time of the arrival it was last followed at (< 0: not followed yet).
+    double m_unevenPeriod = 0;
+    double m_unevenAt = -1;
     double m_unevenness = 0;
     // When the last fit was (from m_origin).
     double m_lastFit = 0;
     // Whether the line was found steady when it first spanned kSlewAfterSeconds (m_judged),
     // the most unevenness seen since it started, and the furthest (seconds) an earliest
     // arrival ran ahead of it.
-    // The slope (nanoseconds per frame) of the line through a bursty source's arrivals, as
-    // followed, and the time of the arrival it was last followed at (< 0: not followed yet).
-    double m_unevenPeriod = 0;
-    double m_unevenAt = -1;
     bool m_judged = false;
     bool m_steady = false;
     double m_mostUneven = 0;
