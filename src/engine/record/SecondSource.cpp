@@ -332,16 +332,13 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
         m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
         return ratio;
     }
+    const bool bursty = steadySeconds > kSteadySeconds;
     const bool far = std::fabs(told / m_speed - 1.0) > kRateStep;
-    m_speed += (told - m_speed) * std::min(1.0, seconds / (far ? kQuickRateSeconds : kRateSeconds));
+    m_speed += (told - m_speed) * std::min(1.0, seconds / (far || bursty ? kQuickRateSeconds : kRateSeconds));
     // The correction: a small one for any offset, never heard, and beyond what the clocks'
     // wander stays within, a larger one that takes up a real drift.
     const double off = offset / rate;
     const double beyond = std::max(0.0, std::fabs(off) - std::max(kSteadySeconds, steadySeconds));
-    // Where a source comes in bursts, its line is only known to a few milliseconds and the
-    // converter stands off it by as much after settling: it is trimmed towards it faster, still
-    // by less than a tenth of a semitone.
-    const bool bursty = steadySeconds > kSteadySeconds;
     const double most = bursty ? kMaxBurstTrim : kMaxTrim;
     const double correction = std::clamp((bursty ? kBurstTrim : kTrim) * off, -most, most) +
                               std::copysign(std::min(kCatchUp * beyond, kMaxCorrection), off);

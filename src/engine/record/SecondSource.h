@@ -58,9 +58,13 @@ public:
     static constexpr double kRateStep = 0.003;
     static constexpr double kTrim = 0.1;
     static constexpr double kMaxTrim = 0.0005;
-    // The same where either source comes in bursts (see kUnevenSteady).
-    static constexpr double kBurstTrim = 0.3;
-    static constexpr double kMaxBurstTrim = 0.002;
+    // Where either source comes in bursts (see kUnevenSteady), its line goes on moving towards
+    // where the sound is for seconds after settling, as its slope is measured over a growing
+    // window; a converter that trailed it stood 5-15 ms behind at eight seconds. So the rate is
+    // followed over kQuickRateSeconds, and the trim is kBurstTrim, at most kMaxBurstTrim: still
+    // less than a tenth of a semitone.
+    static constexpr double kBurstTrim = 1.0;
+    static constexpr double kMaxBurstTrim = 0.004;
     static constexpr double kSteadySeconds = 0.003;
     static constexpr double kCatchUp = 0.5;
     static constexpr std::size_t kReadings = 5;
