@@ -403,14 +403,15 @@ TEST_F(TwoSources, TwoMicrophonesInBurstsStayTogether)
                  where);
     EXPECT_GE(errors.size() + 18, left.size()) << "the second source lost clicks";
     ASSERT_FALSE(errors.empty());
-    // The lines through the bursts may still lie 14 ms off at eight seconds on a busy machine,
-    // and close in over the next fifteen: none beyond 16 ms from eight seconds on, and none
-    // beyond 6 over the last ten. A step above 3 ms between neighbours at most once (a busy
-    // machine's late block). Before, they wandered by 90 ms with steps of up to 140.
+    // The lines through the bursts may still lie a few milliseconds off at eight seconds, and
+    // move on towards their place over the next ten, which the second source follows: none
+    // beyond 12 ms from eight seconds on (one that trailed its lines stood up to 17 off), and
+    // none beyond 6 over the last ten. A step above 3 ms between neighbours at most once (a
+    // busy machine's late block). Before, they wandered by 90 ms with steps of up to 140.
     double settled = 0;
     std::size_t steps = 0;
     for (std::size_t i = 0; i < errors.size(); ++i) {
-        EXPECT_LT(std::fabs(errors[i]), 0.016) << "click " << i;
+        EXPECT_LT(std::fabs(errors[i]), 0.012) << "click " << i;
         if (times[i] > times.back() - 10.0)
             settled = std::max(settled, std::fabs(errors[i]));
         if (i > 0 && std::fabs(errors[i] - errors[i - 1]) > 0.003)
