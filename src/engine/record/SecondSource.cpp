@@ -332,6 +332,8 @@ double CSecondSource::FollowClock(double from, double to, std::size_t frames, do
         m_correction.store(nominal / ratio - 1.0, std::memory_order_relaxed);
         return ratio;
     }
+    // Where either source comes in bursts (its steady band is the wider), the lines still move
+    // for seconds after settling, and are followed closely (see kBurstTrim).
     const bool bursty = steadySeconds > kSteadySeconds;
     const bool far = std::fabs(told / m_speed - 1.0) > kRateStep;
     m_speed += (told - m_speed) * std::min(1.0, seconds / (far || bursty ? kQuickRateSeconds : kRateSeconds));
