@@ -60,7 +60,7 @@ public:
     static constexpr double kMaxTrim = 0.0005;
     // Where either source comes in bursts (see kUnevenSteady), its line goes on moving towards
     // where the sound is for seconds after settling, as its slope is measured over a growing
-    // window; a converter that trailed it stood 5-15 ms behind at eight seconds. So the rate is
+    // window; a converter that trailed it stood up to 15 ms behind at eight seconds. So the rate is
     // followed over kQuickRateSeconds, and the trim is kBurstTrim, at most kMaxBurstTrim: still
     // less than a tenth of a semitone.
     static constexpr double kBurstTrim = 1.0;
