@@ -58,6 +58,8 @@ bool PulseCapture::Begin(std::uint32_t rate, int channels, const std::string& so
     m_switchCount.store(0);
     m_batchBytes = 0;
     m_asking = false;
+    m_lastAsk = 0;
+    m_answerCount = 0;
     m_latencyMicros.store(-1);
     m_meter.Reset(2u * static_cast<std::size_t>(channels), 0.0, 0);
     CopyName(m_openedOn.name, nullptr);
@@ -178,7 +180,7 @@ void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
     if (now - self->m_lastCallback > SteadyClock::Nanos(kQuiet))
         self->m_askUntil = now + SteadyClock::Nanos(kAskFor);
     self->m_lastCallback = now;
-    if (now < self->m_askUntil)
+    if (now < self->m_askUntil || now - self->m_lastAsk > SteadyClock::Nanos(kLatencyAskEvery))
         self->AskTiming(stream);
     // What is waiting stays with the stream until there is a batch of it; the callback comes
     // again with each arrival.
@@ -216,6 +218,7 @@ void PulseCapture::AskTiming(pa_stream* stream)
     if (pa_operation* op = api.pa_stream_update_timing_info(stream, nullptr, nullptr)) {
         api.pa_operation_unref(op);
         m_asking = true;
+        m_lastAsk = SteadyClock::Now();
     }
 }
 
@@ -231,8 +234,8 @@ void PulseCapture::OnTiming(pa_stream* stream, void* userdata)
     // index only with the next answer.
     // The way from the source to this client: what then waits in the stream's buffer until it
     // is read is left out, since a reader tells that by when each block arrives.
-    self->m_latencyMicros.store(static_cast<std::int64_t>(info->source_usec + info->transport_usec),
-                                std::memory_order_release);
+    if (self->m_frames.load(std::memory_order_relaxed) > 0)
+        self->NoteLatency(static_cast<std::int64_t>(info->source_usec + info->transport_usec));
     const std::size_t unread = api.pa_stream_readable_size(stream);
     const std::int64_t serverMicros = static_cast<std::int64_t>(info->timestamp.tv_sec) * 1000000 + info->timestamp.tv_usec;
     self->m_meter.Timing(serverMicros, info->write_index, info->read_index,
@@ -243,6 +246,16 @@ void PulseCapture::OnTiming(pa_stream* stream, void* userdata)
     if (self->m_timing && self->m_cycled.load(std::memory_order_relaxed) && info->write_index > info->read_index)
         self->m_timing(SteadyClock::Now(), static_cast<std::uint64_t>(info->write_index - info->read_index) /
                                                (2u * static_cast<std::uint64_t>(channels)));
+}
+
+void PulseCapture::NoteLatency(std::int64_t micros)
+{
+    m_answers[m_answerCount++ % kLatencyAnswers] = micros;
+    std::array<std::int64_t, kLatencyAnswers> sorted = m_answers;
+    const std::size_t n = std::min(m_answerCount, kLatencyAnswers);
+    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(sorted.begin(), middle, sorted.begin() + static_cast<std::ptrdiff_t>(n));
+    m_latencyMicros.store(*middle, std::memory_order_release);
 }
 
 void PulseCapture::Deliver(const void* data, std::size_t bytes)

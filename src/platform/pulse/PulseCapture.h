@@ -53,6 +53,10 @@ public:
     static constexpr std::size_t kMaxSwitches = 32;
     // The server's buffer for the stream (counted for two channels; the server caps it at 4 MB).
     static constexpr std::chrono::seconds kBufferLength{10};
+    // Timing answers the latency is the middle of, and how often a read asks for one at least
+    // (the server's own answers come 1.5 s apart once a stream runs).
+    static constexpr std::size_t kLatencyAnswers = 9;
+    static constexpr std::chrono::milliseconds kLatencyAskEvery{250};
 
     PulseCapture();
     ~PulseCapture();
@@ -84,10 +88,12 @@ public:
     std::vector<Switch> Switches() const;
     // Input the server dropped, in order, at the frames delivered before each.
     std::vector<Drop> Drops() const { return m_meter.Drops(); }
-    // How long the sound the sink gets takes from the source to the sink, at the server's
-    // latest timing answer: the source's own latency, the way to the program, and what waited
-    // in the stream's buffers then. False while the server has not answered yet (or the stream
-    // is closed).
+    // How long the sound the sink gets takes from the source to the program: the source's own
+    // latency and the way here, the middle of the server's last kLatencyAnswers timing answers
+    // since the first delivery. One answer alone can be a whole write off: a source fed through
+    // a pipe tells what waits in the pipe, which is nothing or the last write, depending on when
+    // it is asked; and while the stream opens, what piled up before it. False until the server
+    // has answered since the first delivery (or while the stream is closed).
     bool Latency(std::chrono::microseconds& latency) const;
 
 private:
@@ -101,6 +107,7 @@ private:
     static void OnMoved(pa_stream* stream, void* userdata);                    // loop
     static void OnTiming(pa_stream* stream, void* userdata);                   // loop
     void AskTiming(pa_stream* stream);  // loop: asks for the server's timing unless it is asked
+    void NoteLatency(std::int64_t micros);                                     // loop
     void Deliver(const void* data, std::size_t bytes);                         // loop
     static void CopyName(std::array<char, 256>& to, const char* from);
 
@@ -121,7 +128,11 @@ private:
     std::int64_t m_lastCallback = 0;
     std::int64_t m_askUntil = 0;
     bool m_asking = false;
-    std::atomic<std::int64_t> m_latencyMicros{-1};  // at the latest timing answer
+    std::int64_t m_lastAsk = 0;
+    // Loop: the latest timing answers' latencies since the first delivery, in a ring.
+    std::array<std::int64_t, kLatencyAnswers> m_answers{};
+    std::size_t m_answerCount = 0;
+    std::atomic<std::int64_t> m_latencyMicros{-1};  // the middle of m_answers
     PulseDropMeter m_meter;
     NameSlot m_openedOn;                      // written before the stream tells Ready
     std::array<NameSlot, kMaxSwitches> m_switches;
