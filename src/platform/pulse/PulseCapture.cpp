@@ -176,11 +176,13 @@ void PulseCapture::OnRead(pa_stream* stream, std::size_t bytes, void* userdata)
     const PulseApi& api = self->m_stream.Api();
     // After a pause the server's timing is asked for at every read for a while: a drop shows
     // in the first answers after it, and the closer they come, the closer its place is known.
+    // Otherwise at least every kLatencyAskEvery, and more often until the latency is known.
     const std::int64_t now = SteadyClock::Now();
     if (now - self->m_lastCallback > SteadyClock::Nanos(kQuiet))
         self->m_askUntil = now + SteadyClock::Nanos(kAskFor);
     self->m_lastCallback = now;
-    if (now < self->m_askUntil || now - self->m_lastAsk > SteadyClock::Nanos(kLatencyAskEvery))
+    const auto every = self->m_answerCount < kLatencyFirstAnswers ? kLatencyFirstAskEvery : kLatencyAskEvery;
+    if (now < self->m_askUntil || now - self->m_lastAsk > SteadyClock::Nanos(every))
         self->AskTiming(stream);
     // What is waiting stays with the stream until there is a batch of it; the callback comes
     // again with each arrival.
@@ -251,6 +253,10 @@ void PulseCapture::OnTiming(pa_stream* stream, void* userdata)
 void PulseCapture::NoteLatency(std::int64_t micros)
 {
     m_answers[m_answerCount++ % kLatencyAnswers] = micros;
+    // Not before kLatencyFirstAnswers: the first two or three after the first delivery may
+    // still tell the backlog it drains.
+    if (m_answerCount < kLatencyFirstAnswers)
+        return;
     std::array<std::int64_t, kLatencyAnswers> sorted = m_answers;
     const std::size_t n = std::min(m_answerCount, kLatencyAnswers);
     const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(n / 2);

@@ -53,10 +53,13 @@ public:
     static constexpr std::size_t kMaxSwitches = 32;
     // The server's buffer for the stream (counted for two channels; the server caps it at 4 MB).
     static constexpr std::chrono::seconds kBufferLength{10};
-    // Timing answers the latency is the middle of, and how often a read asks for one at least
-    // (the server's own answers come 1.5 s apart once a stream runs).
+    // Timing answers the latency is the middle of, how many it waits for, and how often a read
+    // asks for one at least, once it is known and before (the server's own answers come 1.5 s
+    // apart once a stream runs).
     static constexpr std::size_t kLatencyAnswers = 9;
+    static constexpr std::size_t kLatencyFirstAnswers = 7;
     static constexpr std::chrono::milliseconds kLatencyAskEvery{250};
+    static constexpr std::chrono::milliseconds kLatencyFirstAskEvery{50};
 
     PulseCapture();
     ~PulseCapture();
@@ -93,7 +96,7 @@ public:
     // since the first delivery. One answer alone can be a whole write off: a source fed through
     // a pipe tells what waits in the pipe, which is nothing or the last write, depending on when
     // it is asked; and while the stream opens, what piled up before it. False until the server
-    // has answered since the first delivery (or while the stream is closed).
+    // has given kLatencyFirstAnswers since the first delivery (or while the stream is closed).
     bool Latency(std::chrono::microseconds& latency) const;
 
 private:
