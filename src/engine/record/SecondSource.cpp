@@ -85,6 +85,7 @@ void CSecondSource::SetLatencies(double firstSeconds, double secondSeconds)
     };
     m_firstLatency.store(middle(m_firstReadings, firstSeconds), std::memory_order_relaxed);
     m_secondLatency.store(middle(m_secondReadings, secondSeconds), std::memory_order_relaxed);
+    m_latenciesTold.store(!m_firstReadings.empty() && !m_secondReadings.empty(), std::memory_order_relaxed);
 }
 
 void CSecondSource::OnBuffer(WaveHeader& header)
@@ -180,11 +181,13 @@ double CSecondSource::Shift(double seconds)
 {
     const double told =
         (m_secondLatency.load(std::memory_order_relaxed) - m_firstLatency.load(std::memory_order_relaxed)) * 1e9;
-    // Taken as told until the second source has its place; after that the servers' readings
-    // (which wander by milliseconds as their own estimates do) move it by at most kMaxShiftSlew,
-    // a change of pitch nobody hears.
+    // Taken as told until the second source has its place, and while it settles until both
+    // inputs have told their latency (a server tells it only after a few answers); after that
+    // the servers' readings (which wander by milliseconds as their own estimates do) move it by
+    // at most kMaxShiftSlew, a change of pitch nobody hears.
+    const bool known = m_latenciesTold.load(std::memory_order_relaxed);
     const double most = kMaxShiftSlew * seconds * 1e9;
-    m_shift = m_placed ? m_shift + std::clamp(told - m_shift, -most, most) : told;
+    m_shift = m_placed && (known || !Young()) ? m_shift + std::clamp(told - m_shift, -most, most) : told;
     return m_shift;
 }
 

@@ -186,6 +186,7 @@ private:
     std::uint64_t m_end = 0;
     std::atomic<double> m_firstLatency{0};
     std::atomic<double> m_secondLatency{0};
+    std::atomic<bool> m_latenciesTold{false};  // both inputs have told theirs
     // The latest latency readings of either input (user-interface thread).
     static constexpr std::size_t kLatencyReadings = 20;
     std::vector<double> m_firstReadings;
