@@ -173,3 +173,33 @@ TEST(PulseStreams, AStreamClosedWhileTheServerMakesItIsEndedOnceMade)
     later.Close();
     EXPECT_TRUE(PollUntil([] { return !ServerHasStreamsOfOurs(); }, 5)) << testing_support::PulseServer::Pactl("list source-outputs");
 }
+
+// The test microphone is a pipe its feeder writes 10 ms at a time: each of the server's timing
+// answers tells what waits in the pipe then (nothing, or one write), and while the stream opens,
+// what piled up before it (hundreds of milliseconds). The latency the input tells, read every
+// few milliseconds from its start, is none of those: it is soon known, and stays under a write.
+TEST(PulseStreams, AnInputsLatencyIsNeitherItsBacklogNorAWriteWaitingInItsPipe)
+{
+    if (!testing_support::PulseServer::Available())
+        GTEST_SKIP() << "runs inside scripts/with-pulse";
+    ASSERT_TRUE(testing_support::PulseServer::Start());
+    MicFeeder mic{MicFeeder::Counter{}};
+    CDefaultAudioInput input;
+    ASSERT_TRUE(input.Open(Stereo(), 1152, [](const std::uint8_t*, std::size_t) {}));
+    ASSERT_TRUE(PollUntil([&] { return input.Progress() != IAudioInputDevice::OpenProgress::Opening; }, 10));
+    ASSERT_EQ(input.Progress(), IAudioInputDevice::OpenProgress::Open);
+    ASSERT_TRUE(input.Start());
+    int told = 0;
+    std::chrono::microseconds most{0};
+    for (int i = 0; i < 2000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::chrono::microseconds latency{};
+        if (input.Latency(latency)) {
+            ++told;
+            most = std::max(most, latency);
+        }
+    }
+    EXPECT_GE(told, 1600) << "the latency was not known within two seconds";
+    EXPECT_LT(most, std::chrono::milliseconds(5));
+    input.Close();
+}
